@@ -1,0 +1,24 @@
+// Entry point: `--info FILE` needs no display; everything else starts the viewer.
+#include "InfoCommand.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+void printUsage() {
+    std::cerr << "usage: trimeo [FILE]\n"
+                 "       trimeo --info FILE\n";
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--info") == 0) {
+        if (argc != 3) {
+            printUsage();
+            return 2;
+        }
+        return trimeo::runInfoCommand(argv[2]);
+    }
+    printUsage();
+    return 2;
+}

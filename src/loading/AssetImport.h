@@ -1,0 +1,25 @@
+// The asset library (Assimp) behind the native routes, and the conversion of what it
+// reads into our scene layer: hierarchy, names, transforms, positions, normals, the first
+// UV set, the materials the file defines, and (when asked) node animations.
+#pragma once
+
+#include "scene/Scene.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace trimeo {
+
+struct AssetRead {
+    std::size_t count = 0;               // meshes holding at least one face; 0 when nothing was read
+    std::shared_ptr<scene::Scene> scene; // present whenever the library produced a scene
+    std::string error;                   // the library's reason when it produced none
+};
+
+AssetRead readAssetFile(const std::filesystem::path& path, bool withAnimations);
+AssetRead readAssetMemory(std::span<const std::uint8_t> data, const std::string& extensionHint, bool withAnimations);
+
+} // namespace trimeo

@@ -1,0 +1,18 @@
+#include "LoaderError.h"
+
+namespace trimeo {
+
+LoaderError::LoaderError(Kind kind, std::string payload) : kind_(kind), payload_(std::move(payload)) {
+    switch (kind_) {
+    case Kind::unsupportedFormat: description_ = "Unsupported format: " + payload_; break;
+    case Kind::parseError: description_ = "Parse error: " + payload_; break;
+    case Kind::noGeometry: description_ = "No geometry found in file"; break;
+    }
+}
+
+std::string describeError(const std::exception& error) {
+    if (auto* e = dynamic_cast<const LoaderError*>(&error)) return e->errorDescription();
+    return error.what();
+}
+
+} // namespace trimeo

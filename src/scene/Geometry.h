@@ -1,0 +1,64 @@
+// Geometry: vertex sources (flat 32-bit float arrays the renderer can upload as they are),
+// index elements and an ordered material list. Element i is drawn with materials[i % count].
+#pragma once
+
+#include "BoundingBox.h"
+#include "Material.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace trimeo::scene {
+
+enum class Semantic { vertex, normal, texcoord };
+
+struct GeometrySource {
+    Semantic semantic = Semantic::vertex;
+    int componentsPerVector = 3;
+    std::vector<float> data; // componentsPerVector floats per vector, tightly packed
+
+    static GeometrySource vertices(std::span<const Vector3> points);
+    static GeometrySource vertices(std::vector<float> xyz) { return {Semantic::vertex, 3, std::move(xyz)}; }
+    static GeometrySource normals(std::vector<float> xyz) { return {Semantic::normal, 3, std::move(xyz)}; }
+    static GeometrySource texcoords(std::vector<float> uv) { return {Semantic::texcoord, 2, std::move(uv)}; }
+
+    std::size_t vectorCount() const { return componentsPerVector > 0 ? data.size() / componentsPerVector : 0; }
+};
+
+enum class PrimitiveType { triangles };
+
+struct GeometryElement {
+    // Indices exactly as the file gave them: some may be at or beyond the vertex count.
+    std::vector<std::uint32_t> indices;
+    PrimitiveType primitiveType = PrimitiveType::triangles;
+
+    std::size_t primitiveCount() const { return indices.size() / 3; }
+};
+
+class Geometry {
+public:
+    Geometry() = default;
+    Geometry(std::vector<GeometrySource> sources, std::vector<GeometryElement> elements);
+
+    std::vector<GeometrySource> sources;
+    std::vector<GeometryElement> elements;
+    std::vector<Material> materials;
+
+    Material* firstMaterial() { return materials.empty() ? nullptr : &materials.front(); }
+    const Material* firstMaterial() const { return materials.empty() ? nullptr : &materials.front(); }
+
+    // The first source with this semantic, or null.
+    const GeometrySource* source(Semantic semantic) const;
+    std::size_t vertexCount() const;
+
+    // Box of the vertex positions; empty when there are none.
+    BoundingBox boundingBox() const;
+
+    // The element's complete triangles whose three indices all lie below vertexCount():
+    // the only ones safe to hand to a renderer.
+    std::vector<std::uint32_t> validTriangleIndices(std::size_t element) const;
+    std::size_t validTriangleCount() const;
+};
+
+} // namespace trimeo::scene

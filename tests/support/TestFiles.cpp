@@ -1,0 +1,29 @@
+#include "TestFiles.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace trimeo::test {
+namespace fs = std::filesystem;
+
+fs::path assimpModels() { return TRIMEO_ASSIMP_MODELS; }
+fs::path sharedFixtures() { return TRIMEO_FIXTURES; }
+
+std::vector<std::uint8_t> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+std::vector<std::string> temporaryDirectoryEntries() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(fs::temp_directory_path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace trimeo::test
