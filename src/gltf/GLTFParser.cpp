@@ -1,10 +1,52 @@
+// Container and buffer resolution: GLB chunks or the text form's embedded data URI.
 #include "GLTFParser.h"
 
-namespace trimeo {
+#include "Base64.h"
+#include "GLBContainer.h"
+#include "JSONDocument.h"
 
-// Placeholder until the importer lands.
-ModelLoader::LoadResult GLTFParser::parse(std::span<const std::uint8_t>, bool isBinary) {
-    throw LoaderError::unsupportedFormat(isBinary ? "glb" : "gltf");
+#include <string_view>
+
+namespace trimeo {
+namespace {
+
+std::string_view asText(std::span<const std::uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// The first buffer's "data:...;base64,..." URI, decoded. Anything else (a file name, a URI
+// without ";base64,", text the decoder rejects) leaves the buffer absent, silently; the media
+// type is not checked.
+std::optional<std::vector<std::uint8_t>> embeddedBuffer(const gltf::JSONDocument& document) {
+    auto buffers = gltf::arrayOfObjects(gltf::member(document.root(), "buffers"));
+    if (!buffers || buffers->empty()) return std::nullopt;
+    const gltf::JSON* uriValue = gltf::member(buffers->front(), "uri");
+    auto uri = uriValue ? document.text(*uriValue) : std::nullopt;
+    if (!uri || !uri->starts_with("data:")) return std::nullopt;
+    constexpr std::string_view marker = ";base64,";
+    const std::size_t at = uri->find(marker);
+    if (at == std::string_view::npos) return std::nullopt;
+    return gltf::decodeBase64(uri->substr(at + marker.size()));
+}
+
+} // namespace
+
+ModelLoader::LoadResult GLTFParser::parse(std::span<const std::uint8_t> data, bool isBinary) {
+    if (isBinary) {
+        const gltf::GLBChunks chunks = gltf::readGLBChunks(data);
+        std::optional<gltf::JSONDocument> document;
+        if (chunks.json) document = gltf::JSONDocument::parse(asText(*chunks.json));
+        if (!document || !document->root().is_object()) throw LoaderError::parseError("Failed to parse GLB JSON");
+        // The BIN chunk is the buffer; the document's "buffers" are not consulted.
+        return buildScene(*document, chunks.bin);
+    }
+
+    auto document = gltf::JSONDocument::parse(asText(data));
+    if (!document || !document->root().is_object()) throw LoaderError::parseError("Failed to parse glTF JSON");
+    const std::optional<std::vector<std::uint8_t>> decoded = embeddedBuffer(*document);
+    Buffer buffer;
+    if (decoded) buffer = std::span<const std::uint8_t>(*decoded);
+    return buildScene(*document, buffer);
 }
 
 } // namespace trimeo
