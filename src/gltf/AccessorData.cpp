@@ -7,23 +7,21 @@
 namespace trimeo::gltf {
 namespace {
 
-// A run that the caller claims lies inside the buffer: checked once more here, cheaply, so a
-// bad run can never become a read outside it.
-bool inside(std::span<const std::uint8_t> buffer, ElementRun run, std::size_t elementSize) {
-    return run.start <= buffer.size() && run.count <= (buffer.size() - run.start) / elementSize;
-}
-
-// Copies `count` little-endian values of type T; on a little-endian host this is one memcpy.
-template <typename T, typename Out>
-std::vector<Out> readLittleEndian(const std::uint8_t* p, std::size_t count) {
+// Reads `count` little-endian values of `Width` bytes into values of type Out. On a
+// little-endian host with equal widths the buffer's bytes land in the output as they are.
+template <std::size_t Width, typename Out>
+std::vector<Out> readLittleEndian(const BinaryBuffer& buffer, std::size_t start, std::size_t count) {
+    if (count > (buffer.size() - std::min(start, buffer.size())) / Width) return {};
     std::vector<Out> out(count);
-    if constexpr (std::endian::native == std::endian::little && sizeof(T) == sizeof(Out)) {
-        std::memcpy(out.data(), p, count * sizeof(T));
+    if constexpr (std::endian::native == std::endian::little && Width == sizeof(Out)) {
+        if (!buffer.read(start, count * Width, reinterpret_cast<std::uint8_t*>(out.data()))) return {};
     } else {
-        for (std::size_t i = 0; i < count; ++i, p += sizeof(T)) {
+        std::vector<std::uint8_t> raw(count * Width);
+        if (!buffer.read(start, raw.size(), raw.data())) return {};
+        for (std::size_t i = 0; i < count; ++i) {
             std::uint32_t bits = 0;
-            for (std::size_t b = 0; b < sizeof(T); ++b) bits |= std::uint32_t(p[b]) << (8 * b);
-            if constexpr (sizeof(T) == 4) std::memcpy(&out[i], &bits, 4);
+            for (std::size_t b = 0; b < Width; ++b) bits |= std::uint32_t(raw[i * Width + b]) << (8 * b);
+            if constexpr (Width == sizeof(Out)) std::memcpy(&out[i], &bits, Width);
             else out[i] = Out(bits);
         }
     }
@@ -44,19 +42,16 @@ ElementRun elementRun(std::size_t bufferLength, std::int64_t viewOffset, std::in
     return {std::size_t(start), std::size_t(n)};
 }
 
-std::vector<float> readFloat3(std::span<const std::uint8_t> buffer, ElementRun run) {
-    if (!inside(buffer, run, 12)) return {};
-    return readLittleEndian<std::uint32_t, float>(buffer.data() + run.start, run.count * 3);
+std::vector<float> readFloat3(const BinaryBuffer& buffer, ElementRun run) {
+    return readLittleEndian<4, float>(buffer, run.start, run.count * 3);
 }
 
-std::vector<std::uint32_t> readUint32(std::span<const std::uint8_t> buffer, ElementRun run) {
-    if (!inside(buffer, run, 4)) return {};
-    return readLittleEndian<std::uint32_t, std::uint32_t>(buffer.data() + run.start, run.count);
+std::vector<std::uint32_t> readUint32(const BinaryBuffer& buffer, ElementRun run) {
+    return readLittleEndian<4, std::uint32_t>(buffer, run.start, run.count);
 }
 
-std::vector<std::uint32_t> readUint16(std::span<const std::uint8_t> buffer, ElementRun run) {
-    if (!inside(buffer, run, 2)) return {};
-    return readLittleEndian<std::uint16_t, std::uint32_t>(buffer.data() + run.start, run.count);
+std::vector<std::uint32_t> readUint16(const BinaryBuffer& buffer, ElementRun run) {
+    return readLittleEndian<2, std::uint32_t>(buffer, run.start, run.count);
 }
 
 } // namespace trimeo::gltf

@@ -2,8 +2,9 @@
 // file and is hostile until checked: only elements lying wholly inside the buffer are read.
 #pragma once
 
+#include "BinaryBuffer.h"
+
 #include <cstdint>
-#include <span>
 #include <vector>
 
 namespace trimeo::gltf {
@@ -21,9 +22,9 @@ struct ElementRun {
 ElementRun elementRun(std::size_t bufferLength, std::int64_t viewOffset, std::int64_t accessorOffset,
                       std::int64_t count, std::size_t elementSize);
 
-// Little-endian element decoders over a run inside `buffer`.
-std::vector<float> readFloat3(std::span<const std::uint8_t> buffer, ElementRun run); // x, y, z per element
-std::vector<std::uint32_t> readUint32(std::span<const std::uint8_t> buffer, ElementRun run);
-std::vector<std::uint32_t> readUint16(std::span<const std::uint8_t> buffer, ElementRun run); // widened
+// Little-endian element decoders; a run reaching outside the buffer reads nothing.
+std::vector<float> readFloat3(const BinaryBuffer& buffer, ElementRun run); // x, y, z per element
+std::vector<std::uint32_t> readUint32(const BinaryBuffer& buffer, ElementRun run);
+std::vector<std::uint32_t> readUint16(const BinaryBuffer& buffer, ElementRun run); // widened
 
 } // namespace trimeo::gltf

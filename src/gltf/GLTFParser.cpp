@@ -1,7 +1,6 @@
 // Container and buffer resolution: GLB chunks or the text form's embedded data URI.
 #include "GLTFParser.h"
 
-#include "Base64.h"
 #include "GLBContainer.h"
 #include "JSONDocument.h"
 
@@ -14,10 +13,10 @@ std::string_view asText(std::span<const std::uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// The first buffer's "data:...;base64,..." URI, decoded. Anything else (a file name, a URI
-// without ";base64,", text the decoder rejects) leaves the buffer absent, silently; the media
-// type is not checked.
-std::optional<std::vector<std::uint8_t>> embeddedBuffer(const gltf::JSONDocument& document) {
+// The first buffer's "data:...;base64,..." URI. Anything else (a file name, a URI without
+// ";base64,", text that is not base64) leaves the buffer absent, silently; the media type is
+// not checked. The buffer refers to the document's text.
+std::optional<gltf::BinaryBuffer> embeddedBuffer(const gltf::JSONDocument& document) {
     auto buffers = gltf::arrayOfObjects(gltf::member(document.root(), "buffers"));
     if (!buffers || buffers->empty()) return std::nullopt;
     const gltf::JSON* uriValue = gltf::member(buffers->front(), "uri");
@@ -26,7 +25,7 @@ std::optional<std::vector<std::uint8_t>> embeddedBuffer(const gltf::JSONDocument
     constexpr std::string_view marker = ";base64,";
     const std::size_t at = uri->find(marker);
     if (at == std::string_view::npos) return std::nullopt;
-    return gltf::decodeBase64(uri->substr(at + marker.size()));
+    return gltf::BinaryBuffer::fromBase64(uri->substr(at + marker.size()));
 }
 
 } // namespace
@@ -38,15 +37,14 @@ ModelLoader::LoadResult GLTFParser::parse(std::span<const std::uint8_t> data, bo
         if (chunks.json) document = gltf::JSONDocument::parse(asText(*chunks.json));
         if (!document || !document->root().is_object()) throw LoaderError::parseError("Failed to parse GLB JSON");
         // The BIN chunk is the buffer; the document's "buffers" are not consulted.
-        return buildScene(*document, chunks.bin);
+        Buffer buffer;
+        if (chunks.bin) buffer = gltf::BinaryBuffer::fromBytes(*chunks.bin);
+        return buildScene(*document, buffer);
     }
 
     auto document = gltf::JSONDocument::parse(asText(data));
     if (!document || !document->root().is_object()) throw LoaderError::parseError("Failed to parse glTF JSON");
-    const std::optional<std::vector<std::uint8_t>> decoded = embeddedBuffer(*document);
-    Buffer buffer;
-    if (decoded) buffer = std::span<const std::uint8_t>(*decoded);
-    return buildScene(*document, buffer);
+    return buildScene(*document, embeddedBuffer(*document));
 }
 
 } // namespace trimeo

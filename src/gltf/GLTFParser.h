@@ -4,6 +4,7 @@
 // One instance serves one load.
 #pragma once
 
+#include "BinaryBuffer.h"
 #include "loading/ModelLoader.h"
 
 #include <nlohmann/json_fwd.hpp>
@@ -28,12 +29,12 @@ public:
 
 private:
     // The one binary buffer every bufferView lies in; absent when the file brought none.
-    using Buffer = std::optional<std::span<const std::uint8_t>>;
+    using Buffer = std::optional<gltf::BinaryBuffer>;
 
-    ModelLoader::LoadResult buildScene(const gltf::JSONDocument& from, Buffer binaryBuffer);
+    ModelLoader::LoadResult buildScene(const gltf::JSONDocument& from, const Buffer& binaryBuffer);
     // Null when the primitive yields no vertex; never throws.
     std::shared_ptr<scene::Geometry> buildGeometry(const nlohmann::json& from, std::span<const nlohmann::json> accessors,
-                                                   std::span<const nlohmann::json> bufferViews, Buffer buffer);
+                                                   std::span<const nlohmann::json> bufferViews, const Buffer& buffer);
 };
 
 } // namespace trimeo

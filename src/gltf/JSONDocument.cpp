@@ -49,13 +49,19 @@ struct Prescan {
 // plain strings out, so the parser never walks a 100 MB base64 literal byte by byte.
 //
 // A placeholder is the literal "\u0000" followed by the string's number. No genuine string can
-// begin with a NUL unless the text spells "\u0000" somewhere, so placeholders are only used
-// when it does not. The pass tracks strings exactly as a JSON lexer does on any valid prefix of
-// the text and swaps only complete, valid literals for valid literals, so the reduced text is
-// valid exactly when the original is.
+// begin with a NUL unless the text spells "\u0000" somewhere, and then no placeholder is used.
+// (Such an escape can only lie in the copied parts: a long plain string holds no backslash.)
+// The pass tracks strings exactly as a JSON lexer does on any valid prefix of the text and
+// swaps only complete, valid literals for valid literals, so the reduced text is valid exactly
+// when the original is.
 Prescan prescan(std::string_view text) {
     Prescan scan;
-    const bool placeholdersSafe = text.find("\\u0000") == npos;
+    bool spellsNul = false;
+    auto copy = [&](std::size_t from, std::size_t to) {
+        const std::string_view part = text.substr(from, to - from);
+        spellsNul = spellsNul || part.find("\\u0000") != npos;
+        scan.reduced += part;
+    };
     std::size_t depth = 0, copied = 0, i = 0;
     while (i < text.size()) {
         const char c = text[i];
@@ -63,8 +69,8 @@ Prescan prescan(std::string_view text) {
             const std::size_t close = closingQuote(text, i);
             if (close == npos) break; // unterminated: the parser refuses it
             const std::size_t length = close - i - 1;
-            if (placeholdersSafe && length >= JSONDocument::longStringLength && isPlainText(text.data() + i + 1, length)) {
-                scan.reduced.append(text.data() + copied, i - copied);
+            if (length >= JSONDocument::longStringLength && isPlainText(text.data() + i + 1, length)) {
+                copy(copied, i);
                 scan.reduced += "\"\\u0000";
                 scan.reduced += std::to_string(scan.longStrings.size());
                 scan.reduced += '"';
@@ -84,7 +90,12 @@ Prescan prescan(std::string_view text) {
         }
         ++i;
     }
-    if (!scan.longStrings.empty()) scan.reduced.append(text.data() + copied, text.size() - copied);
+    if (scan.longStrings.empty()) return scan;
+    copy(copied, text.size());
+    if (spellsNul) {
+        scan.reduced.clear();
+        scan.longStrings.clear();
+    }
     return scan;
 }
 

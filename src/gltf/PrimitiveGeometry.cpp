@@ -25,7 +25,7 @@ std::optional<std::size_t> validIndex(const JSON* value, std::size_t size) {
 std::int64_t byteOffset(const JSON& object) { return gltf::integerValue(gltf::member(object, "byteOffset")).value_or(0); }
 std::int64_t count(const JSON& accessor) { return gltf::integerValue(gltf::member(accessor, "count")).value_or(0); }
 
-gltf::ElementRun run(std::span<const std::uint8_t> buffer, const JSON& view, const JSON& accessor, std::size_t elementSize) {
+gltf::ElementRun run(const gltf::BinaryBuffer& buffer, const JSON& view, const JSON& accessor, std::size_t elementSize) {
     return gltf::elementRun(buffer.size(), byteOffset(view), byteOffset(accessor), count(accessor), elementSize);
 }
 
@@ -41,7 +41,7 @@ const JSON* attributesOf(const JSON& primitive) {
 // Index values are kept as read, even those of vertexCount or more: the geometry's
 // validTriangleIndices() is what keeps them from the renderer.
 std::vector<std::uint32_t> decodeIndices(const JSON& primitive, std::span<const JSON> accessors,
-                                         std::span<const JSON> bufferViews, std::span<const std::uint8_t> buffer,
+                                         std::span<const JSON> bufferViews, const gltf::BinaryBuffer& buffer,
                                          std::size_t vertexCount) {
     const auto a = validIndex(gltf::member(primitive, "indices"), accessors.size());
     const auto v = a ? validIndex(gltf::member(accessors[*a], "bufferView"), bufferViews.size()) : std::nullopt;
@@ -68,7 +68,7 @@ scene::Material greyMaterial() {
 } // namespace
 
 std::shared_ptr<scene::Geometry> GLTFParser::buildGeometry(const JSON& from, std::span<const JSON> accessors,
-                                                           std::span<const JSON> bufferViews, Buffer buffer) {
+                                                           std::span<const JSON> bufferViews, const Buffer& buffer) {
     const JSON* attributes = attributesOf(from);
     const auto p = attributes ? validIndex(gltf::member(*attributes, "POSITION"), accessors.size()) : std::nullopt;
     if (!p || !buffer) return nullptr;

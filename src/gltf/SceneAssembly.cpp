@@ -23,7 +23,7 @@ std::string nameOr(const gltf::JSONDocument& document, const gltf::JSON* value, 
 
 } // namespace
 
-ModelLoader::LoadResult GLTFParser::buildScene(const gltf::JSONDocument& from, Buffer binaryBuffer) {
+ModelLoader::LoadResult GLTFParser::buildScene(const gltf::JSONDocument& from, const Buffer& binaryBuffer) {
     const gltf::JSON& root = from.root();
     auto scene = std::make_shared<scene::Scene>();
 

@@ -113,10 +113,54 @@ TEST(Base64, DecodesTheStandardAlphabetWithPadding) {
     EXPECT_EQ(gltf::decodeBase64(base64(every)), every);
 }
 
+TEST(Base64, AnyRangeDecodesLikeTheSameSliceOfTheWhole) {
+    std::vector<std::uint8_t> bytes(40);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 37 + 11);
+    for (std::size_t n : {38u, 39u, 40u}) { // padded with "==", "=" and not at all
+        const std::vector<std::uint8_t> whole(bytes.begin(), bytes.begin() + n);
+        const std::string text = base64(whole);
+        ASSERT_EQ(gltf::base64DecodedSize(text), n);
+        for (std::size_t offset = 0; offset <= n; ++offset)
+            for (std::size_t length = 0; offset + length <= n; ++length) {
+                std::vector<std::uint8_t> out(length + 1, 0xAA);
+                gltf::decodeBase64Range(text, offset, length, out.data());
+                ASSERT_TRUE(std::equal(out.begin(), out.begin() + length, whole.begin() + offset)) << offset << "+" << length;
+                ASSERT_EQ(out[length], 0xAA) << "wrote past the range at " << offset << "+" << length;
+            }
+    }
+}
+
+TEST(GLTFText, EmbeddedBuffersReadLikeBINChunksAtAnyOffset) {
+    // Offsets that do not fall on base64 quad boundaries, for positions and both index widths;
+    // whatever the values read, both forms must read the same.
+    for (int shift : {0, 1, 2, 3, 4, 5}) {
+        AssetBuilder a;
+        std::vector<float> xyz = {1.5f, -2.25f, 3, 4, 5, 6, 7, 8, 9, -1, -2, -3};
+        const int p = a.positions(xyz);
+        const int i32 = a.indices32({3, 2, 1, 0, 1, 2});
+        const int i16 = a.indices16({0, 1, 2, 2, 3, 0, 1});
+        for (int acc : {p, i32, i16}) a.document["accessors"][acc]["byteOffset"] = shift;
+        a.document["accessors"][p]["count"] = 3;
+        a.mesh(json::array({AssetBuilder::primitive(p, i32), AssetBuilder::primitive(p, i16)}));
+
+        const auto binary = load(a.glb(), "m.glb"), text = load(a.gltf(), "m.gltf");
+        ASSERT_EQ(modelNodes(binary).size(), 2u);
+        ASSERT_EQ(modelNodes(text).size(), 2u);
+        for (std::size_t n = 0; n < 2; ++n) {
+            EXPECT_EQ(positionsOf(*modelNodes(text)[n]), positionsOf(*modelNodes(binary)[n])) << shift;
+            EXPECT_EQ(indicesOf(*modelNodes(text)[n]), indicesOf(*modelNodes(binary)[n])) << shift;
+            EXPECT_FALSE(indicesOf(*modelNodes(text)[n]).empty());
+        }
+    }
+}
+
 TEST(Base64, RejectsTheWholeTextForAnyStrayCharacter) {
     for (const std::string& bad : std::vector<std::string>{"QQ", "QUI", "Q===", "====", "QQ=A", "QQ==QUFB", "AA\nAA==", "AAAA\n", "AA AA===",
                             "AAA\r", "-_AA", "AA.A", std::string("AA\0A", 4), "\xC3\xA9" "AA", "AAAAA"})
+    {
         EXPECT_FALSE(gltf::decodeBase64(bad).has_value()) << bad;
+        EXPECT_FALSE(gltf::base64DecodedSize(bad).has_value()) << bad;
+    }
 }
 
 } // namespace
