@@ -80,7 +80,13 @@ __attribute__((target("ssse3"))) void decodeBlocksSSSE3(const char*& in, std::ui
     }
 }
 
-const bool hasSSSE3 = __builtin_cpu_supports("ssse3");
+bool hasSSSE3() {
+    static const bool has = [] {
+        __builtin_cpu_init(); // may run before static constructors have
+        return bool(__builtin_cpu_supports("ssse3"));
+    }();
+    return has;
+}
 #endif
 
 } // namespace
@@ -106,7 +112,7 @@ void decodeBase64Range(std::string_view text, std::size_t offset, std::size_t le
     };
     if (const std::size_t skip = offset % 3; skip != 0 && length > 0) partial(skip, std::min(3 - skip, length));
 #ifdef TRIMEO_BASE64_SSSE3
-    if (hasSSSE3) decodeBlocksSSSE3(in, out, length);
+    if (hasSSSE3()) decodeBlocksSSSE3(in, out, length);
 #endif
     // Two quads per step while eight bytes of the range remain: the two bytes stored beyond
     // the six decoded ones still lie in the range and are overwritten next.

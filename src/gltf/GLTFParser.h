@@ -16,8 +16,9 @@
 
 namespace trimeo {
 namespace gltf {
+class DecodeBudget;
 class JSONDocument;
-}
+} // namespace gltf
 
 class GLTFParser {
 public:
@@ -32,9 +33,11 @@ private:
     using Buffer = std::optional<gltf::BinaryBuffer>;
 
     ModelLoader::LoadResult buildScene(const gltf::JSONDocument& from, const Buffer& binaryBuffer);
-    // Null when the primitive yields no vertex; never throws.
+    // Null when the primitive yields no vertex, or when decoding it would exceed what is left
+    // of the document's budget; never throws.
     std::shared_ptr<scene::Geometry> buildGeometry(const nlohmann::json& from, std::span<const nlohmann::json> accessors,
-                                                   std::span<const nlohmann::json> bufferViews, const Buffer& buffer);
+                                                   std::span<const nlohmann::json> bufferViews, const Buffer& buffer,
+                                                   gltf::DecodeBudget& budget);
 };
 
 } // namespace trimeo

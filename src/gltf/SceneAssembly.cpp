@@ -3,6 +3,7 @@
 // not read.
 #include "GLTFParser.h"
 
+#include "DecodeBudget.h"
 #include "JSONDocument.h"
 
 #include <string>
@@ -31,13 +32,14 @@ ModelLoader::LoadResult GLTFParser::buildScene(const gltf::JSONDocument& from, c
     if (!meshes) throw LoaderError::noGeometry();
     const auto accessors = listOrEmpty(gltf::member(root, "accessors"));
     const auto bufferViews = listOrEmpty(gltf::member(root, "bufferViews"));
+    gltf::DecodeBudget budget(binaryBuffer ? binaryBuffer->size() : 0);
 
     for (std::size_t m = 0; m < meshes->size(); ++m) {
         const gltf::JSON& mesh = (*meshes)[m];
         auto primitives = gltf::arrayOfObjects(gltf::member(mesh, "primitives"));
         if (!primitives) continue;
         for (const gltf::JSON& primitive : *primitives) {
-            auto geometry = buildGeometry(primitive, accessors, bufferViews, binaryBuffer);
+            auto geometry = buildGeometry(primitive, accessors, bufferViews, binaryBuffer, budget);
             if (!geometry) continue;
             auto node = scene::Node::make(std::move(geometry));
             // Position m counts every mesh, those without nodes included.

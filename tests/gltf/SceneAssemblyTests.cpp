@@ -1,4 +1,5 @@
 #include "GLTFTestAssets.h"
+#include "gltf/DecodeBudget.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,21 @@ TEST(GLTFScene, AnimationsBecomePlaceholderEntriesByName) {
         EXPECT_TRUE(r.animations.empty()) << notObjects.dump();
         EXPECT_FALSE(r.hasAnimations);
     }
+}
+
+TEST(GLTFScene, PrimitivesSharingAnAccessorCannotMultiplyMemoryWithoutBound) {
+    // 200 primitives over one accessor of 100000 vertices: each would copy 1.2 MB of positions
+    // and make 0.4 MB of consecutive indices. The document's budget stops them first.
+    const std::size_t vertices = 100000;
+    AssetBuilder a;
+    const int p = a.positions(std::vector<float>(vertices * 3, 0.5f));
+    a.mesh(json::array(), "Shared");
+    for (int i = 0; i < 200; ++i) a.document["meshes"][0]["primitives"].push_back(AssetBuilder::primitive(p));
+    const std::size_t perPrimitive = vertices * 16;
+    const std::size_t allowed =
+        (gltf::DecodeBudget::baseBytes + gltf::DecodeBudget::bytesPerBufferByte * a.buffer.size()) / perPrimitive;
+    ASSERT_LT(allowed, 200u);
+    EXPECT_EQ(modelNodes(load(a.glb(), "m.glb")).size(), allowed);
 }
 
 TEST(GLTFScene, AccessorAndViewListsMustHoldOnlyObjects) {
