@@ -1,5 +1,4 @@
 #include "GLTFTestAssets.h"
-#include "gltf/AccessorData.h"
 
 #include <gtest/gtest.h>
 
@@ -212,18 +211,6 @@ TEST(GLTFGeometry, EveryGeometryIsOneSourceOneTriangleElementAndOneGreyMaterial)
     EXPECT_EQ(m.lightingModel, scene::LightingModel::physicallyBased);
     EXPECT_FALSE(m.isDoubleSided);
     EXPECT_EQ(m.fillMode, scene::FillMode::fill);
-}
-
-TEST(ElementRun, StopsAtTheFirstElementPastTheEnd) {
-    EXPECT_EQ(gltf::elementRun(36, 0, 0, 3, 12).count, 3u);
-    EXPECT_EQ(gltf::elementRun(35, 0, 0, 3, 12).count, 2u);
-    EXPECT_EQ(gltf::elementRun(36, 24, 0, 3, 12).count, 1u);
-    EXPECT_EQ(gltf::elementRun(36, 24, 1, 3, 12).count, 0u);
-    EXPECT_EQ(gltf::elementRun(36, 36, 0, 3, 12).count, 0u);
-    EXPECT_EQ(gltf::elementRun(0, 0, 0, 3, 12).count, 0u);
-    const auto run = gltf::elementRun(100, 4, 6, 1'000'000, 4);
-    EXPECT_EQ(run.start, 10u);
-    EXPECT_EQ(run.count, 22u);
 }
 
 } // namespace
