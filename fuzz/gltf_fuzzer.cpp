@@ -1,0 +1,17 @@
+// Feeds every input to both forms of the glTF importer. A LoaderError is a proper refusal;
+// anything else escaping, a crash or a sanitizer report is a bug.
+#include "gltf/GLTFParser.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> bytes(data, size);
+    for (bool isBinary : {true, false}) {
+        try {
+            trimeo::GLTFParser().parse(bytes, isBinary);
+        } catch (const trimeo::LoaderError&) {
+        }
+    }
+    return 0;
+}
