@@ -63,9 +63,11 @@ ModelLoader::LoadResult ThreeMFParser::parseModelXML(std::span<const std::uint8_
     ThreeMFXMLParser::ParseResult main = ThreeMFXMLParser(mainPart).parse();
     std::vector<ThreeMFXMLParser::Mesh> meshes = std::move(main.meshes);
 
-    // A path listed many times is read as many times; the bytes read for components are
-    // bounded like the unpacking, so a short main part cannot make the reader run away.
-    std::uint64_t componentBytesLeft = limits_.maxTotalBytes;
+    // A path listed many times is read as many times; all model bytes read are bounded like
+    // the unpacking, so a short main part naming one component over and over cannot make
+    // the import run out of memory.
+    std::uint64_t componentBytesLeft =
+        limits_.maxTotalBytes > mainPart.size() ? limits_.maxTotalBytes - mainPart.size() : 0;
     for (const std::string& componentPath : main.componentPaths) {
         std::string_view relative = componentPath;
         if (relative.starts_with('/')) relative.remove_prefix(1);
