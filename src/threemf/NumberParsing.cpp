@@ -1,5 +1,6 @@
 #include "NumberParsing.h"
 
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
@@ -29,8 +30,16 @@ std::optional<float> strtofWhole(std::string_view text) {
     return value;
 }
 
-// Powers of ten that are exact in a float (5^10 < 2^24).
-constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+// Powers of ten that are exact in a double (5^22 < 2^53).
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Whether a double in the normal float range lies exactly halfway between two floats:
+// the 29 mantissa bits a float drops are 1 followed by zeros.
+bool isFloatMidpoint(double d) {
+    constexpr std::uint64_t dropped = (std::uint64_t(1) << 29) - 1;
+    return (std::bit_cast<std::uint64_t>(d) & dropped) == (std::uint64_t(1) << 28);
+}
 
 } // namespace
 
@@ -88,11 +97,17 @@ std::optional<float> parseFloatAttribute(std::string_view text) {
     // Hexadecimal, infinity and NaN forms, and anything invalid: strtof decides.
     if (!plainDecimal || p != end) return strtofWhole(text);
 
-    // Exact operands and one rounding step: the correctly rounded result, as strtof gives.
-    if (significantDigits <= 19 && mantissa <= (1u << 24) && exponent10 >= -10 && exponent10 <= 10) {
-        float value = float(mantissa);
-        value = exponent10 < 0 ? value / kExactPowersOfTen[-exponent10] : value * kExactPowersOfTen[exponent10];
-        return negative ? -value : value;
+    // Exact operands and one operation give the correctly rounded double. Rounding that to a
+    // float is the correctly rounded float too, unless the double sits exactly halfway between
+    // two floats (then the true value may not). The range keeps clear of float overflow and
+    // subnormals: 1e-22 <= |value| < 2^53 * 1e22.
+    if (significantDigits <= 19 && mantissa <= (std::uint64_t(1) << 53) && exponent10 >= -22 && exponent10 <= 22) {
+        double exact = double(mantissa);
+        exact = exponent10 < 0 ? exact / kExactPowersOfTen[-exponent10] : exact * kExactPowersOfTen[exponent10];
+        if (mantissa == 0 || !isFloatMidpoint(exact)) {
+            const float value = float(exact);
+            return negative ? -value : value;
+        }
     }
     // Longer decimals: from_chars also rounds correctly; it has no '+' form and reports
     // overflow and underflow, where strtof's own rounding is wanted.
