@@ -63,18 +63,6 @@ EntryKind entryKind(zip_t* archive, zip_uint64_t index, std::string_view name) {
     return name.ends_with('/') ? EntryKind::directory : EntryKind::file;
 }
 
-// Opens (creating where needed) the directory `components[0, count)` below `root`, one
-// component at a time and never through a symbolic link.
-UniqueFd openDirectoryBelow(int root, const std::vector<std::string>& components, std::size_t count) {
-    UniqueFd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
-    for (std::size_t i = 0; i < count && current; ++i) {
-        const char* name = components[i].c_str();
-        if (::mkdirat(current.get(), name, 0755) != 0 && errno != EEXIST) return UniqueFd();
-        current = UniqueFd(::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    }
-    return current;
-}
-
 bool writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
@@ -88,42 +76,129 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-enum class WriteOutcome { written, failed, overLimit };
+// One unpacking run: the archive, the directory it goes into, and what the limits leave.
+class Extraction {
+public:
+    Extraction(zip_t* archive, int root, const ExtractionLimits& limits, ExtractionReport& report)
+        : archive_(archive), root_(root), limits_(limits), report_(report), buffer_(std::size_t(1) << 16) {}
 
-// Unpacks one entry into `name` below `directory`, counting the bytes that really come
-// out of the decompressor against `budget`. A failed entry leaves no file behind.
-WriteOutcome writeEntry(zip_t* archive, zip_uint64_t index, int directory, const std::string& name,
-                        std::uint64_t budget, std::vector<char>& buffer, std::uint64_t& written) {
-    EntryFile entry(zip_fopen_index(archive, index, 0));
-    if (!entry) return WriteOutcome::failed;
-    UniqueFd out(::openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!out) return WriteOutcome::failed;
-
-    WriteOutcome outcome = WriteOutcome::written;
-    written = 0;
-    for (;;) {
-        zip_int64_t n = zip_fread(entry.get(), buffer.data(), buffer.size());
-        if (n < 0) {
-            outcome = WriteOutcome::failed;
-            break;
+    // False once a limit is reached: nothing after it is unpacked.
+    bool unpackEntry(zip_uint64_t index) {
+        switch (unpack(index)) {
+        case Step::done: return true;
+        case Step::refused: ++report_.entriesRefused; return true;
+        case Step::overLimit: report_.stoppedAtLimit = true; return false;
         }
-        if (n == 0) break;
-        written += std::uint64_t(n);
-        if (written > budget) {
-            outcome = WriteOutcome::overLimit;
-            break;
-        }
-        if (!writeAll(out.get(), buffer.data(), std::size_t(n))) {
-            outcome = WriteOutcome::failed;
-            break;
-        }
+        return false;
     }
-    // Closing reports a checksum mismatch that the last read did not.
-    if (outcome == WriteOutcome::written && zip_fclose(entry.release()) != 0) outcome = WriteOutcome::failed;
-    if (outcome == WriteOutcome::written && ::close(out.release()) != 0) outcome = WriteOutcome::failed;
-    if (outcome != WriteOutcome::written) ::unlinkat(directory, name.c_str(), 0);
-    return outcome;
-}
+
+private:
+    enum class Step { done, refused, overLimit };
+
+    Step unpack(zip_uint64_t index) {
+        const char* rawName = zip_get_name(archive_, index, ZIP_FL_ENC_GUESS);
+        const std::string_view name = rawName ? rawName : "";
+        auto components = splitPackagePath(name);
+        if (name.empty() || name.starts_with('/') || !components) return Step::refused;
+        if (components->empty()) return Step::done; // "./" and the like name the directory itself
+
+        const EntryKind kind = entryKind(archive_, index, name);
+        if (kind == EntryKind::refused) return Step::refused;
+        Step step = Step::done;
+        if (kind == EntryKind::directory) {
+            openDirectoryBelow(*components, components->size(), step);
+            return step;
+        }
+
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(archive_, index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) &&
+            stat.size > bytesLeft())
+            return Step::overLimit;
+        UniqueFd parent = openDirectoryBelow(*components, components->size() - 1, step);
+        if (!parent) return step;
+        return writeFile(index, parent.get(), components->back());
+    }
+
+    std::uint64_t bytesLeft() const { return limits_.maxTotalBytes - report_.bytesWritten; }
+
+    // Every file and directory made counts against the entry limit, so deep paths cannot
+    // turn a few entries into millions of directories.
+    bool takeObject() {
+        if (objectsCreated_ >= limits_.maxEntries) return false;
+        ++objectsCreated_;
+        return true;
+    }
+
+    // Opens (creating where needed) the directory `components[0, count)` below the root, one
+    // component at a time and never through a symbolic link. On failure `step` says why.
+    UniqueFd openDirectoryBelow(const std::vector<std::string>& components, std::size_t count, Step& step) {
+        UniqueFd current(::fcntl(root_, F_DUPFD_CLOEXEC, 0));
+        for (std::size_t i = 0; i < count && current; ++i) {
+            const char* name = components[i].c_str();
+            struct stat st {};
+            if (::fstatat(current.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (!takeObject()) {
+                    step = Step::overLimit;
+                    return UniqueFd();
+                }
+                if (::mkdirat(current.get(), name, 0755) != 0 && errno != EEXIST) break;
+            }
+            current = UniqueFd(::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        }
+        if (!current) step = Step::refused;
+        return current;
+    }
+
+    // Unpacks one entry into `name` below `directory`, counting the bytes that really come
+    // out of the decompressor, whatever size the archive declares. A failed entry leaves no
+    // file behind.
+    Step writeFile(zip_uint64_t index, int directory, const std::string& name) {
+        EntryFile entry(zip_fopen_index(archive_, index, 0));
+        if (!entry) return Step::refused;
+        if (!takeObject()) return Step::overLimit;
+        UniqueFd out(::openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!out) return Step::refused;
+
+        Step step = Step::done;
+        const std::uint64_t budget = bytesLeft();
+        std::uint64_t written = 0;
+        for (;;) {
+            zip_int64_t n = zip_fread(entry.get(), buffer_.data(), buffer_.size());
+            if (n < 0) {
+                step = Step::refused;
+                break;
+            }
+            if (n == 0) break;
+            written += std::uint64_t(n);
+            if (written > budget) {
+                step = Step::overLimit;
+                break;
+            }
+            if (!writeAll(out.get(), buffer_.data(), std::size_t(n))) {
+                step = Step::refused;
+                break;
+            }
+        }
+        // Closing reports a checksum mismatch that the last read did not.
+        if (step == Step::done && zip_fclose(entry.release()) != 0) step = Step::refused;
+        if (step == Step::done && ::close(out.release()) != 0) step = Step::refused;
+        if (step != Step::done) {
+            ::unlinkat(directory, name.c_str(), 0);
+            return step;
+        }
+        ++report_.filesWritten;
+        report_.bytesWritten += written;
+        return step;
+    }
+
+    zip_t* archive_;
+    int root_;
+    const ExtractionLimits& limits_;
+    ExtractionReport& report_;
+    std::vector<char> buffer_;
+    std::size_t objectsCreated_ = 0;
+};
 
 } // namespace
 
@@ -138,54 +213,14 @@ ExtractionReport extractPackage(const std::filesystem::path& archivePath, const 
     UniqueFd root(::open(into.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!root) return report;
 
-    std::vector<char> buffer(std::size_t(1) << 16);
+    Extraction extraction(archive.get(), root.get(), limits, report);
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        const zip_uint64_t index = zip_uint64_t(i);
-        if (index >= limits.maxEntries) {
+        if (zip_uint64_t(i) >= limits.maxEntries) {
             report.stoppedAtLimit = true;
             break;
         }
-        const char* rawName = zip_get_name(archive.get(), index, ZIP_FL_ENC_GUESS);
-        std::string_view name = rawName ? rawName : "";
-        auto components = splitPackagePath(name);
-        if (name.empty() || name.starts_with('/') || !components) {
-            ++report.entriesRefused;
-            continue;
-        }
-        if (components->empty()) continue; // "./" and the like name the directory itself
-
-        const EntryKind kind = entryKind(archive.get(), index, name);
-        if (kind == EntryKind::refused) {
-            ++report.entriesRefused;
-            continue;
-        }
-        if (kind == EntryKind::directory) {
-            if (!openDirectoryBelow(root.get(), *components, components->size())) ++report.entriesRefused;
-            continue;
-        }
-
-        const std::uint64_t budget = limits.maxTotalBytes - report.bytesWritten;
-        zip_stat_t stat;
-        zip_stat_init(&stat);
-        if (zip_stat_index(archive.get(), index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) && stat.size > budget) {
-            report.stoppedAtLimit = true;
-            break;
-        }
-        UniqueFd parent = openDirectoryBelow(root.get(), *components, components->size() - 1);
-        if (!parent) {
-            ++report.entriesRefused;
-            continue;
-        }
-        std::uint64_t written = 0;
-        switch (writeEntry(archive.get(), index, parent.get(), components->back(), budget, buffer, written)) {
-        case WriteOutcome::written:
-            ++report.filesWritten;
-            report.bytesWritten += written;
-            break;
-        case WriteOutcome::failed: ++report.entriesRefused; break;
-        case WriteOutcome::overLimit: report.stoppedAtLimit = true; return report;
-        }
+        if (!extraction.unpackEntry(zip_uint64_t(i))) break;
     }
     return report;
 }

@@ -5,8 +5,9 @@
 //    below the target directory, so nothing can land outside it;
 //  - symbolic links (and devices, FIFOs, sockets) are refused, and no path component is
 //    followed through a symbolic link;
-//  - unpacking stops once the entry count or the bytes actually unpacked pass the limits,
-//    whatever sizes the archive declares (a ZIP bomb cannot fill the disk);
+//  - unpacking stops once the entries read, the files and directories created, or the
+//    bytes actually unpacked pass the limits, whatever sizes the archive declares (a ZIP
+//    bomb cannot fill the disk, nor deep paths its inodes);
 //  - an entry that fails (bad data, CRC mismatch, encryption, write error) is removed again
 //    rather than left half written.
 // Files are created with mode 0644 and directories with 0755 (before the umask); the
@@ -21,7 +22,7 @@ namespace trimeo::threemf {
 
 struct ExtractionLimits {
     std::uint64_t maxTotalBytes = std::uint64_t(2) << 30; // 2 GiB unpacked
-    std::size_t maxEntries = 10000;
+    std::size_t maxEntries = 10000; // entries read, and files plus directories created
 };
 
 struct ExtractionReport {

@@ -152,6 +152,14 @@ TEST(PackageExtractor, StopsAtTheEntryLimit) {
     EXPECT_TRUE(u->report.stoppedAtLimit);
     EXPECT_EQ(u->report.filesWritten, 10u);
     EXPECT_EQ(u->tree().size(), 12u); // extracted, model.3mf and ten files
+
+    // Directories count too: one deep entry cannot create thousands of them.
+    std::string deep;
+    for (int i = 0; i < 40; ++i) deep += "d/";
+    u = unpack(ZipPackage().file(deep + "file", "x").file("after", "x").bytes(), {1 << 20, 10});
+    EXPECT_TRUE(u->report.stoppedAtLimit);
+    EXPECT_EQ(u->report.filesWritten, 0u);
+    EXPECT_LE(u->tree().size(), 12u);
 }
 
 TEST(PackageExtractor, DamagedEntriesAndNonArchivesLeaveNothingBehind) {
