@@ -6,14 +6,13 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
-#include <memory>
 
 namespace trimeo::threemf {
 namespace {
@@ -51,15 +50,18 @@ using EntryFile = std::unique_ptr<zip_file_t, EntryFileCloser>;
 
 enum class EntryKind { file, directory, refused };
 
-// The Unix mode in the upper half of the external attributes says what the entry is;
-// archivers that leave it zero (DOS, Windows) mark directories by a trailing '/' only.
+// Archives made on Unix keep the file mode in the upper half of the external attributes;
+// others (DOS, Windows) mark directories by a trailing '/' only, and whatever their
+// attributes hold, such an entry is unpacked as a plain file.
 EntryKind entryKind(zip_t* archive, zip_uint64_t index, std::string_view name) {
     zip_uint8_t opsys = 0;
     zip_uint32_t attributes = 0;
     if (zip_file_get_external_attributes(archive, index, 0, &opsys, &attributes) != 0) return EntryKind::refused;
-    const mode_t type = mode_t(attributes >> 16) & S_IFMT;
-    if (type == S_IFDIR) return EntryKind::directory;
-    if (type != 0 && type != S_IFREG) return EntryKind::refused; // links, devices, FIFOs, sockets
+    if (opsys == ZIP_OPSYS_UNIX || opsys == ZIP_OPSYS_OS_X) {
+        const mode_t type = mode_t(attributes >> 16) & S_IFMT;
+        if (type == S_IFDIR) return EntryKind::directory;
+        if (type != 0 && type != S_IFREG) return EntryKind::refused; // links, devices, FIFOs, sockets
+    }
     return name.ends_with('/') ? EntryKind::directory : EntryKind::file;
 }
 

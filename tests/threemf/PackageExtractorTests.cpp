@@ -117,6 +117,11 @@ TEST(PackageExtractor, SymbolicLinksAreNeitherCreatedNorFollowed) {
     // The file entry under "link" lands in a real directory of that name, inside.
     EXPECT_EQ(u->tree(), (std::vector<std::string>{"extracted", "extracted/link", "extracted/link/evil.model", "model.3mf"}));
     EXPECT_FALSE(fs::exists(u->extracted() / "3D/3dmodel.model"));
+
+    // Link modes mean something only in archives made on Unix; elsewhere the entry is a file.
+    u = unpack(ZipPackage().symlink("dos.txt", "/etc/passwd", 0).bytes());
+    EXPECT_FALSE(fs::is_symlink(u->extracted() / "dos.txt"));
+    EXPECT_EQ(contents(u->extracted() / "dos.txt"), "/etc/passwd");
 }
 
 TEST(PackageExtractor, AZipBombStopsAtTheSizeLimit) {

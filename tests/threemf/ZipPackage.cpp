@@ -20,8 +20,8 @@ ZipPackage& ZipPackage::directory(std::string name) {
     return *this;
 }
 
-ZipPackage& ZipPackage::symlink(std::string name, std::string target) {
-    entries_.push_back({Entry::symlink, std::move(name), std::move(target), false});
+ZipPackage& ZipPackage::symlink(std::string name, std::string target, std::uint8_t opsys) {
+    entries_.push_back({Entry::symlink, std::move(name), std::move(target), false, opsys});
     return *this;
 }
 
@@ -51,7 +51,7 @@ std::vector<std::uint8_t> ZipPackage::bytes() const {
             zip_set_file_compression(archive, zip_uint64_t(index), e.compressed ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0) != 0)
             fail("zip_set_file_compression");
         if (e.kind == Entry::symlink &&
-            zip_file_set_external_attributes(archive, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
+            zip_file_set_external_attributes(archive, zip_uint64_t(index), 0, e.opsys,
                                              zip_uint32_t(S_IFLNK | 0777) << 16) != 0)
             fail("zip_file_set_external_attributes");
     }

@@ -12,8 +12,9 @@ class ZipPackage {
 public:
     ZipPackage& file(std::string name, std::string content, bool compressed = true);
     ZipPackage& directory(std::string name);
-    // An entry whose Unix mode marks a symbolic link to `target`, as Info-ZIP stores one.
-    ZipPackage& symlink(std::string name, std::string target);
+    // An entry whose mode marks a symbolic link to `target`, as Info-ZIP stores one; made on
+    // the system `opsys` (3: Unix, 0: MS-DOS).
+    ZipPackage& symlink(std::string name, std::string target, std::uint8_t opsys = 3);
 
     // The archive's bytes. Needs at least one entry.
     std::vector<std::uint8_t> bytes() const;
@@ -23,6 +24,7 @@ private:
         enum Kind { file, directory, symlink } kind;
         std::string name, content;
         bool compressed;
+        std::uint8_t opsys = 3;
     };
     std::vector<Entry> entries_;
 };
