@@ -29,7 +29,7 @@ std::shared_ptr<scene::Node> makeMeshNode(ThreeMFXMLParser::Mesh&& mesh, std::si
     return node;
 }
 
-bool isFile(const fs::path& path) {
+bool pathExists(const fs::path& path) {
     std::error_code ec;
     return fs::exists(path, ec);
 }
@@ -52,7 +52,7 @@ ModelLoader::LoadResult ThreeMFParser::parse(std::span<const std::uint8_t> data)
     threemf::extractPackage(archive, extracted, limits_);
 
     const fs::path mainPart = extracted / "3D" / "3dmodel.model";
-    if (!isFile(mainPart)) throw LoaderError::parseError("3MF model file not found");
+    if (!pathExists(mainPart)) throw LoaderError::parseError("3MF model file not found");
     const std::vector<std::uint8_t> bytes = threemf::readWholeFile(mainPart);
     return parseModelXML(bytes, extracted);
 }
@@ -73,7 +73,7 @@ ModelLoader::LoadResult ThreeMFParser::parseModelXML(std::span<const std::uint8_
         if (relative.starts_with('/')) relative.remove_prefix(1);
         // Paths with ".." could name files outside the package: refused like missing files.
         std::optional<fs::path> file = threemf::resolveInside(baseDir, relative);
-        if (!file || !isFile(*file)) continue;
+        if (!file || !pathExists(*file)) continue;
         std::vector<std::uint8_t> bytes;
         try {
             bytes = threemf::readWholeFile(*file);
