@@ -1,6 +1,14 @@
-// 3MF importer: unpacks the package and reads its model parts.
+// 3MF importer. Unpacks the package into a fresh working directory under the temporary
+// directory ("<UUID>/model.3mf" holds the bytes, "<UUID>/extracted" the unpacked entries;
+// see PackageExtractor.h for the hardening), reads the main model part
+// "3D/3dmodel.model" and the component model files it names (one level deep), and makes
+// one grey node "mesh_<i>" per mesh. The working directory is removed on every path.
+// Throws LoaderError::parseError("3MF model file not found") when the package yields no
+// main model part (not a ZIP archive, damaged, or missing the part), LoaderError::noGeometry
+// when no mesh was read, and PlatformError for a failure of the file system.
 #pragma once
 
+#include "PackageExtractor.h"
 #include "loading/ModelLoader.h"
 
 #include <cstdint>
@@ -12,8 +20,19 @@ namespace trimeo {
 
 class ThreeMFParser {
 public:
+    ThreeMFParser() = default;
+    explicit ThreeMFParser(threemf::ExtractionLimits limits) : limits_(limits) {}
+
     ModelLoader::LoadResult parse(std::span<const std::uint8_t> data);
+
+    // Set once the extraction directory exists; keeps naming it after it has been removed.
     std::optional<std::filesystem::path> extractedDir;
+
+private:
+    ModelLoader::LoadResult parseModelXML(std::span<const std::uint8_t> mainPart,
+                                          const std::filesystem::path& baseDir) const;
+
+    threemf::ExtractionLimits limits_;
 };
 
 } // namespace trimeo

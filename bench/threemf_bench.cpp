@@ -1,0 +1,188 @@
+// 3MF import of a generated package of about one million triangles: the whole load, its
+// peak memory, and how the time splits between unpacking and reading the model XML.
+// Also the attribute float rule against strtof and from_chars on the same texts.
+#include "support/BenchSupport.h"
+
+#include "loading/TemporaryFiles.h"
+#include "threemf/NumberParsing.h"
+#include "threemf/PackageExtractor.h"
+#include "threemf/PackagePaths.h"
+#include "threemf/ThreeMFParser.h"
+#include "threemf/ThreeMFXMLParser.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <locale.h>
+#include <string>
+#include <time.h>
+#include <vector>
+
+namespace {
+using trimeo::bench::now;
+
+std::string modelXML(const trimeo::bench::Mesh& mesh) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<model unit=\"millimeter\" "
+                      "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\">\n <resources>\n"
+                      "  <object id=\"1\" type=\"model\">\n   <mesh>\n    <vertices>\n";
+    char line[160];
+    for (std::size_t v = 0; v + 2 < mesh.positions.size(); v += 3) {
+        // Five decimals on a model in millimetres, as slicers and CAD exports write them.
+        std::snprintf(line, sizeof line, "     <vertex x=\"%.5f\" y=\"%.5f\" z=\"%.5f\" />\n", mesh.positions[v] * 50,
+                      mesh.positions[v + 1] * 50, mesh.positions[v + 2] * 50);
+        xml += line;
+    }
+    xml += "    </vertices>\n    <triangles>\n";
+    for (std::size_t t = 0; t + 2 < mesh.indices.size(); t += 3) {
+        std::snprintf(line, sizeof line, "     <triangle v1=\"%u\" v2=\"%u\" v3=\"%u\" />\n", mesh.indices[t],
+                      mesh.indices[t + 1], mesh.indices[t + 2]);
+        xml += line;
+    }
+    xml += "    </triangles>\n   </mesh>\n  </object>\n </resources>\n <build><item objectid=\"1\"/></build>\n</model>\n";
+    return xml;
+}
+
+std::vector<std::uint8_t> package(const std::string& mainPart) {
+    trimeo::TemporaryFile file("3mf");
+    int error = 0;
+    zip_t* archive = zip_open(file.path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive) std::abort();
+    const std::string types = "<?xml version=\"1.0\"?><Types/>";
+    auto add = [&](const char* name, const std::string& content) {
+        zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+        if (!source || zip_file_add(archive, name, source, 0) < 0) std::abort();
+    };
+    add("[Content_Types].xml", types);
+    add("3D/3dmodel.model", mainPart);
+    if (zip_close(archive) != 0) std::abort();
+    std::ifstream in(file.path(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+double residentMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+// Lets VmHWM measure from here on (Linux: "5" resets the peak to the current size).
+void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+template <class F> double best(int runs, F&& f) {
+    double fastest = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        double t0 = now();
+        f();
+        fastest = std::min(fastest, now() - t0);
+    }
+    return fastest;
+}
+
+void floatRuleTable() {
+    std::vector<std::string> texts;
+    char buffer[32];
+    for (int i = 0; i < 2000000; ++i) {
+        std::snprintf(buffer, sizeof buffer, i % 2 ? "%.5f" : "%.6f", (i % 100003) * 0.0137 - 650.0);
+        texts.emplace_back(buffer);
+    }
+    const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    double sink = 0;
+    const double rule = best(3, [&] {
+        for (const auto& t : texts) sink += *trimeo::threemf::parseFloatAttribute(t);
+    });
+    const double strtofTime = best(3, [&] {
+        for (const auto& t : texts) sink += strtof_l(t.c_str(), nullptr, c);
+    });
+    const double fromChars = best(3, [&] {
+        for (const auto& t : texts) {
+            float f = 0;
+            std::from_chars(t.data(), t.data() + t.size(), f);
+            sink += f;
+        }
+    });
+    const double n = double(texts.size());
+    std::printf("\nFloat attribute texts (%zu, \"%%.5f\"/\"%%.6f\" mixed)   ns per value\n", texts.size());
+    std::printf("  parseFloatAttribute                        %8.1f\n", rule / n * 1e9);
+    std::printf("  strtof_l (C locale)                        %8.1f\n", strtofTime / n * 1e9);
+    std::printf("  std::from_chars                            %8.1f\n", fromChars / n * 1e9);
+    if (sink == 0.123) std::puts("");
+}
+
+} // namespace
+
+struct Times {
+    double wall = 1e30, cpu = 1e30;
+    void keepFastest(double w, double c) {
+        wall = std::min(wall, w);
+        cpu = std::min(cpu, c);
+    }
+};
+
+double cpuNow() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+void printRow(const char* stage, const Times& t, const Times& whole) {
+    std::printf("  %-38s %7.3f  %7.3f   %6.1f%%\n", stage, t.wall, t.cpu, 100 * t.cpu / whole.cpu);
+}
+
+int main() {
+    const trimeo::bench::Mesh torus = trimeo::bench::makeTorus(1000000);
+    const std::string xml = modelXML(torus);
+    const std::vector<std::uint8_t> bytes = package(xml);
+    const std::size_t triangles = torus.indices.size() / 3, vertices = torus.positions.size() / 3;
+
+    const double before = residentMiB();
+    resetPeakMemory();
+    Times whole, unpack, readBack, parseXML;
+    constexpr int kRuns = 5;
+    for (int run = 0; run < kRuns; ++run) {
+        // The whole import, as the loader runs it.
+        double w0 = now(), c0 = cpuNow();
+        {
+            auto result = trimeo::ThreeMFParser().parse(bytes);
+            if (result.scene->rootNode->childNodes()[0]->geometry->validTriangleCount() != triangles) std::abort();
+        }
+        whole.keepFastest(now() - w0, cpuNow() - c0);
+
+        // Its stages, one at a time.
+        trimeo::TemporaryDirectory work;
+        w0 = now(), c0 = cpuNow();
+        trimeo::writeWholeFile(work.path() / "model.3mf", bytes);
+        std::filesystem::create_directory(work.path() / "extracted");
+        trimeo::threemf::extractPackage(work.path() / "model.3mf", work.path() / "extracted");
+        double w1 = now(), c1 = cpuNow();
+        auto main = trimeo::threemf::readWholeFile(work.path() / "extracted/3D/3dmodel.model");
+        double w2 = now(), c2 = cpuNow();
+        auto parsed = trimeo::ThreeMFXMLParser(main).parse();
+        double w3 = now(), c3 = cpuNow();
+        if (parsed.meshes.size() != 1) std::abort();
+        unpack.keepFastest(w1 - w0, c1 - c0);
+        readBack.keepFastest(w2 - w1, c2 - c1);
+        parseXML.keepFastest(w3 - w2, c3 - c2);
+    }
+    const double peak = trimeo::bench::peakMemoryMiB();
+
+    std::printf("3MF import, generated torus: %zu triangles, %zu vertices\n", triangles, vertices);
+    std::printf("  package %.1f MiB, model part %.1f MiB of XML; fastest of %d runs\n", bytes.size() / 1048576.0,
+                xml.size() / 1048576.0, kRuns);
+    std::printf("\n  %-38s %7s  %7s   %7s\n", "stage", "wall s", "CPU s", "CPU share");
+    printRow("whole load (ThreeMFParser::parse)", whole, whole);
+    printRow("unpacking (write, libzip extract)", unpack, whole);
+    printRow("reading the main part back", readBack, whole);
+    printRow("XML parsing (expat + number rules)", parseXML, whole);
+    std::printf("\n  XML parsing throughput %.1f MiB/s (wall)\n", xml.size() / 1048576.0 / parseXML.wall);
+    std::printf("  resident before the loads %.1f MiB, peak during them %.1f MiB (+%.1f MiB)\n", before, peak,
+                peak - before);
+
+    floatRuleTable();
+    return 0;
+}

@@ -1,0 +1,41 @@
+// Unpacks a ZIP package into a directory with libzip, keeping each entry's path inside the
+// archive. The archive comes from anywhere, so the unpacking is hardened:
+//  - an entry whose path is absolute, has a ".." component or is longer than
+//    kMaxPackagePathBytes is refused; every other path is created component by component
+//    below the target directory, so nothing can land outside it;
+//  - symbolic links (and devices, FIFOs, sockets) are refused, and no path component is
+//    followed through a symbolic link;
+//  - unpacking stops once the entries read, the files and directories created, or the
+//    bytes actually unpacked pass the limits, whatever sizes the archive declares (a ZIP
+//    bomb cannot fill the disk, nor deep paths its inodes);
+//  - an entry that fails (bad data, CRC mismatch, encryption, write error) is removed again
+//    rather than left half written.
+// Files are created with mode 0644 and directories with 0755 (before the umask); the
+// archive's permission bits and timestamps are not applied.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+namespace trimeo::threemf {
+
+struct ExtractionLimits {
+    std::uint64_t maxTotalBytes = std::uint64_t(2) << 30; // 2 GiB unpacked
+    std::size_t maxEntries = 10000; // entries read, and files plus directories created
+};
+
+struct ExtractionReport {
+    bool openedArchive = false;   // false: not a ZIP archive (or unreadable); nothing written
+    std::size_t filesWritten = 0; // regular files completely unpacked
+    std::size_t entriesRefused = 0;
+    bool stoppedAtLimit = false;  // entries after the limit were not unpacked
+    std::uint64_t bytesWritten = 0;
+};
+
+// Unpacks the archive file at `archive` into the existing directory `into`. Never throws
+// for a bad archive: what cannot be unpacked safely is skipped and counted in the report.
+ExtractionReport extractPackage(const std::filesystem::path& archive, const std::filesystem::path& into,
+                                const ExtractionLimits& limits = {});
+
+} // namespace trimeo::threemf

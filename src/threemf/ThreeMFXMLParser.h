@@ -1,0 +1,67 @@
+// Reads one 3MF model part (an XML document) into triangle meshes and the model-file paths
+// its component elements name. Lenient: it never throws and reports no error; what it
+// cannot read it skips, and a document that breaks off keeps the meshes completed before
+// the break. Driven by expat with namespace processing off, so names arrive as written
+// ("m:mesh" is not "mesh").
+#pragma once
+
+#include "scene/Vector3.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace trimeo {
+
+class ThreeMFXMLParser {
+public:
+    struct Mesh {
+        // x, y, z per vertex exactly as read: a flat list the scene geometry takes over as is.
+        std::vector<float> vertices;
+        // Three vertex indices per triangle, in document order. Not checked against the
+        // vertex count: any index may lie at or beyond it.
+        std::vector<std::uint32_t> triangles;
+
+        std::size_t vertexCount() const { return vertices.size() / 3; }
+        scene::Vector3 vertex(std::size_t i) const { return {vertices[3 * i], vertices[3 * i + 1], vertices[3 * i + 2]}; }
+    };
+
+    // The mesh between a mesh start tag and its end tag.
+    struct MeshBuilder {
+        std::vector<float> vertices;
+        std::vector<std::uint32_t> triangles;
+    };
+
+    struct ParseResult {
+        std::vector<Mesh> meshes;               // in the order their mesh elements end
+        std::vector<std::string> componentPaths; // as written, in document order
+    };
+
+    // `data` is not copied: it must stay alive until parse() returns.
+    explicit ThreeMFXMLParser(std::span<const std::uint8_t> data) : data(data) {}
+    ThreeMFXMLParser(const ThreeMFXMLParser&) = delete;
+    ThreeMFXMLParser& operator=(const ThreeMFXMLParser&) = delete;
+
+    // Reads the document once; call it once per object.
+    ParseResult parse();
+
+private:
+    static void onStartElement(void* self, const char* name, const char** attributes);
+    static void onEndElement(void* self, const char* name);
+    void startElement(const char* name, const char** attributes);
+    void endElement(const char* name);
+    void readVertex(const char** attributes);
+    void readTriangle(const char** attributes);
+    void readComponent(const char** attributes);
+
+    std::span<const std::uint8_t> data;
+    std::vector<Mesh> meshes;
+    std::vector<std::string> componentPaths;
+    std::optional<MeshBuilder> currentMesh;
+    bool inVertices = false;
+    bool inTriangles = false;
+};
+
+} // namespace trimeo
