@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 
+#include <algorithm>
+
 namespace trimeo::gl {
 namespace {
 
@@ -33,7 +35,10 @@ GLTextureCache::Texture GLTextureCache::upload(const scene::Image& image) {
     if (!image.encoded.empty()) {
         decoded = QImage::fromData(image.encoded.data(), int(image.encoded.size()));
     } else if (!image.path.empty()) {
-        std::filesystem::path p(image.path);
+        // Files written on Windows name their images with backslashes.
+        std::string name = image.path;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        std::filesystem::path p(name);
         if (p.is_relative() && !directory_.empty()) p = directory_ / p;
         decoded = QImage(QString::fromStdString(p.string()));
     }

@@ -54,6 +54,7 @@ struct SceneKitView::Impl {
 
     gl::GLSceneRenderer renderer;
     bool rendererReady = false;
+    QMetaObject::Connection contextConnection;
     bool sceneChanged = false;
     std::filesystem::path resourceDirectory;
 
@@ -109,6 +110,7 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
 
 SceneKitView::~SceneKitView() {
     d->handle.reset(); // from here on a finishing load finds no viewport
+    disconnect(d->contextConnection); // the base class destroys the context after d is gone
     if (d->rendererReady && context()) {
         makeCurrent();
         d->renderer.release();
@@ -160,12 +162,14 @@ void SceneKitView::initializeGL() {
     d->rendererReady = d->renderer.initialize(&error);
     if (!d->rendererReady) qWarning("Viewport cannot draw: %s", error.c_str());
     d->sceneChanged = true; // a new context has none of the old uploads
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+    // Reparenting the widget replaces its context: free the old uploads while it lives.
+    disconnect(d->contextConnection);
+    d->contextConnection = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
         makeCurrent();
         d->renderer.release();
         d->rendererReady = false;
         doneCurrent();
-    }, Qt::UniqueConnection);
+    });
 }
 
 void SceneKitView::paintGL() {

@@ -1,0 +1,163 @@
+// The viewport widget against a host that, like the window, refreshes the viewport
+// whenever one of its bound values is written.
+#include "GLTestEnvironment.h"
+#include "support/TestFiles.h"
+#include "viewport/SceneKitView.h"
+
+#include <QSignalSpy>
+#include <QThreadPool>
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace trimeo {
+namespace {
+
+struct Host {
+    bool isPlaying = false;
+    bool hasAnimations = false;
+    bool isLoading = true;
+    std::optional<std::string> errorMessage;
+    int writes = 0;
+    SceneKitView* view = nullptr;
+
+    void changed() {
+        ++writes;
+        if (view) view->refresh();
+    }
+    ViewportBindings bindings() {
+        return {[this] { return isPlaying; }, [this] { return hasAnimations; },
+                [this](bool v) { hasAnimations = v, changed(); },
+                [this](std::optional<std::string> m) { errorMessage = std::move(m), changed(); },
+                [this](bool v) { isLoading = v, changed(); }};
+    }
+};
+
+QByteArray fileBytes(const std::filesystem::path& path) {
+    auto data = test::readFile(path);
+    return QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
+}
+
+std::unique_ptr<SceneKitView> open(Host& host, QByteArray data, const QString& name, bool wireframe = false) {
+    auto view = std::make_unique<SceneKitView>(std::move(data), QUrl::fromLocalFile(name), wireframe,
+                                               host.bindings());
+    host.view = view.get();
+    return view;
+}
+
+bool waitForLoad(SceneKitView& view) {
+    QSignalSpy finished(&view, &SceneKitView::loadFinished);
+    return finished.count() > 0 || finished.wait(30000);
+}
+
+TEST(SceneKitView, SuccessfulLoadShowsTheSceneAndEndsLoadingOnly) {
+    Host host;
+    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
+    EXPECT_FALSE(view->scene()); // nothing until the GUI-thread step has run
+    EXPECT_TRUE(view->coordinator().animationNodes.empty());
+    ASSERT_TRUE(waitForLoad(*view));
+    ASSERT_TRUE(view->scene());
+    EXPECT_EQ(view->scene()->rootNode->childNodes().size(), 3u);
+    EXPECT_FALSE(host.isLoading);
+    EXPECT_FALSE(host.errorMessage);
+    EXPECT_FALSE(host.hasAnimations);
+    EXPECT_EQ(host.writes, 1); // isLoading alone
+    EXPECT_TRUE(view->coordinator().animationNodes.empty());
+    EXPECT_FALSE(view->isPlaying());
+}
+
+TEST(SceneKitView, RefusedFileReportsItsDescriptionAndShowsNoScene) {
+    Host host;
+    host.hasAnimations = true; // whatever the host holds stays
+    auto view = open(host, QByteArray("volume"), "/models/cloud.vdb");
+    ASSERT_TRUE(waitForLoad(*view));
+    EXPECT_EQ(host.errorMessage, std::optional<std::string>("Unsupported format: VDB volumetric files require "
+                                                            "OpenVDB library"));
+    EXPECT_FALSE(host.isLoading);
+    EXPECT_TRUE(host.hasAnimations);
+    EXPECT_EQ(host.writes, 2);
+    EXPECT_FALSE(view->scene());
+    view->refresh(); // no scene: nothing to do, no failure
+}
+
+TEST(SceneKitView, RefreshAppliesWireframeToEveryFirstMaterialFloorIncluded) {
+    Host host;
+    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj", true);
+    view->refresh(); // before the load: no scene yet
+    ASSERT_TRUE(waitForLoad(*view));
+    auto modes = [&] {
+        std::vector<scene::FillMode> m;
+        view->scene()->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
+            if (n->geometry && n->geometry->firstMaterial()) m.push_back(n->geometry->firstMaterial()->fillMode);
+        });
+        return m;
+    };
+    // The host's refresh after isLoading was written applied the option to the new scene.
+    auto on = modes();
+    EXPECT_GE(on.size(), 43u);
+    for (auto m : on) EXPECT_EQ(m, scene::FillMode::lines);
+    view->setShowWireframe(false);
+    for (auto m : modes()) EXPECT_EQ(m, scene::FillMode::lines); // stored only
+    view->refresh();
+    for (auto m : modes()) EXPECT_EQ(m, scene::FillMode::fill);
+}
+
+TEST(SceneKitView, PlaybackPausesAndResumesCollectedNodesOnly) {
+    Host host;
+    auto view = open(host, fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
+                     "/models/box_nested_animation.dae");
+    ASSERT_TRUE(waitForLoad(*view));
+    if (!host.hasAnimations) GTEST_SKIP() << "the reader found no animations in this file";
+    const auto nodes = view->coordinator().animationNodes;
+    ASSERT_FALSE(nodes.empty());
+    for (const auto& n : nodes) EXPECT_TRUE(n->isPaused); // refreshed with isPlaying false
+    EXPECT_FALSE(view->isPlaying());
+
+    host.isPlaying = true;
+    view->refresh();
+    EXPECT_TRUE(view->isPlaying());
+    for (const auto& n : nodes) EXPECT_FALSE(n->isPaused);
+    host.isPlaying = false;
+    view->refresh();
+    EXPECT_TRUE(view->isPlaying()); // never set back
+    for (const auto& n : nodes) EXPECT_TRUE(n->isPaused);
+    // Nodes that were not collected are never paused.
+    view->scene()->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
+        if (std::find(nodes.begin(), nodes.end(), n) == nodes.end()) {
+            EXPECT_FALSE(n->isPaused);
+        }
+    });
+}
+
+TEST(SceneKitView, ReplacedViewportIgnoresItsLateResult) {
+    Host host;
+    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
+    host.view = nullptr;
+    view.reset(); // replaced before its load could finish
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(host.writes, 0);
+    EXPECT_TRUE(host.isLoading); // the state of whatever the host shows now is untouched
+}
+
+TEST(SceneKitView, DrawsTheLoadedModel) {
+    TRIMEO_REQUIRE_GL();
+    Host host;
+    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
+    view->resize(400, 300);
+    view->show();
+    ASSERT_TRUE(waitForLoad(*view));
+    QImage frame = view->grabFramebuffer();
+    test::saveForInspection(frame, "widget-box");
+    ASSERT_FALSE(frame.isNull());
+    const QColor corner = frame.pixelColor(2, 2);
+    const QColor middle = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    EXPECT_GT(test::colourDistance(corner, middle), 40);
+    EXPECT_EQ(corner, view->palette().color(QPalette::Window));
+}
+
+} // namespace
+} // namespace trimeo
