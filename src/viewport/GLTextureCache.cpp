@@ -44,9 +44,19 @@ GLTextureCache::Texture GLTextureCache::upload(const scene::Image& image) {
     }
     if (decoded.isNull()) return {};
     Texture t;
-    t.hasAlpha = decoded.hasAlphaChannel();
     // Texture coordinates count rows from the bottom; QImage counts them from the top.
     const QImage rgba = decoded.convertToFormat(QImage::Format_RGBA8888).mirrored();
+    // Many files carry an alpha channel that is opaque everywhere: blending those would
+    // only cost depth writes and show the model's inside through itself.
+    if (decoded.hasAlphaChannel())
+        for (int y = 0; y < rgba.height() && !t.hasAlpha; ++y) {
+            const uchar* row = rgba.constScanLine(y);
+            for (int x = 0; x < rgba.width(); ++x)
+                if (row[x * 4 + 3] != 255) {
+                    t.hasAlpha = true;
+                    break;
+                }
+        }
     gl_->glGenTextures(1, &t.id);
     gl_->glBindTexture(GL_TEXTURE_2D, t.id);
     gl_->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
