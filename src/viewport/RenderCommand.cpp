@@ -10,10 +10,9 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <cstdio>
 #include <future>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,6 +63,25 @@ std::optional<RenderArguments> parse(int argc, char** argv) {
     return args;
 }
 
+// One read of the whole file: a stream iterator would take a second on 100 MB.
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::vector<std::uint8_t> data;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) data.resize(size);
+    std::size_t got = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), f);
+    data.resize(got);
+    // Files whose size the system does not know up front (pipes) are read in blocks.
+    std::uint8_t block[65536];
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;) data.insert(data.end(), block, block + n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) return std::nullopt;
+    return data;
+}
+
 // Without any display Qt's default platform aborts; the offscreen one fails politely.
 void choosePlatform() {
     if (std::getenv("QT_QPA_PLATFORM")) return;
@@ -78,17 +96,14 @@ int runRenderCommand(int argc, char** argv) {
     const std::optional<RenderArguments> args = parse(argc, argv);
     if (!args) return usage();
 
-    std::ifstream in(args->file, std::ios::binary);
-    if (!in) {
-        std::cerr << "Cannot read file " << args->file << '\n';
-        return 1;
-    }
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
-
-    // The load runs while the GL context and shaders are being set up.
+    // Reading and loading run while the GL context and shaders are being set up; the
+    // file's bytes are released as soon as the scene is built, before anything is uploaded.
     const std::filesystem::path path(args->file);
-    auto loading = std::async(std::launch::async, [&data, &path] { return loadAndPresent(data, path); });
+    auto loading = std::async(std::launch::async, [&path]() -> std::optional<LoadOutcome> {
+        std::optional<std::vector<std::uint8_t>> data = readWholeFile(path);
+        if (!data) return std::nullopt;
+        return loadAndPresent(*data, path);
+    });
 
     choosePlatform();
     int qtArgc = 1;
@@ -96,7 +111,12 @@ int runRenderCommand(int argc, char** argv) {
     QGuiApplication app(qtArgc, qtArgv);
     OffscreenRenderer renderer;
 
-    LoadOutcome outcome = loading.get();
+    std::optional<LoadOutcome> loaded = loading.get();
+    if (!loaded) {
+        std::cerr << "Cannot read file " << args->file << '\n';
+        return 1;
+    }
+    LoadOutcome& outcome = *loaded;
     if (auto* failure = std::get_if<LoadFailure>(&outcome)) {
         std::cerr << failure->description << '\n';
         return 1;
