@@ -4,13 +4,21 @@
 #include "LoadPipeline.h"
 #include "OffscreenRenderer.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QColor>
 #include <QGuiApplication>
 #include <QPalette>
 
 #include <cstdlib>
 #include <cstring>
+#include <cerrno>
 #include <cstdio>
+#include <span>
+#include <utility>
 #include <future>
 #include <iostream>
 #include <optional>
@@ -63,24 +71,50 @@ std::optional<RenderArguments> parse(int argc, char** argv) {
     return args;
 }
 
-// One read of the whole file: a stream iterator would take a second on 100 MB.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::nullopt;
-    std::vector<std::uint8_t> data;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec) data.resize(size);
-    std::size_t got = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), f);
-    data.resize(got);
-    // Files whose size the system does not know up front (pipes) are read in blocks.
-    std::uint8_t block[65536];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;) data.insert(data.end(), block, block + n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) return std::nullopt;
-    return data;
-}
+// The file's bytes, mapped rather than copied: a 100 MB model costs no read and no
+// zero-filled buffer. Files that cannot be mapped (pipes, empty files) are read.
+class FileBytes {
+public:
+    static std::optional<FileBytes> open(const std::filesystem::path& path) {
+        FileBytes f;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return std::nullopt;
+        struct stat st{};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (p != MAP_FAILED) {
+                f.mapped_ = static_cast<const std::uint8_t*>(p);
+                f.size_ = std::size_t(st.st_size);
+                ::close(fd);
+                return f;
+            }
+        }
+        std::uint8_t block[65536];
+        for (ssize_t n; (n = ::read(fd, block, sizeof block)) != 0;) {
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ::close(fd);
+                return std::nullopt;
+            }
+            f.read_.insert(f.read_.end(), block, block + n);
+        }
+        ::close(fd);
+        return f;
+    }
+    FileBytes() = default;
+    FileBytes(FileBytes&& o) noexcept
+        : mapped_(std::exchange(o.mapped_, nullptr)), size_(std::exchange(o.size_, 0)), read_(std::move(o.read_)) {}
+    FileBytes& operator=(FileBytes&&) = delete;
+    ~FileBytes() {
+        if (mapped_) ::munmap(const_cast<std::uint8_t*>(mapped_), size_);
+    }
+    std::span<const std::uint8_t> bytes() const { return mapped_ ? std::span(mapped_, size_) : std::span(read_); }
+
+private:
+    const std::uint8_t* mapped_ = nullptr;
+    std::size_t size_ = 0;
+    std::vector<std::uint8_t> read_;
+};
 
 // Without any display Qt's default platform aborts; the offscreen one fails politely.
 void choosePlatform() {
@@ -100,9 +134,9 @@ int runRenderCommand(int argc, char** argv) {
     // file's bytes are released as soon as the scene is built, before anything is uploaded.
     const std::filesystem::path path(args->file);
     auto loading = std::async(std::launch::async, [&path]() -> std::optional<LoadOutcome> {
-        std::optional<std::vector<std::uint8_t>> data = readWholeFile(path);
-        if (!data) return std::nullopt;
-        return loadAndPresent(*data, path);
+        std::optional<FileBytes> file = FileBytes::open(path);
+        if (!file) return std::nullopt;
+        return loadAndPresent(file->bytes(), path);
     });
 
     choosePlatform();
