@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -157,6 +159,39 @@ TEST(SceneKitView, DrawsTheLoadedModel) {
     const QColor middle = frame.pixelColor(frame.width() / 2, frame.height() / 2);
     EXPECT_GT(test::colourDistance(corner, middle), 40);
     EXPECT_EQ(corner, view->palette().color(QPalette::Window));
+}
+
+void send(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+    QMouseEvent e(type, at, w.mapToGlobal(at), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &e);
+}
+
+TEST(SceneKitView, DragOrbitsWheelZoomsDoubleClickReturnsToTheSceneCamera) {
+    TRIMEO_REQUIRE_GL();
+    Host host;
+    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
+    view->resize(400, 300);
+    view->show();
+    ASSERT_TRUE(waitForLoad(*view));
+    const QImage start = view->grabFramebuffer();
+    const QColor bg = view->palette().color(QPalette::Window);
+
+    send(*view, QEvent::MouseButtonPress, {200, 150}, Qt::LeftButton, Qt::LeftButton);
+    send(*view, QEvent::MouseMove, {260, 150}, Qt::NoButton, Qt::LeftButton);
+    send(*view, QEvent::MouseButtonRelease, {260, 150}, Qt::LeftButton, Qt::NoButton);
+    const QImage orbited = view->grabFramebuffer();
+    test::saveForInspection(orbited, "widget-orbited");
+    EXPECT_NE(orbited, start);
+
+    QWheelEvent wheel({200, 150}, view->mapToGlobal(QPointF(200, 150)), {}, {0, 360}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view.get(), &wheel);
+    const QImage zoomed = view->grabFramebuffer();
+    test::saveForInspection(zoomed, "widget-zoomed");
+    EXPECT_GT(test::pixelsDifferingFrom(zoomed, bg, 30), test::pixelsDifferingFrom(orbited, bg, 30) * 3 / 2);
+
+    send(*view, QEvent::MouseButtonDblClick, {200, 150}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(view->grabFramebuffer(), start);
 }
 
 } // namespace
