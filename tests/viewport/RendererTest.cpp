@@ -22,10 +22,19 @@ using scene::Vector3;
 const scene::Color kBackground{0.94f, 0.94f, 0.94f, 1};
 const QColor kBackgroundPixel = QColor::fromRgbF(0.94f, 0.94f, 0.94f);
 
+// Lives from the first test to the end of the suite: its GL context must go before the
+// QApplication does.
+std::unique_ptr<OffscreenRenderer> gRenderer;
+
 OffscreenRenderer& renderer() {
-    static OffscreenRenderer r;
-    return r;
+    if (!gRenderer) gRenderer = std::make_unique<OffscreenRenderer>();
+    return *gRenderer;
 }
+
+class Renderer : public testing::Test {
+protected:
+    static void TearDownTestSuite() { gRenderer.reset(); }
+};
 
 QImage render(std::shared_ptr<const scene::Scene> s, const std::string& name, QSize size = {320, 240}) {
     QImage image = renderer().render(std::move(s), size, kBackground);
@@ -70,7 +79,7 @@ std::shared_ptr<scene::Scene> sceneSeenFrom(double cameraZ, std::vector<Node::Pt
 
 QColor centre(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
 
-TEST(Renderer, FramedModelStandsGreyOnItsFloorOverTheBackground) {
+TEST_F(Renderer, FramedModelStandsGreyOnItsFloorOverTheBackground) {
     TRIMEO_REQUIRE_GL();
     auto presented = presentFile(test::assimpModels() / "OBJ" / "box.obj");
     QImage image = render(presented, "renderer-box");
@@ -90,7 +99,7 @@ TEST(Renderer, FramedModelStandsGreyOnItsFloorOverTheBackground) {
     EXPECT_GT(test::pixelsDifferingFrom(image, kBackgroundPixel, 1, lowerBand), 200);
 }
 
-TEST(Renderer, WireframeLightsFarFewerPixelsThanFill) {
+TEST_F(Renderer, WireframeLightsFarFewerPixelsThanFill) {
     TRIMEO_REQUIRE_GL();
     auto presented = presentFile(test::assimpModels() / "PLY" / "cube.ply");
     presented->rootNode->childNodes()[1]->removeFromParentNode(); // count the model alone
@@ -102,7 +111,7 @@ TEST(Renderer, WireframeLightsFarFewerPixelsThanFill) {
     EXPECT_LT(lines * 4, filled);
 }
 
-TEST(Renderer, BackFacesAreCulledUnlessDoubleSided) {
+TEST_F(Renderer, BackFacesAreCulledUnlessDoubleSided) {
     TRIMEO_REQUIRE_GL();
     for (bool doubleSided : {false, true}) {
         auto g = square();
@@ -120,7 +129,7 @@ TEST(Renderer, BackFacesAreCulledUnlessDoubleSided) {
     }
 }
 
-TEST(Renderer, MirroringTransformKeepsTheFrontFaceVisible) {
+TEST_F(Renderer, MirroringTransformKeepsTheFrontFaceVisible) {
     TRIMEO_REQUIRE_GL();
     auto g = square();
     g->materials = {flat({0.2f, 0.7f, 0.2f, 1})};
@@ -130,7 +139,7 @@ TEST(Renderer, MirroringTransformKeepsTheFrontFaceVisible) {
     EXPECT_GT(centre(image).green(), centre(image).red() + 40);
 }
 
-TEST(Renderer, TranslucentSurfaceBlendsOverOpaqueOneWhateverTheNodeOrder) {
+TEST_F(Renderer, TranslucentSurfaceBlendsOverOpaqueOneWhateverTheNodeOrder) {
     TRIMEO_REQUIRE_GL();
     auto glass = square();
     glass->materials = {flat({1, 0, 0, 0.5f})};
@@ -150,7 +159,7 @@ TEST(Renderer, TranslucentSurfaceBlendsOverOpaqueOneWhateverTheNodeOrder) {
     EXPECT_GT(wallOnly.blue(), 100);
 }
 
-TEST(Renderer, DiffuseImageFromEncodedBytesIsDrawn) {
+TEST_F(Renderer, DiffuseImageFromEncodedBytesIsDrawn) {
     TRIMEO_REQUIRE_GL();
     QImage green(4, 4, QImage::Format_RGB32);
     green.fill(QColor(0, 200, 0));
@@ -167,7 +176,7 @@ TEST(Renderer, DiffuseImageFromEncodedBytesIsDrawn) {
     EXPECT_GT(centre(image).green(), centre(image).blue() + 60);
 }
 
-TEST(Renderer, IndexOutsideTheVertexListIsNotDrawnAndDoesNotCrash) {
+TEST_F(Renderer, IndexOutsideTheVertexListIsNotDrawnAndDoesNotCrash) {
     TRIMEO_REQUIRE_GL();
     // Triangle 0-1-2 covers the lower right half; the one naming vertex 99 would cover the upper left.
     auto g = square({0, 1, 2, 0, 2, 99, 7, 8, 9});
