@@ -66,7 +66,7 @@ struct SceneKitView::Impl {
     QElapsedTimer sinceLastFrame;
     QTimer frameTimer;
 
-    void finishLoad(SceneKitView& view, LoadOutcome outcome);
+    void finishLoad(const std::shared_ptr<ViewHandle>& handle, LoadOutcome outcome);
     PointOfView pointOfView() const { return findPointOfView(scene ? *scene : scene::Scene{}); }
 };
 
@@ -101,7 +101,8 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
                 [weak, outcome] {
-                    if (auto handle = weak.lock()) handle->view->d->finishLoad(*handle->view, std::move(*outcome));
+                    if (auto handle = weak.lock(); handle && handle->view)
+                        handle->view->d->finishLoad(handle, std::move(*outcome));
                 },
                 Qt::QueuedConnection);
         },
@@ -109,7 +110,8 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
 }
 
 SceneKitView::~SceneKitView() {
-    d->handle.reset(); // from here on a finishing load finds no viewport
+    d->handle->view = nullptr; // from here on a finishing load finds no viewport
+    d->handle.reset();
     disconnect(d->contextConnection); // the base class destroys the context after d is gone
     if (d->rendererReady && context()) {
         makeCurrent();
@@ -118,10 +120,17 @@ SceneKitView::~SceneKitView() {
     }
 }
 
-void SceneKitView::Impl::finishLoad(SceneKitView& view, LoadOutcome outcome) {
+void SceneKitView::Impl::finishLoad(const std::shared_ptr<ViewHandle>& handle, LoadOutcome outcome) {
+    // A binding write may make the host drop this viewport on the spot: each write goes
+    // through a copy of the binding, and nothing of the viewport is touched after it is gone.
+    auto write = [&handle](auto binding, auto value) {
+        if (binding) binding(std::move(value));
+        return handle->view != nullptr;
+    };
+    SceneKitView& view = *handle->view;
     if (auto* failure = std::get_if<LoadFailure>(&outcome)) {
-        if (bindings.setErrorMessage) bindings.setErrorMessage(failure->description);
-        if (bindings.setIsLoading) bindings.setIsLoading(false);
+        if (!write(bindings.setErrorMessage, std::optional<std::string>(failure->description))) return;
+        if (!write(bindings.setIsLoading, false)) return;
         emit view.loadFinished();
         return;
     }
@@ -131,10 +140,10 @@ void SceneKitView::Impl::finishLoad(SceneKitView& view, LoadOutcome outcome) {
     if (auto path = pathOf(fileURL)) resourceDirectory = std::filesystem::absolute(*path).parent_path();
     animator.setScene(scene->rootNode);
     view.update();
-    if (bindings.setIsLoading) bindings.setIsLoading(false);
+    if (!write(bindings.setIsLoading, false)) return;
     if (presented.loadResult.hasAnimations) {
         collectAnimatedNodes(scene->rootNode, coordinator.animationNodes);
-        if (bindings.setHasAnimations) bindings.setHasAnimations(true);
+        if (!write(bindings.setHasAnimations, true)) return;
     }
     emit view.loadFinished();
 }

@@ -145,6 +145,20 @@ TEST(SceneKitView, ReplacedViewportIgnoresItsLateResult) {
     EXPECT_TRUE(host.isLoading); // the state of whatever the host shows now is untouched
 }
 
+TEST(SceneKitView, HostMayDropTheViewportFromInsideABindingWrite) {
+    std::unique_ptr<SceneKitView> view;
+    int hasAnimationsWrites = 0;
+    ViewportBindings b{[] { return false; }, [] { return false; }, [&](bool) { ++hasAnimationsWrites; },
+                       [](std::optional<std::string>) {}, [&](bool) { view.reset(); }};
+    view = std::make_unique<SceneKitView>(
+        fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
+        QUrl::fromLocalFile("/models/box_nested_animation.dae"), false, b);
+    QThreadPool::globalInstance()->waitForDone();
+    for (int i = 0; i < 5 && view; ++i) QCoreApplication::processEvents();
+    EXPECT_FALSE(view);                   // dropped while writing isLoading
+    EXPECT_EQ(hasAnimationsWrites, 0);    // and nothing was written after that
+}
+
 TEST(SceneKitView, DrawsTheLoadedModel) {
     TRIMEO_REQUIRE_GL();
     Host host;
