@@ -57,9 +57,18 @@ void main() {
     vec4 base = uHasTexture ? texture(uTexture, vTexcoord) * vec4(1.0, 1.0, 1.0, uDiffuse.a) : uDiffuse;
     vec3 albedo = toLinear(base.rgb);
 
-    vec3 n = normalize(vNormal);
-    if (!gl_FrontFacing) n = -n; // double-sided surfaces are lit on the side we see
     vec3 v = normalize(-vViewPosition);
+    // Light the side we see. The triangle's own plane says which side that is: files whose
+    // normals disagree with their winding (common in STL) and the back of double-sided
+    // surfaces both get their normal turned towards the eye.
+    vec3 n = normalize(vNormal);
+    vec3 face = cross(dFdx(vViewPosition), dFdy(vViewPosition));
+    if (dot(face, face) > 1e-20) {
+        face *= sign(dot(face, v));
+        if (dot(n, face) < 0.0) n = -n;
+    } else if (!gl_FrontFacing) {
+        n = -n; // lines have no plane: fall back to the winding
+    }
     vec3 l = normalize(uLightPosition - vViewPosition);
     float nl = max(dot(n, l), 0.0);
     float nv = max(dot(n, v), 1e-4);

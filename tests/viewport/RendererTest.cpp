@@ -129,6 +129,19 @@ TEST_F(Renderer, BackFacesAreCulledUnlessDoubleSided) {
     }
 }
 
+TEST_F(Renderer, NormalsThatDisagreeWithTheWindingAreLitLikeCorrectOnes) {
+    TRIMEO_REQUIRE_GL();
+    auto lit = [&](float nz, const std::string& name) {
+        auto g = square();
+        g->sources.push_back(scene::GeometrySource::normals({0, 0, nz, 0, 0, nz, 0, 0, nz, 0, 0, nz}));
+        g->materials = {flat({0.6f, 0.6f, 0.6f, 1}, true)};
+        return centre(render(sceneSeenFrom(4, {Node::make(g)}), name)).red();
+    };
+    const int right = lit(1, "renderer-normals-out"), inverted = lit(-1, "renderer-normals-in");
+    EXPECT_GT(right, 120);
+    EXPECT_NEAR(inverted, right, 2);
+}
+
 TEST_F(Renderer, MirroringTransformKeepsTheFrontFaceVisible) {
     TRIMEO_REQUIRE_GL();
     auto g = square();
