@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
@@ -131,6 +132,46 @@ TEST(SceneKitView, PlaybackPausesAndResumesCollectedNodesOnly) {
             EXPECT_FALSE(n->isPaused);
         }
     });
+}
+
+TEST(SceneKitView, PlayingMovesAnimatedNodesAndPausingHoldsThem) {
+    Host host;
+    auto view = open(host, fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
+                     "/models/box_nested_animation.dae");
+    ASSERT_TRUE(waitForLoad(*view));
+    std::vector<scene::Node::Ptr> keyed;
+    for (const auto& n : view->coordinator().animationNodes)
+        for (const auto& a : n->animations())
+            if (a.second && a.second->hasTracks() && a.second->effectiveDuration() > 0) keyed.push_back(n);
+    if (keyed.empty()) GTEST_SKIP() << "no keyframed animation in this file";
+    auto pose = [&] {
+        std::vector<double> p;
+        for (const auto& n : keyed) {
+            auto m = n->transform();
+            p.insert(p.end(), m.m.begin(), m.m.end());
+        }
+        return p;
+    };
+    auto spin = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    const auto loaded = pose();
+    spin(150);
+    EXPECT_EQ(pose(), loaded); // not playing: nothing moves
+
+    host.isPlaying = true;
+    view->refresh();
+    spin(300);
+    const auto moved = pose();
+    EXPECT_NE(moved, loaded);
+
+    host.isPlaying = false;
+    view->refresh();
+    const auto held = pose();
+    spin(200);
+    EXPECT_EQ(pose(), held); // paused where it was
 }
 
 TEST(SceneKitView, ReplacedViewportIgnoresItsLateResult) {
