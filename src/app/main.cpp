@@ -1,5 +1,8 @@
 // Entry point: `--info FILE` needs no display; everything else starts the viewer.
 #include "InfoCommand.h"
+#ifdef TRIMEO_WITH_QT
+#include "viewport/RenderCommand.h"
+#endif
 
 #include <cstring>
 #include <iostream>
@@ -7,7 +10,8 @@
 namespace {
 void printUsage() {
     std::cerr << "usage: trimeo [FILE]\n"
-                 "       trimeo --info FILE\n";
+                 "       trimeo --info FILE\n"
+                 "       trimeo --render OUT.png [--size WxH] [--wireframe] FILE\n";
 }
 } // namespace
 
@@ -19,6 +23,9 @@ int main(int argc, char** argv) {
         }
         return trimeo::runInfoCommand(argv[2]);
     }
+#ifdef TRIMEO_WITH_QT
+    if (argc >= 2 && std::strcmp(argv[1], "--render") == 0) return trimeo::runRenderCommand(argc, argv);
+#endif
     printUsage();
     return 2;
 }

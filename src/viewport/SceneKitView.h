@@ -56,6 +56,16 @@ signals:
     // Emitted on the GUI thread after the load's success or failure step has run.
     void loadFinished();
 
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+    // Left-drag orbits, right- or middle-drag pans, the wheel zooms; a double-click
+    // returns to the scene's own camera.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> d;

@@ -1,0 +1,51 @@
+// Geometry uploaded to the GPU once per scene: positions straight from the geometry's
+// flat arrays, normals from the file or computed once here, texture coordinates when they
+// fit, and only the triangles whose indices all lie inside the vertex list.
+// Every call needs the owning OpenGL context current.
+#pragma once
+
+#include "scene/Geometry.h"
+
+#include <QOpenGLFunctions_3_3_Core>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace trimeo::gl {
+
+class GLMeshCache {
+public:
+    struct Part { // one geometry element: a range of the index buffer
+        std::size_t firstIndex = 0;
+        GLsizei count = 0;
+    };
+    struct Mesh {
+        GLuint vao = 0;
+        GLuint buffers[4] = {}; // positions, normals, texcoords, indices
+        std::vector<Part> parts;
+        bool hasTexcoords = false;
+    };
+
+    explicit GLMeshCache(QOpenGLFunctions_3_3_Core* gl) : gl_(gl) {}
+    GLMeshCache(const GLMeshCache&) = delete;
+    GLMeshCache& operator=(const GLMeshCache&) = delete;
+
+    // Uploads on first use. A geometry without positions yields a mesh without parts.
+    const Mesh& meshFor(const std::shared_ptr<scene::Geometry>& geometry);
+    // Frees every buffer; call before the scene changes and before the context goes.
+    void clear();
+    std::size_t size() const { return meshes_.size(); }
+
+private:
+    struct Entry {
+        std::shared_ptr<const scene::Geometry> geometry; // keeps the key's address unique
+        Mesh mesh;
+    };
+    Mesh upload(const scene::Geometry& geometry);
+
+    QOpenGLFunctions_3_3_Core* gl_;
+    std::unordered_map<const scene::Geometry*, Entry> meshes_;
+};
+
+} // namespace trimeo::gl

@@ -1,0 +1,218 @@
+#include "GLSceneRenderer.h"
+
+#include "CameraMath.h"
+#include "GLMeshCache.h"
+#include "GLShaders.h"
+#include "GLTextureCache.h"
+
+#include <QOpenGLContext>
+#include <QOpenGLFunctions_3_3_Core>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLVersionFunctionsFactory>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace trimeo::gl {
+namespace {
+
+using scene::Matrix4;
+
+struct DrawItem {
+    Matrix4 modelView;
+    const GLMeshCache::Mesh* mesh;
+    std::size_t part;
+    const scene::Material* material; // null: the renderer's plain white
+    GLTextureCache::Texture texture;
+    double depth; // view-space z of the node's origin, for sorting blended items
+};
+
+void toFloats(const Matrix4& m, float out[16]) {
+    for (int i = 0; i < 16; ++i) out[i] = float(m.m[i]);
+}
+
+} // namespace
+
+struct GLSceneRenderer::Impl {
+    QOpenGLFunctions_3_3_Core* gl = nullptr;
+    std::unique_ptr<QOpenGLShaderProgram> program;
+    std::optional<GLMeshCache> meshes;
+    std::optional<GLTextureCache> textures;
+    std::shared_ptr<const scene::Scene> scene;
+    std::vector<DrawItem> opaque, blended;
+    struct Uniforms {
+        int modelView, normalMatrix, projection, diffuse, hasTexture, texture, physicallyBased, metalness,
+            roughness, lightPosition, viewUp;
+    } u{};
+
+    void collect(const Matrix4& view);
+    void draw(const DrawItem& item);
+};
+
+GLSceneRenderer::GLSceneRenderer() : d(std::make_unique<Impl>()) {}
+GLSceneRenderer::~GLSceneRenderer() = default;
+
+bool GLSceneRenderer::initialize(std::string* error) {
+    auto fail = [&](std::string why) {
+        if (error) *error = std::move(why);
+        return false;
+    };
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    if (!context) return fail("no current OpenGL context");
+    d->gl = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_3_3_Core>(context);
+    if (!d->gl || !d->gl->initializeOpenGLFunctions()) return fail("OpenGL 3.3 core profile is not available");
+    d->program = std::make_unique<QOpenGLShaderProgram>();
+    if (!d->program->addShaderFromSourceCode(QOpenGLShader::Vertex, kSurfaceVertexShader) ||
+        !d->program->addShaderFromSourceCode(QOpenGLShader::Fragment, kSurfaceFragmentShader) ||
+        !d->program->link())
+        return fail("shader: " + d->program->log().toStdString());
+    auto& p = *d->program;
+    d->u = {p.uniformLocation("uModelView"),   p.uniformLocation("uNormalMatrix"),
+            p.uniformLocation("uProjection"),  p.uniformLocation("uDiffuse"),
+            p.uniformLocation("uHasTexture"),  p.uniformLocation("uTexture"),
+            p.uniformLocation("uPhysicallyBased"), p.uniformLocation("uMetalness"),
+            p.uniformLocation("uRoughness"),   p.uniformLocation("uLightPosition"),
+            p.uniformLocation("uViewUp")};
+    d->meshes.emplace(d->gl);
+    d->textures.emplace(d->gl);
+    return true;
+}
+
+void GLSceneRenderer::setScene(std::shared_ptr<const scene::Scene> scene, std::filesystem::path resourceDirectory) {
+    if (d->meshes) d->meshes->clear();
+    if (d->textures) {
+        d->textures->clear();
+        d->textures->setResourceDirectory(std::move(resourceDirectory));
+    }
+    d->scene = std::move(scene);
+}
+
+const scene::Scene* GLSceneRenderer::scene() const { return d->scene.get(); }
+
+std::size_t GLSceneRenderer::uploadedGeometryCount() const { return d->meshes ? d->meshes->size() : 0; }
+
+void GLSceneRenderer::release() {
+    if (d->meshes) d->meshes->clear();
+    if (d->textures) d->textures->clear();
+    d->program.reset();
+}
+
+void GLSceneRenderer::Impl::collect(const Matrix4& view) {
+    opaque.clear();
+    blended.clear();
+    if (!scene || !scene->rootNode) return;
+    // Explicit stack: file hierarchies can be deeper than the call stack allows.
+    std::vector<std::pair<const scene::Node*, Matrix4>> stack{{scene->rootNode.get(), view}};
+    while (!stack.empty()) {
+        auto [node, parent] = stack.back();
+        stack.pop_back();
+        const Matrix4 modelView = parent * node->transform();
+        for (auto it = node->childNodes().rbegin(); it != node->childNodes().rend(); ++it)
+            stack.emplace_back(it->get(), modelView);
+        if (!node->geometry) continue;
+        const GLMeshCache::Mesh& mesh = meshes->meshFor(node->geometry);
+        const auto& materials = node->geometry->materials;
+        for (std::size_t part = 0; part < mesh.parts.size(); ++part) {
+            if (mesh.parts[part].count == 0) continue;
+            const scene::Material* m = materials.empty() ? nullptr : &materials[part % materials.size()];
+            DrawItem item{modelView, &mesh, part, m, {}, modelView.at(2, 3)};
+            bool isBlended = false;
+            if (m) {
+                if (const scene::Image* image = m->diffuse.image()) {
+                    item.texture = textures->textureFor(*image);
+                    isBlended = item.texture.hasAlpha;
+                } else if (const scene::Color* c = m->diffuse.color()) {
+                    isBlended = c->a < 1.0f;
+                }
+            }
+            (isBlended ? blended : opaque).push_back(item);
+        }
+    }
+    // Farthest first, so nearer translucent surfaces blend over farther ones.
+    std::stable_sort(blended.begin(), blended.end(),
+                     [](const DrawItem& a, const DrawItem& b) { return a.depth < b.depth; });
+}
+
+void GLSceneRenderer::Impl::draw(const DrawItem& item) {
+    static const scene::Material fallback = [] {
+        scene::Material plain;
+        plain.diffuse.contents = scene::Color::white();
+        return plain;
+    }();
+    const scene::Material& m = item.material ? *item.material : fallback;
+
+    float mv[16];
+    toFloats(item.modelView, mv);
+    const Matrix4 n = normalMatrix(item.modelView);
+    const float nm[9] = {float(n.at(0, 0)), float(n.at(1, 0)), float(n.at(2, 0)), float(n.at(0, 1)), float(n.at(1, 1)),
+                         float(n.at(2, 1)), float(n.at(0, 2)), float(n.at(1, 2)), float(n.at(2, 2))};
+    gl->glUniformMatrix4fv(u.modelView, 1, GL_FALSE, mv);
+    gl->glUniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, nm);
+
+    scene::Color diffuse = scene::Color::white();
+    if (const scene::Color* c = m.diffuse.color()) diffuse = *c;
+    const bool textured = item.texture.id != 0 && item.mesh->hasTexcoords;
+    gl->glUniform4f(u.diffuse, diffuse.r, diffuse.g, diffuse.b, diffuse.a);
+    gl->glUniform1i(u.hasTexture, textured);
+    if (textured) {
+        gl->glActiveTexture(GL_TEXTURE0);
+        gl->glBindTexture(GL_TEXTURE_2D, item.texture.id);
+    }
+    gl->glUniform1i(u.physicallyBased, m.lightingModel == scene::LightingModel::physicallyBased);
+    gl->glUniform1f(u.metalness, m.metalness);
+    gl->glUniform1f(u.roughness, m.roughness);
+
+    if (m.isDoubleSided) gl->glDisable(GL_CULL_FACE);
+    else gl->glEnable(GL_CULL_FACE);
+    // A mirroring transform turns counter-clockwise faces clockwise on screen.
+    gl->glFrontFace(determinant3(item.modelView) < 0 ? GL_CW : GL_CCW);
+    gl->glPolygonMode(GL_FRONT_AND_BACK, m.fillMode == scene::FillMode::lines ? GL_LINE : GL_FILL);
+
+    const GLMeshCache::Part& part = item.mesh->parts[item.part];
+    gl->glBindVertexArray(item.mesh->vao);
+    gl->glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
+}
+
+void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int width, int height,
+                             scene::Color background) {
+    if (!d->program) return;
+    QOpenGLFunctions_3_3_Core* gl = d->gl;
+    gl->glViewport(0, 0, width, height);
+    gl->glClearColor(background.r, background.g, background.b, 1.0f);
+    gl->glClearDepth(1.0);
+    gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gl->glEnable(GL_DEPTH_TEST);
+    gl->glDepthFunc(GL_LEQUAL);
+    gl->glEnable(GL_MULTISAMPLE);
+    gl->glCullFace(GL_BACK);
+
+    d->collect(view);
+    d->program->bind();
+    float p[16];
+    toFloats(projection, p);
+    gl->glUniformMatrix4fv(d->u.projection, 1, GL_FALSE, p);
+    gl->glUniform1i(d->u.texture, 0);
+    // The light rides above and to the left of the eye, so it follows every camera move.
+    gl->glUniform3f(d->u.lightPosition, -1.5f, 2.5f, 0.5f);
+    const scene::Vector3 up = scene::normalized(view.transformDirection({0.0, 1.0, 0.0}));
+    gl->glUniform3f(d->u.viewUp, float(up.x), float(up.y), float(up.z));
+
+    gl->glDisable(GL_BLEND);
+    gl->glDepthMask(GL_TRUE);
+    for (const DrawItem& item : d->opaque) d->draw(item);
+
+    gl->glEnable(GL_BLEND);
+    gl->glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    gl->glDepthMask(GL_FALSE);
+    for (const DrawItem& item : d->blended) d->draw(item);
+
+    gl->glDepthMask(GL_TRUE);
+    gl->glDisable(GL_BLEND);
+    gl->glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    gl->glBindVertexArray(0);
+    d->program->release();
+}
+
+} // namespace trimeo::gl

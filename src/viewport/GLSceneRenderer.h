@@ -1,0 +1,47 @@
+// Draws a scene with OpenGL 3.3 core: opaque surfaces first, then blended ones (diffuse
+// alpha below 1 or images with alpha) back to front without depth writes. Honours each
+// material's double-sidedness (else back faces are culled), fill mode (lines draw the
+// triangles' edges), diffuse colour or image and lighting model. The scene has no lights
+// of its own, so it is lit by a light that follows the camera plus ambient.
+// Every call needs the same current context; geometry is uploaded once per scene.
+#pragma once
+
+#include "scene/Scene.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace trimeo::gl {
+
+class GLSceneRenderer {
+public:
+    GLSceneRenderer();
+    ~GLSceneRenderer(); // call release() first while the context is current
+    GLSceneRenderer(const GLSceneRenderer&) = delete;
+    GLSceneRenderer& operator=(const GLSceneRenderer&) = delete;
+
+    // Compiles the shader. False, with the reason in `error`, when the context is not
+    // OpenGL 3.3 core or the shader does not build.
+    bool initialize(std::string* error = nullptr);
+
+    // Drops the previous scene's GPU data; the new one uploads on its first frame.
+    // Relative image paths are resolved against `resourceDirectory`.
+    void setScene(std::shared_ptr<const scene::Scene> scene, std::filesystem::path resourceDirectory = {});
+    const scene::Scene* scene() const;
+
+    // Draws into the currently bound framebuffer of the given size in pixels.
+    void render(const scene::Matrix4& view, const scene::Matrix4& projection, int width, int height,
+                scene::Color background);
+
+    // Frees every GL object. Needs the context current; safe to call twice.
+    void release();
+
+    std::size_t uploadedGeometryCount() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace trimeo::gl

@@ -1,0 +1,99 @@
+#include "GLShaders.h"
+
+namespace trimeo::gl {
+
+const char* const kSurfaceVertexShader = R"(#version 330 core
+layout(location = 0) in vec3 aPosition;
+layout(location = 1) in vec3 aNormal;
+layout(location = 2) in vec2 aTexcoord;
+uniform mat4 uModelView;
+uniform mat3 uNormalMatrix;
+uniform mat4 uProjection;
+out vec3 vViewPosition;
+out vec3 vNormal;
+out vec2 vTexcoord;
+void main() {
+    vec4 p = uModelView * vec4(aPosition, 1.0);
+    vViewPosition = p.xyz;
+    vNormal = uNormalMatrix * aNormal;
+    vTexcoord = aTexcoord;
+    gl_Position = uProjection * p;
+}
+)";
+
+// Colours arrive as display (sRGB-encoded) values, as colour pickers give them: shading
+// happens in linear light and the result is encoded again for the framebuffer.
+const char* const kSurfaceFragmentShader = R"(#version 330 core
+in vec3 vViewPosition;
+in vec3 vNormal;
+in vec2 vTexcoord;
+uniform vec4 uDiffuse;
+uniform bool uHasTexture;
+uniform sampler2D uTexture;
+uniform bool uPhysicallyBased;
+uniform float uMetalness;
+uniform float uRoughness;
+uniform vec3 uLightPosition; // view space
+uniform vec3 uViewUp;        // the world's up axis in view space
+out vec4 fragColor;
+
+const float PI = 3.14159265;
+
+vec3 toLinear(vec3 c) { return pow(max(c, vec3(0.0)), vec3(2.2)); }
+vec3 toDisplay(vec3 c) { return pow(clamp(c, 0.0, 1.0), vec3(1.0 / 2.2)); }
+
+float ggx(float nh, float a) {
+    float a2 = a * a;
+    float d = nh * nh * (a2 - 1.0) + 1.0;
+    return a2 / (PI * d * d);
+}
+
+float smithSchlick(float nv, float nl, float a) {
+    float k = (a + 1.0) * (a + 1.0) / 8.0;
+    return (nv / (nv * (1.0 - k) + k)) * (nl / (nl * (1.0 - k) + k));
+}
+
+void main() {
+    vec4 base = uHasTexture ? texture(uTexture, vTexcoord) * vec4(1.0, 1.0, 1.0, uDiffuse.a) : uDiffuse;
+    vec3 albedo = toLinear(base.rgb);
+
+    vec3 v = normalize(-vViewPosition);
+    // Light the side we see. The triangle's own plane says which side that is: files whose
+    // normals disagree with their winding (common in STL) and the back of double-sided
+    // surfaces both get their normal turned towards the eye.
+    vec3 n = normalize(vNormal);
+    vec3 face = cross(dFdx(vViewPosition), dFdy(vViewPosition));
+    if (dot(face, face) > 1e-20) {
+        face *= sign(dot(face, v));
+        if (dot(n, face) < 0.0) n = -n;
+    } else if (!gl_FrontFacing) {
+        n = -n; // lines have no plane: fall back to the winding
+    }
+    vec3 l = normalize(uLightPosition - vViewPosition);
+    float nl = max(dot(n, l), 0.0);
+    float nv = max(dot(n, v), 1e-4);
+
+    // Sky above, darker ground below: keeps faces turned from the light readable.
+    float up = dot(n, uViewUp) * 0.5 + 0.5;
+    vec3 ambient = mix(vec3(0.22), vec3(0.5), up);
+
+    vec3 colour;
+    if (uPhysicallyBased) {
+        float metal = clamp(uMetalness, 0.0, 1.0);
+        float a = max(uRoughness * uRoughness, 0.02);
+        vec3 h = normalize(l + v);
+        float nh = max(dot(n, h), 0.0);
+        vec3 f0 = mix(vec3(0.04), albedo, metal);
+        vec3 f = f0 + (1.0 - f0) * pow(1.0 - max(dot(h, v), 0.0), 5.0);
+        vec3 specular = f * ggx(nh, a) * smithSchlick(nv, nl, a) / (4.0 * nv * max(nl, 1e-4));
+        vec3 diffuse = (1.0 - f) * (1.0 - metal) * albedo / PI;
+        vec3 ambientSpecular = mix(vec3(0.04), albedo, metal) * ambient * (1.0 - 0.5 * a);
+        colour = (diffuse + specular) * PI * 1.35 * nl + albedo * (1.0 - metal) * ambient + ambientSpecular;
+    } else {
+        colour = albedo * (1.35 * nl + ambient);
+    }
+    fragColor = vec4(toDisplay(colour), base.a);
+}
+)";
+
+} // namespace trimeo::gl

@@ -1,0 +1,32 @@
+// The viewport's background work as one plain function: load the bytes and build the
+// presented scene, or describe why that failed. No Qt, no GL: runs on any thread.
+#pragma once
+
+#include "loading/ModelLoader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+
+namespace trimeo {
+
+struct PresentedModel {
+    std::shared_ptr<scene::Scene> scene; // root children: container, floor, camera
+    ModelLoader::LoadResult loadResult;  // its scene is left empty by the move
+};
+
+struct LoadFailure {
+    std::string description; // what the user sees
+};
+
+using LoadOutcome = std::variant<PresentedModel, LoadFailure>;
+
+// Never throws: every error of the load (loader errors, platform errors, running out of
+// memory) becomes a LoadFailure carrying its description.
+LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::optional<std::filesystem::path>& fileURL);
+
+} // namespace trimeo

@@ -1,0 +1,30 @@
+// What the renderer uploads for a geometry, prepared without GL: the index list that is
+// safe to draw and per-vertex normals where the file brought none.
+#pragma once
+
+#include "scene/Geometry.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace trimeo {
+
+// The element's indices when every complete triangle lies inside the vertex list (no
+// copy: a view of the element itself), otherwise only the valid triangles, copied into
+// `scratch`. A trailing incomplete triangle is never included.
+std::span<const std::uint32_t> drawableIndices(const scene::Geometry& geometry, std::size_t element,
+                                               std::vector<std::uint32_t>& scratch);
+
+// Area-weighted vertex normals of the triangles (indices must be valid for `positions`,
+// read with `stride` floats per vertex). Vertices on no triangle, or only on degenerate
+// ones, get (0, 0, 1). Returns 3 floats per vertex.
+std::vector<float> computeVertexNormals(std::span<const float> positions, std::size_t stride,
+                                        std::span<const std::uint32_t> triangles);
+
+// The geometry's own normals when they match its vertex count, else null.
+const scene::GeometrySource* usableNormals(const scene::Geometry& geometry);
+// The geometry's 2-component texture coordinates when they match its vertex count, else null.
+const scene::GeometrySource* usableTexcoords(const scene::Geometry& geometry);
+
+} // namespace trimeo

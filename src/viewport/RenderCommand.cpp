@@ -1,0 +1,181 @@
+#include "RenderCommand.h"
+
+#include "LiveViewOptions.h"
+#include "LoadPipeline.h"
+#include "OffscreenRenderer.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
+
+#include <cstdlib>
+#include <cstring>
+#include <cerrno>
+#include <cstdio>
+#include <span>
+#include <utility>
+#include <future>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trimeo {
+namespace {
+
+struct RenderArguments {
+    std::string output;
+    std::string file;
+    int width = 800, height = 600;
+    bool wireframe = false;
+};
+
+int usage() {
+    std::cerr << "usage: trimeo --render OUT.png [--size WxH] [--wireframe] FILE\n";
+    return 2;
+}
+
+bool parseSize(const char* text, int& w, int& h) {
+    char* end = nullptr;
+    long a = std::strtol(text, &end, 10);
+    if (end == text || (*end != 'x' && *end != 'X')) return false;
+    const char* rest = end + 1;
+    long b = std::strtol(rest, &end, 10);
+    if (end == rest || *end != '\0') return false;
+    if (a < 1 || b < 1 || a > 16384 || b > 16384) return false; // what GL framebuffers allow
+    w = int(a), h = int(b);
+    return true;
+}
+
+std::optional<RenderArguments> parse(int argc, char** argv) {
+    if (argc < 4) return std::nullopt;
+    RenderArguments args;
+    args.output = argv[2];
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--size") == 0) {
+            if (++i >= argc || !parseSize(argv[i], args.width, args.height)) return std::nullopt;
+        } else if (std::strcmp(argv[i], "--wireframe") == 0) {
+            args.wireframe = true;
+        } else if (args.file.empty()) {
+            args.file = argv[i];
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (args.file.empty()) return std::nullopt;
+    return args;
+}
+
+// The file's bytes, mapped rather than copied: a 100 MB model costs no read and no
+// zero-filled buffer. Files that cannot be mapped (pipes, empty files) are read.
+class FileBytes {
+public:
+    static std::optional<FileBytes> open(const std::filesystem::path& path) {
+        FileBytes f;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return std::nullopt;
+        struct stat st{};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (p != MAP_FAILED) {
+                f.mapped_ = static_cast<const std::uint8_t*>(p);
+                f.size_ = std::size_t(st.st_size);
+                ::close(fd);
+                return f;
+            }
+        }
+        std::uint8_t block[65536];
+        for (ssize_t n; (n = ::read(fd, block, sizeof block)) != 0;) {
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ::close(fd);
+                return std::nullopt;
+            }
+            f.read_.insert(f.read_.end(), block, block + n);
+        }
+        ::close(fd);
+        return f;
+    }
+    FileBytes() = default;
+    FileBytes(FileBytes&& o) noexcept
+        : mapped_(std::exchange(o.mapped_, nullptr)), size_(std::exchange(o.size_, 0)), read_(std::move(o.read_)) {}
+    FileBytes& operator=(FileBytes&&) = delete;
+    ~FileBytes() {
+        if (mapped_) ::munmap(const_cast<std::uint8_t*>(mapped_), size_);
+    }
+    std::span<const std::uint8_t> bytes() const { return mapped_ ? std::span(mapped_, size_) : std::span(read_); }
+
+private:
+    const std::uint8_t* mapped_ = nullptr;
+    std::size_t size_ = 0;
+    std::vector<std::uint8_t> read_;
+};
+
+// Without any display Qt's default platform aborts; the offscreen one fails politely.
+void choosePlatform() {
+    if (std::getenv("QT_QPA_PLATFORM")) return;
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x && *x) || !(wayland && *wayland)) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+} // namespace
+
+int runRenderCommand(int argc, char** argv) {
+    const std::optional<RenderArguments> args = parse(argc, argv);
+    if (!args) return usage();
+
+    // Reading and loading run while the GL context and shaders are being set up; the
+    // file's bytes are released as soon as the scene is built, before anything is uploaded.
+    const std::filesystem::path path(args->file);
+    auto loading = std::async(std::launch::async, [&path]() -> std::optional<LoadOutcome> {
+        std::optional<FileBytes> file = FileBytes::open(path);
+        if (!file) return std::nullopt;
+        return loadAndPresent(file->bytes(), path);
+    });
+
+    choosePlatform();
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
+    OffscreenRenderer renderer;
+
+    std::optional<LoadOutcome> loaded = loading.get();
+    if (!loaded) {
+        std::cerr << "Cannot read file " << args->file << '\n';
+        return 1;
+    }
+    LoadOutcome& outcome = *loaded;
+    if (auto* failure = std::get_if<LoadFailure>(&outcome)) {
+        std::cerr << failure->description << '\n';
+        return 1;
+    }
+    if (!renderer.isValid()) {
+        std::cerr << "No OpenGL 3.3 available (" << renderer.error()
+                  << "); run under a display, e.g. xvfb-run -a trimeo --render ...\n";
+        return 1;
+    }
+    auto& presented = std::get<PresentedModel>(outcome);
+    applyWireframe(presented.scene.get(), args->wireframe);
+
+    const QColor window = QGuiApplication::palette().color(QPalette::Window);
+    const scene::Color background{float(window.redF()), float(window.greenF()), float(window.blueF()), 1};
+    const QImage image = renderer.render(presented.scene, QSize(args->width, args->height), background,
+                                         std::filesystem::absolute(path).parent_path());
+    if (image.isNull()) {
+        std::cerr << "Rendering failed\n";
+        return 1;
+    }
+    if (!image.save(QString::fromStdString(args->output), "PNG")) {
+        std::cerr << "Cannot write " << args->output << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace trimeo

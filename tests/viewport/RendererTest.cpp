@@ -1,0 +1,208 @@
+// What a person would see in rendered frames: framed model on its floor, wireframe,
+// culling and double-sidedness, blending order, textures, out-of-range indices.
+#include "GLTestEnvironment.h"
+#include "support/TestFiles.h"
+#include "viewport/LiveViewOptions.h"
+#include "viewport/LoadPipeline.h"
+#include "viewport/ModelPresentation.h"
+#include "viewport/OffscreenRenderer.h"
+
+#include "scene/Box.h"
+
+#include <QBuffer>
+
+#include <gtest/gtest.h>
+
+namespace trimeo {
+namespace {
+
+using scene::Node;
+using scene::Vector3;
+
+const scene::Color kBackground{0.94f, 0.94f, 0.94f, 1};
+const QColor kBackgroundPixel = QColor::fromRgbF(0.94f, 0.94f, 0.94f);
+
+// Lives from the first test to the end of the suite: its GL context must go before the
+// QApplication does.
+std::unique_ptr<OffscreenRenderer> gRenderer;
+
+OffscreenRenderer& renderer() {
+    if (!gRenderer) gRenderer = std::make_unique<OffscreenRenderer>();
+    return *gRenderer;
+}
+
+class Renderer : public testing::Test {
+protected:
+    static void TearDownTestSuite() { gRenderer.reset(); }
+};
+
+QImage render(std::shared_ptr<const scene::Scene> s, const std::string& name, QSize size = {320, 240}) {
+    QImage image = renderer().render(std::move(s), size, kBackground);
+    test::saveForInspection(image, name);
+    return image;
+}
+
+std::shared_ptr<scene::Scene> presentFile(const std::filesystem::path& file) {
+    auto outcome = loadAndPresent(test::readFile(file), file);
+    if (auto* failure = std::get_if<LoadFailure>(&outcome)) ADD_FAILURE() << failure->description;
+    return std::get<PresentedModel>(outcome).scene;
+}
+
+// A 2 x 2 square in the xy plane facing +z (counter-clockwise seen from +z).
+std::shared_ptr<scene::Geometry> square(std::vector<std::uint32_t> indices = {0, 1, 2, 0, 2, 3}) {
+    auto g = std::make_shared<scene::Geometry>(
+        std::vector<scene::GeometrySource>{
+            scene::GeometrySource::vertices(std::vector<float>{-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0}),
+            scene::GeometrySource::texcoords({0, 0, 1, 0, 1, 1, 0, 1})},
+        std::vector<scene::GeometryElement>{scene::GeometryElement{std::move(indices)}});
+    return g;
+}
+
+scene::Material flat(scene::Color c, bool doubleSided = false) {
+    scene::Material m;
+    m.diffuse.contents = c;
+    m.isDoubleSided = doubleSided;
+    return m;
+}
+
+// A scene with a camera on the z axis at `cameraZ` looking at the origin.
+std::shared_ptr<scene::Scene> sceneSeenFrom(double cameraZ, std::vector<Node::Ptr> nodes) {
+    auto s = std::make_shared<scene::Scene>();
+    for (auto& n : nodes) s->rootNode->addChildNode(n);
+    auto cam = Node::make();
+    cam->camera = scene::Camera{};
+    cam->position = Vector3(0.0, 0.0, cameraZ);
+    cam->lookAt(Vector3(0, 0, 0));
+    s->rootNode->addChildNode(cam);
+    return s;
+}
+
+QColor centre(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
+
+TEST_F(Renderer, FramedModelStandsGreyOnItsFloorOverTheBackground) {
+    TRIMEO_REQUIRE_GL();
+    auto presented = presentFile(test::assimpModels() / "OBJ" / "box.obj");
+    QImage image = render(presented, "renderer-box");
+    ASSERT_FALSE(image.isNull());
+    for (QPoint corner : {QPoint(0, 0), QPoint(319, 0)})
+        EXPECT_LE(test::colourDistance(image.pixelColor(corner), kBackgroundPixel), 1) << corner.x();
+    const QColor c = centre(image);
+    EXPECT_LE(std::abs(c.red() - c.blue()), 12); // grey, not tinted
+    EXPECT_GT(test::colourDistance(c, kBackgroundPixel), 40);
+
+    // The floor: take it away and the lower part of the frame loses its lines.
+    auto floorless = presentFile(test::assimpModels() / "OBJ" / "box.obj");
+    floorless->rootNode->childNodes()[1]->removeFromParentNode();
+    QImage without = render(floorless, "renderer-box-floorless");
+    const QRect lowerBand(0, 200, 320, 40);
+    EXPECT_EQ(test::pixelsDifferingFrom(without, kBackgroundPixel, 1, lowerBand), 0);
+    EXPECT_GT(test::pixelsDifferingFrom(image, kBackgroundPixel, 1, lowerBand), 200);
+}
+
+TEST_F(Renderer, WireframeLightsFarFewerPixelsThanFill) {
+    TRIMEO_REQUIRE_GL();
+    auto presented = presentFile(test::assimpModels() / "PLY" / "cube.ply");
+    presented->rootNode->childNodes()[1]->removeFromParentNode(); // count the model alone
+    const int filled = test::pixelsDifferingFrom(render(presented, "renderer-fill"), kBackgroundPixel, 8);
+    applyWireframe(presented.get(), true);
+    const int lines = test::pixelsDifferingFrom(render(presented, "renderer-wireframe"), kBackgroundPixel, 8);
+    EXPECT_GT(filled, 5000);
+    EXPECT_GT(lines, 100); // the edges are drawn
+    EXPECT_LT(lines * 4, filled);
+}
+
+TEST_F(Renderer, BackFacesAreCulledUnlessDoubleSided) {
+    TRIMEO_REQUIRE_GL();
+    for (bool doubleSided : {false, true}) {
+        auto g = square();
+        g->materials = {flat({0.8f, 0.2f, 0.2f, 1}, doubleSided)};
+        QImage front = render(sceneSeenFrom(4, {Node::make(g)}), "renderer-square-front");
+        QImage back = render(sceneSeenFrom(-4, {Node::make(g)}), doubleSided ? "renderer-double-back"
+                                                                              : "renderer-single-back");
+        EXPECT_GT(centre(front).red(), centre(front).blue() + 40) << doubleSided;
+        if (doubleSided) {
+            EXPECT_GT(centre(back).red(), centre(back).blue() + 40); // lit from the side we see
+            EXPECT_GT(test::colourDistance(centre(back), kBackgroundPixel), 40);
+        } else {
+            EXPECT_LE(test::colourDistance(centre(back), kBackgroundPixel), 1);
+        }
+    }
+}
+
+TEST_F(Renderer, NormalsThatDisagreeWithTheWindingAreLitLikeCorrectOnes) {
+    TRIMEO_REQUIRE_GL();
+    auto lit = [&](float nz, const std::string& name) {
+        auto g = square();
+        g->sources.push_back(scene::GeometrySource::normals({0, 0, nz, 0, 0, nz, 0, 0, nz, 0, 0, nz}));
+        g->materials = {flat({0.6f, 0.6f, 0.6f, 1}, true)};
+        return centre(render(sceneSeenFrom(4, {Node::make(g)}), name)).red();
+    };
+    const int right = lit(1, "renderer-normals-out"), inverted = lit(-1, "renderer-normals-in");
+    EXPECT_GT(right, 120);
+    EXPECT_NEAR(inverted, right, 2);
+}
+
+TEST_F(Renderer, MirroringTransformKeepsTheFrontFaceVisible) {
+    TRIMEO_REQUIRE_GL();
+    auto g = square();
+    g->materials = {flat({0.2f, 0.7f, 0.2f, 1})};
+    auto mirrored = Node::make(g);
+    mirrored->scale = Vector3(-1, 1, 1); // flips the winding, not the facing
+    QImage image = render(sceneSeenFrom(4, {mirrored}), "renderer-mirrored");
+    EXPECT_GT(centre(image).green(), centre(image).red() + 40);
+}
+
+TEST_F(Renderer, TranslucentSurfaceBlendsOverOpaqueOneWhateverTheNodeOrder) {
+    TRIMEO_REQUIRE_GL();
+    auto glass = square();
+    glass->materials = {flat({1, 0, 0, 0.5f})};
+    auto wall = square();
+    wall->materials = {flat({0, 0, 1, 1})};
+    auto near = Node::make(glass);
+    near->position = Vector3(0.0, 0.0, 1.0);
+    auto far = Node::make(wall);
+    far->scale = Vector3(3, 3, 3);
+    // The translucent node comes first: drawn in node order it would hide the wall.
+    QImage image = render(sceneSeenFrom(4, {near, far}), "renderer-blend");
+    const QColor c = centre(image);
+    EXPECT_GT(c.red(), 60);
+    EXPECT_GT(c.blue(), 60);
+    const QColor wallOnly = image.pixelColor(20, 120);
+    EXPECT_LT(wallOnly.red(), 40);
+    EXPECT_GT(wallOnly.blue(), 100);
+}
+
+TEST_F(Renderer, DiffuseImageFromEncodedBytesIsDrawn) {
+    TRIMEO_REQUIRE_GL();
+    QImage green(4, 4, QImage::Format_RGB32);
+    green.fill(QColor(0, 200, 0));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    green.save(&buffer, "PNG");
+    scene::Material m;
+    m.diffuse.contents = scene::Image{{}, std::vector<std::uint8_t>(png.begin(), png.end())};
+    auto g = square();
+    g->materials = {m};
+    QImage image = render(sceneSeenFrom(4, {Node::make(g)}), "renderer-texture");
+    EXPECT_GT(centre(image).green(), centre(image).red() + 60);
+    EXPECT_GT(centre(image).green(), centre(image).blue() + 60);
+}
+
+TEST_F(Renderer, IndexOutsideTheVertexListIsNotDrawnAndDoesNotCrash) {
+    TRIMEO_REQUIRE_GL();
+    // Triangle 0-1-2 covers the lower right half; the one naming vertex 99 would cover the upper left.
+    auto g = square({0, 1, 2, 0, 2, 99, 7, 8, 9});
+    g->materials = {flat({0.8f, 0.2f, 0.2f, 1}, true)};
+    QImage image = render(sceneSeenFrom(4, {Node::make(g)}), "renderer-bad-index");
+    EXPECT_GT(test::colourDistance(image.pixelColor(190, 150), kBackgroundPixel), 40); // lower right
+    EXPECT_LE(test::colourDistance(image.pixelColor(130, 90), kBackgroundPixel), 1);   // upper left
+
+    auto allBad = square({5, 6, 7});
+    allBad->materials = {flat({0.8f, 0.2f, 0.2f, 1})};
+    QImage empty = render(sceneSeenFrom(4, {Node::make(allBad)}), "renderer-all-bad");
+    EXPECT_EQ(test::pixelsDifferingFrom(empty, kBackgroundPixel, 1), 0);
+}
+
+} // namespace
+} // namespace trimeo
