@@ -1,5 +1,8 @@
 // Entry point: `--info FILE` needs no display; everything else starts the viewer.
 #include "InfoCommand.h"
+#ifdef TRIMEO_HAS_GUI
+#include "TrimeoApp.h"
+#endif
 
 #include <cstring>
 #include <iostream>
@@ -19,6 +22,10 @@ int main(int argc, char** argv) {
         }
         return trimeo::runInfoCommand(argv[2]);
     }
+#ifdef TRIMEO_HAS_GUI
+    return trimeo::TrimeoApp::run(argc, argv);
+#else
     printUsage();
     return 2;
+#endif
 }

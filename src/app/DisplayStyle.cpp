@@ -1,0 +1,50 @@
+#include "DisplayStyle.h"
+
+#include <QLabel>
+#include <QPalette>
+#include <QTextDocument>
+#include <QWidget>
+
+namespace trimeo {
+
+QColor secondaryColor(const QWidget* widget) { return widget->palette().color(QPalette::PlaceholderText); }
+
+QColor accentColor(const QWidget* widget) { return widget->palette().color(QPalette::Highlight); }
+
+QFont headlineFont(const QWidget* widget) {
+    QFont font = widget->font();
+    font.setBold(true);
+    return font;
+}
+
+QFont captionFont(const QWidget* widget) {
+    QFont font = widget->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    return font;
+}
+
+QFont systemFont(const QWidget* widget, qreal pointSize) {
+    QFont font = widget->font();
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+void setTextColor(QLabel* label, const QColor& color) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+QLabel* plainLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    return label;
+}
+
+QString verbatimToolTip(const QString& text) {
+    if (!Qt::mightBeRichText(text)) return text;
+    return QStringLiteral("<p style=\"white-space:pre\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+} // namespace trimeo
