@@ -1,6 +1,11 @@
 #include "Icons.h"
 
+#include <QHash>
 #include <QPainter>
+
+// A static library's resources are not registered on their own; outside any namespace
+// as Q_INIT_RESOURCE requires.
+static void registerBundledIcons() { Q_INIT_RESOURCE(app); }
 
 namespace trimeo {
 
@@ -26,10 +31,17 @@ IconSource sourceFor(IconName name) {
 } // namespace
 
 QIcon icon(IconName name) {
+    static const bool registered = (registerBundledIcons(), true);
+    Q_UNUSED(registered);
+    // Built once: the toolbar asks again on every change of state.
+    static QHash<IconName, QIcon> built;
+    if (auto found = built.constFind(name); found != built.cend()) return *found;
     const IconSource source = sourceFor(name);
     const QIcon bundled(QString::fromLatin1(source.resource));
-    if (*source.themeName == '\0') return bundled;
-    return QIcon::fromTheme(QString::fromLatin1(source.themeName), bundled);
+    const QIcon chosen = *source.themeName == '\0' ? bundled
+                                                   : QIcon::fromTheme(QString::fromLatin1(source.themeName), bundled);
+    built.insert(name, chosen);
+    return chosen;
 }
 
 QPixmap tintedPixmap(IconName name, int size, const QColor& color) {

@@ -30,6 +30,7 @@ MainWindow::MainWindow(ContentView* content) : content_(content) {
 }
 
 void MainWindow::bringToFront() {
+    if (!isVisible()) return;
     if (isMinimized()) showNormal();
     raise();
     activateWindow();

@@ -32,7 +32,7 @@ TrimeoApp::TrimeoApp()
 TrimeoApp::~TrimeoApp() = default;
 
 void TrimeoApp::start(const QList<QUrl>& files) {
-    pendingFiles_ = files;
+    if (!files.isEmpty()) pendingFiles_ = files;
     window_->show();
 }
 

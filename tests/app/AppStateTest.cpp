@@ -28,7 +28,10 @@ QStringList makeFiles(int count) {
 class AppStateTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { clearSettings(); }
+    void init() {
+        clearSettings();
+        failOnWarnings();
+    }
 
     void startsEmptyAndWritesNothingUntilAnOpen() {
         AppState state;

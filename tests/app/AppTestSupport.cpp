@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -39,6 +40,8 @@ void storeRecentFiles(const QVariant& value) {
     settings.setValue(QStringLiteral("recentFiles"), value);
     settings.sync();
 }
+
+void failOnWarnings() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".+"))); }
 
 bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||

@@ -20,6 +20,8 @@ void clearSettings();
 QVariant storedRecentFiles();
 void storeRecentFiles(const QVariant& value);
 bool hasDisplay();
+// Makes any Qt warning during the current test fail it (a missing icon, a bad painter).
+void failOnWarnings();
 
 // A new file under a folder that lives until the process ends.
 QString makeFile(const QString& name, const QByteArray& contents = "solid x\nendsolid x\n");
