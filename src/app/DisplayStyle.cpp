@@ -33,6 +33,8 @@ void setTextColor(QLabel* label, const QColor& color) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
+    // Inside a toolbar a label would otherwise draw in the button text colour.
+    label->setForegroundRole(QPalette::WindowText);
 }
 
 QLabel* plainLabel(const QString& text, QWidget* parent) {

@@ -153,6 +153,22 @@ private slots:
         QVERIFY(!fake::wireframeOf(w.content->viewport()));
     }
 
+    // Inside a toolbar a label takes the button text colour unless told otherwise.
+    void fileNameIsDrawnInTheSecondaryColour() {
+        Window w;
+        open(w.state, makeFile("grey name.stl"));
+        QLabel* label = w.content->toolBar()->fileNameLabel();
+        const QImage picture = label->grab().toImage();
+        int darkest = 255;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) darkest = qMin(darkest, qGray(picture.pixel(x, y)));
+        const QColor secondary = label->palette().color(QPalette::PlaceholderText);
+        const QColor background = w.content->toolBar()->palette().color(QPalette::Button);
+        const double alpha = secondary.alphaF();
+        const int expected = qRound(alpha * qGray(secondary.rgb()) + (1 - alpha) * qGray(background.rgb()));
+        QVERIFY2(qAbs(darkest - expected) <= 25, qPrintable(QString("darkest %1, expected about %2").arg(darkest).arg(expected)));
+    }
+
     void failedLoadShowsErrorDisplayUntilClose() {
         Window w;
         const QString path = makeFile("notes.xyz", "hello");

@@ -1,0 +1,50 @@
+// The installed desktop entry: well formed, and its MimeType list is exactly the
+// readable content types, so file managers offer every type the open dialog offers.
+#include "DesktopEntry.h"
+#include "loading/ThreeDDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace {
+std::map<std::string, std::string> keys(const std::string& entry) {
+    std::map<std::string, std::string> result;
+    std::istringstream lines(entry);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "[Desktop Entry]");
+    while (std::getline(lines, line)) {
+        if (line.empty()) continue;
+        const auto equals = line.find('=');
+        EXPECT_NE(equals, std::string::npos) << line;
+        EXPECT_TRUE(result.emplace(line.substr(0, equals), line.substr(equals + 1)).second) << "repeated " << line;
+    }
+    return result;
+}
+} // namespace
+
+TEST(DesktopEntry, ListsEveryReadableTypeAndOpensFiles) {
+    const auto entry = keys(trimeo::desktopEntry());
+    std::string expected;
+    for (const auto& type : trimeo::ThreeDDocument::readableContentTypes()) {
+        ASSERT_FALSE(type.mimeType.empty()) << type.identifier;
+        expected += type.mimeType + ';';
+    }
+    EXPECT_EQ(entry.at("MimeType"), expected);
+    EXPECT_EQ(entry.at("Type"), "Application");
+    EXPECT_EQ(entry.at("Name"), "Trimeo");
+    EXPECT_EQ(entry.at("Exec"), "trimeo %F");
+    EXPECT_EQ(entry.at("Icon"), "trimeo");
+    EXPECT_EQ(entry.at("Categories").back(), ';');
+}
+
+TEST(DesktopEntry, BuiltFileIsTheGeneratedText) {
+    std::ifstream built(TRIMEO_DESKTOP_FILE, std::ios::binary);
+    ASSERT_TRUE(built) << TRIMEO_DESKTOP_FILE;
+    std::stringstream text;
+    text << built.rdbuf();
+    EXPECT_EQ(text.str(), trimeo::desktopEntry());
+}
