@@ -1,5 +1,6 @@
 #include "AboutDialog.h"
 
+#include "DisplayStyle.h"
 #include "Icons.h"
 
 #include <QCoreApplication>
@@ -39,7 +40,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
     layout->addWidget(centredLabel(tr("Version %1").arg(applicationVersion()), this));
 
-    QLabel* credits = centredLabel(creditsHtml(palette()), this);
+    QLabel* credits = centredLabel(creditsHtml(secondaryColor(this)), this);
     credits->setObjectName(QStringLiteral("credits"));
     credits->setTextFormat(Qt::RichText);
     credits->setOpenExternalLinks(true);
@@ -69,8 +70,8 @@ QUrl AboutDialog::authorPageURL() {
     return url;
 }
 
-QString AboutDialog::creditsHtml(const QPalette& palette) {
-    const QString secondary = palette.color(QPalette::PlaceholderText).name();
+QString AboutDialog::creditsHtml(const QColor& secondaryColor) {
+    const QString secondary = secondaryColor.name();
     const QString firstRun = (tr("Created by ") + QString::fromUtf8(authorName)).toHtmlEscaped();
     const QUrl page = authorPageURL();
     const QString linkText = (page.host() + page.path()).toHtmlEscaped();

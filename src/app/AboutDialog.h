@@ -15,8 +15,8 @@ public:
 
     static QString applicationVersion();
     static QUrl authorPageURL();
-    // Rich text of the two credit runs, as shown.
-    static QString creditsHtml(const QPalette& palette);
+    // Rich text of the two credit runs, the first in `secondary`.
+    static QString creditsHtml(const QColor& secondary);
 };
 
 } // namespace trimeo

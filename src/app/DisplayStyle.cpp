@@ -7,7 +7,15 @@
 
 namespace trimeo {
 
-QColor secondaryColor(const QWidget* widget) { return widget->palette().color(QPalette::PlaceholderText); }
+QColor secondaryColor(const QWidget* widget) {
+    // The placeholder colour is often translucent; rich text and some styles drop the
+    // alpha, so it is mixed with the background here.
+    const QColor text = widget->palette().color(QPalette::PlaceholderText);
+    const QColor background = widget->palette().color(QPalette::Window);
+    const qreal a = text.alphaF();
+    return QColor::fromRgbF(a * text.redF() + (1 - a) * background.redF(), a * text.greenF() + (1 - a) * background.greenF(),
+                            a * text.blueF() + (1 - a) * background.blueF());
+}
 
 QColor accentColor(const QWidget* widget) { return widget->palette().color(QPalette::Highlight); }
 

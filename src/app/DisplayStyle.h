@@ -1,5 +1,6 @@
 // The platform's stand-ins for the displays' named colours and fonts: "secondary" is
-// the palette's placeholder-text colour, "accent" its highlight, the headline a bold
+// the palette's placeholder-text colour (made opaque over the window colour), "accent"
+// its highlight, the headline a bold
 // default font and the caption a smaller one.
 #pragma once
 

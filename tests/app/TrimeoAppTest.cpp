@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "AppTestSupport.h"
 #include "ContentView.h"
+#include "DisplayStyle.h"
 #include "MainWindow.h"
 #include "MenuCommands.h"
 #include "OpenPanel.h"
@@ -180,7 +181,9 @@ private slots:
         QVERIFY(credits->openExternalLinks());
         const QString html = credits->text();
         QVERIFY(html.contains("Created by "));
-        QVERIFY(html.contains(dialog.palette().color(QPalette::PlaceholderText).name()));
+        const QString secondary = trimeo::secondaryColor(&dialog).name();
+        QVERIFY2(secondary != dialog.palette().color(QPalette::WindowText).name(), qPrintable(secondary));
+        QVERIFY(html.contains("color:" + secondary));
         QVERIFY(html.contains("href=\"" + page.toString(QUrl::FullyEncoded).toHtmlEscaped() + "\""));
         QCOMPARE(html.count("font-size:11pt"), 2);
     }
