@@ -17,9 +17,15 @@ std::optional<QByteArray> readWholeFile(const QUrl& url, QString& error) {
         return std::nullopt;
     }
     const QString path = url.toLocalFile();
-    // QFile opens a folder without complaint on Linux and reads nothing from it.
-    if (QFileInfo(path).isDir()) {
+    const QFileInfo info(path);
+    // QFile opens a folder without complaint and reads nothing from it; a device such as
+    // /dev/zero would be read until memory runs out, and a FIFO would block the window.
+    if (info.isDir()) {
         error = path + QStringLiteral(": Is a directory");
+        return std::nullopt;
+    }
+    if (info.exists() && !info.isFile()) {
+        error = path + QStringLiteral(": Not a regular file");
         return std::nullopt;
     }
     QFile file(path);

@@ -9,6 +9,8 @@
 
 #include <sstream>
 
+#include <sys/stat.h>
+
 using trimeo::AppState;
 using trimeo::runOpenSequence;
 using namespace trimeo::test;
@@ -54,6 +56,10 @@ private slots:
         QTest::newRow("missing") << QUrl::fromLocalFile(missing)
                                  << "Failed to open file: " + missing + ": No such file or directory\n";
         QTest::newRow("folder") << QUrl::fromLocalFile(folder) << "Failed to open file: " + folder + ": Is a directory\n";
+        QTest::newRow("device") << QUrl::fromLocalFile("/dev/zero") << "Failed to open file: /dev/zero: Not a regular file\n";
+        const QString fifo = QFileInfo(makeFile("placeholder")).absolutePath() + "/pipe.stl";
+        QVERIFY(mkfifo(fifo.toLocal8Bit().constData(), 0600) == 0);
+        QTest::newRow("fifo") << QUrl::fromLocalFile(fifo) << "Failed to open file: " + fifo + ": Not a regular file\n";
         QTest::newRow("not local") << QUrl("https://trimeo.example/model.stl")
                                    << "Failed to open file: https://trimeo.example/model.stl: not a local file\n";
     }
