@@ -67,6 +67,7 @@ void ContentView::showEvent(QShowEvent* event) {
 
 // Runs only for a different file (AppState signals distinct values only).
 void ContentView::fileURLChanged() {
+    ++viewportGeneration_; // whatever the previous file's viewport still reports is stale
     errorMessage_.reset();
     isLoading_ = true;
     hasAnimations_ = false;
@@ -112,9 +113,9 @@ void ContentView::showViewportForCurrentFile() {
     if (viewport_) retireViewport();
     const quint64 generation = ++viewportGeneration_;
     QPointer<ContentView> self(this);
-    // Writes from a viewport that has since been replaced or removed are dropped, so a
-    // slow load of the previous file cannot end the new file's loading state or show
-    // its error over the new model.
+    // Writes from a viewport of an earlier file are dropped, so a slow load of the
+    // previous file cannot end the new file's loading state or show its error over the
+    // new model. A viewport taken down by its own error still finishes its report.
     auto current = [self, generation] { return self && self->viewportGeneration_ == generation; };
     ViewportBindings bindings;
     bindings.isPlaying = [self] { return self && self->isPlaying_; };
@@ -146,7 +147,6 @@ void ContentView::showViewportForCurrentFile() {
 void ContentView::retireViewport() {
     SceneKitView* old = viewport_;
     viewport_ = nullptr;
-    ++viewportGeneration_;
     model_->removeViewport(old);
     // A load still running reports back to its view; that view stays until it has.
     if (viewportFinished_) old->deleteLater();

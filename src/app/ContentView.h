@@ -81,7 +81,8 @@ private:
     QPointer<SceneKitView> viewport_;
     QUrl viewportURL_;
     bool viewportFinished_ = false;
-    // Bumped for each new viewport: a replaced viewport's late results are ignored.
+    // Bumped for each new file and each new viewport: late results of a viewport made
+    // for an earlier file are ignored.
     quint64 viewportGeneration_ = 0;
     bool applying_ = false;
     bool reapply_ = false;
