@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QSettings>
-#include <QSignalSpy>
 
 using trimeo::AppState;
 using namespace trimeo::test;
@@ -142,23 +141,6 @@ private slots:
         storeRecentFiles(7);
         AppState withNumber;
         QVERIFY(withNumber.recentFiles().isEmpty());
-    }
-
-    void settersSignalOnlyRealChanges() {
-        AppState state;
-        QSignalSpy urlSpy(&state, &AppState::fileURLChanged);
-        const QUrl url = fileURL(makeFile("a.stl"));
-        state.setFileURL(url);
-        state.setFileURL(url);
-        QCOMPARE(urlSpy.count(), 1);
-        state.setFileURL(std::nullopt);
-        QCOMPARE(urlSpy.count(), 2);
-
-        QSignalSpy listSpy(&state, &AppState::recentFilesChanged);
-        state.addToRecentFiles(url);
-        QCOMPARE(listSpy.count(), 1); // nothing to remove, nothing to trim
-        state.addToRecentFiles(url);
-        QCOMPARE(listSpy.count(), 3); // removed, then put back at the front
     }
 };
 

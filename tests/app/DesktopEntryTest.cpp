@@ -41,10 +41,27 @@ TEST(DesktopEntry, ListsEveryReadableTypeAndOpensFiles) {
     EXPECT_EQ(entry.at("Categories").back(), ';');
 }
 
-TEST(DesktopEntry, BuiltFileIsTheGeneratedText) {
-    std::ifstream built(TRIMEO_DESKTOP_FILE, std::ios::binary);
-    ASSERT_TRUE(built) << TRIMEO_DESKTOP_FILE;
-    std::stringstream text;
-    text << built.rdbuf();
-    EXPECT_EQ(text.str(), trimeo::desktopEntry());
+// Every type the entry claims is given its extensions, so the system can recognise it.
+TEST(DesktopEntry, MimePackageNamesEachTypesExtensions) {
+    const std::string xml = trimeo::mimeInfo();
+    for (const auto& type : trimeo::ThreeDDocument::readableContentTypes()) {
+        const auto start = xml.find("<mime-type type=\"" + type.mimeType + "\">");
+        ASSERT_NE(start, std::string::npos) << type.mimeType;
+        const std::string block = xml.substr(start, xml.find("</mime-type>", start) - start);
+        EXPECT_NE(block.find("<comment>" + type.description + "</comment>"), std::string::npos) << block;
+        for (const auto& extension : type.extensions)
+            EXPECT_NE(block.find("<glob pattern=\"*." + extension + "\"/>"), std::string::npos) << block;
+    }
+}
+
+TEST(DesktopEntry, BuiltFilesAreTheGeneratedTexts) {
+    const auto read = [](const char* path) {
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_TRUE(in) << path;
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    EXPECT_EQ(read(TRIMEO_DESKTOP_FILE), trimeo::desktopEntry());
+    EXPECT_EQ(read(TRIMEO_MIME_FILE), trimeo::mimeInfo());
 }

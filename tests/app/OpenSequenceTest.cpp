@@ -40,14 +40,6 @@ private slots:
         QCOMPARE(QString::fromStdString(out.str()), QString());
     }
 
-    void emptyFileOpens() {
-        const QUrl url = QUrl::fromLocalFile(makeFile("empty.obj", {}));
-        AppState state;
-        std::ostringstream out;
-        QVERIFY(runOpenSequence(state, url, out));
-        QCOMPARE(*state.fileURL(), url);
-    }
-
     void failureWritesOneLineAndChangesNothing_data() {
         QTest::addColumn<QUrl>("url");
         QTest::addColumn<QString>("line");
