@@ -23,7 +23,6 @@ QList<QUrl> localFiles(const QMimeData* data) {
 MainWindow::MainWindow(ContentView* content) : content_(content) {
     setWindowTitle(QStringLiteral("Trimeo"));
     setWindowIcon(icon(IconName::application));
-    setUnifiedTitleAndToolBarOnMac(true);
     setAcceptDrops(true);
     addToolBar(Qt::TopToolBarArea, content->toolBar());
     setCentralWidget(content);
