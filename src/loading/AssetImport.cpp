@@ -1,10 +1,15 @@
 #include "AssetImport.h"
 
+#include "IsolatedCall.h"
+#include "SceneTransfer.h"
+
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <functional>
+#include <string_view>
 #include <unordered_map>
 
 namespace trimeo {
@@ -177,11 +182,33 @@ AssetRead convert(const aiScene* s, Assimp::Importer& importer, bool withAnimati
     return out;
 }
 
+// Assimp's readers are not safe on hostile input (truncated PLY files crash or hang it),
+// so every read runs in a child process and only the converted scene comes back.
+AssetRead readIsolated(const std::function<AssetRead()>& read, std::size_t inputBytes) {
+    const double timeout = 20.0 + double(inputBytes) / 2e6; // generous: 2 MB/s is far below any reader
+    IsolatedOutcome outcome = runIsolated([&](std::vector<std::uint8_t>& out) { encodeAssetRead(read(), out); }, timeout);
+    if (!outcome.completed) return {0, nullptr, outcome.failure};
+    return decodeAssetRead(outcome.output());
+}
+
+std::size_t fileSize(const std::filesystem::path& path) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : std::size_t(size);
+}
+
 } // namespace
 
+bool isTruncatedPLYHeader(std::span<const std::uint8_t> data) {
+    std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    return text.substr(0, 3) == "ply" && text.find("end_header") == std::string_view::npos;
+}
+
 AssetRead readAssetFile(const std::filesystem::path& path, bool withAnimations) {
-    Assimp::Importer importer;
-    AssetRead read = convert(importer.ReadFile(path.string(), kPostProcess), importer, withAnimations);
+    AssetRead read = readIsolated([&] {
+        Assimp::Importer importer;
+        return convert(importer.ReadFile(path.string(), kPostProcess), importer, withAnimations);
+    }, fileSize(path));
     // Some readers name the root after the file: here that is a temporary name, not the model's.
     if (read.scene && !read.scene->rootNode->childNodes().empty()) {
         auto& top = read.scene->rootNode->childNodes().front();
@@ -191,10 +218,12 @@ AssetRead readAssetFile(const std::filesystem::path& path, bool withAnimations) 
 }
 
 AssetRead readAssetMemory(std::span<const std::uint8_t> data, const std::string& extensionHint, bool withAnimations) {
-    Assimp::Importer importer;
     if (data.empty()) return {0, nullptr, "the file is empty"};
-    return convert(importer.ReadFileFromMemory(data.data(), data.size(), kPostProcess, extensionHint.c_str()),
-                   importer, withAnimations);
+    return readIsolated([&] {
+        Assimp::Importer importer;
+        return convert(importer.ReadFileFromMemory(data.data(), data.size(), kPostProcess, extensionHint.c_str()),
+                       importer, withAnimations);
+    }, data.size());
 }
 
 } // namespace trimeo

@@ -19,6 +19,10 @@ struct AssetRead {
     std::string error;                   // the library's reason when it produced none
 };
 
+// True for bytes the asset library is known to hang on: a PLY header cut off before its
+// end. Such a file holds no geometry, so callers treat it as read with nothing in it.
+bool isTruncatedPLYHeader(std::span<const std::uint8_t> data);
+
 AssetRead readAssetFile(const std::filesystem::path& path, bool withAnimations);
 AssetRead readAssetMemory(std::span<const std::uint8_t> data, const std::string& extensionHint, bool withAnimations);
 

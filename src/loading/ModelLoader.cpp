@@ -78,7 +78,7 @@ ModelLoader::LoadResult ModelLoader::load(std::span<const std::uint8_t> data,
 ModelLoader::LoadResult ModelLoader::loadFBX(std::span<const std::uint8_t> data) {
     TemporaryFile file("fbx");
     file.write(data);
-    AssetRead asset = readAssetFile(file.path(), false);
+    AssetRead asset = isTruncatedPLYHeader(data) ? AssetRead{} : readAssetFile(file.path(), false);
     if (asset.count > 0 && asset.scene) return {asset.scene, {}, false};
     throw LoaderError::parseError("FBX format requires Autodesk FBX SDK for full support");
 }
@@ -86,12 +86,13 @@ ModelLoader::LoadResult ModelLoader::loadFBX(std::span<const std::uint8_t> data)
 ModelLoader::LoadResult ModelLoader::loadWithModelIO(std::span<const std::uint8_t> data, const std::string& ext) {
     TemporaryFile file(ext);
     file.write(data);
-    AssetRead asset = readAssetFile(file.path(), false);
+    AssetRead asset = isTruncatedPLYHeader(data) ? AssetRead{} : readAssetFile(file.path(), false);
     if (asset.count < 1 || !asset.scene) throw LoaderError::noGeometry();
     return {asset.scene, {}, false};
 }
 
 ModelLoader::LoadResult ModelLoader::loadWithSceneKit(std::span<const std::uint8_t> data, const std::string& ext) {
+    if (isTruncatedPLYHeader(data)) throw PlatformError("The " + ext + " file could not be read: it is cut off");
     AssetRead asset = readAssetMemory(data, ext, true);
     if (!asset.scene) {
         TemporaryFile file(ext);

@@ -12,7 +12,18 @@ Node::Ptr Node::make(std::shared_ptr<Geometry> geometry) {
 }
 
 Node::~Node() {
-    for (const Ptr& c : children_) c->parent_ = nullptr;
+    // Releases the subtree without recursion: a chain of nodes from a file can be
+    // deeper than the stack.
+    std::vector<Ptr> pending = std::move(children_);
+    while (!pending.empty()) {
+        Ptr n = std::move(pending.back());
+        pending.pop_back();
+        n->parent_ = nullptr;
+        if (n.use_count() == 1) {
+            for (Ptr& c : n->children_) pending.push_back(std::move(c));
+            n->children_.clear();
+        }
+    }
 }
 
 void Node::addChildNode(Ptr child) {
@@ -66,9 +77,18 @@ Matrix4 Node::worldTransform() const {
 }
 
 BoundingBox Node::boundingBox() const {
+    // Each geometry's box goes through the whole chain of transforms down to it,
+    // walked with an explicit stack for arbitrarily deep hierarchies.
     BoundingBox box;
     if (geometry) box.add(geometry->boundingBox());
-    for (const Ptr& c : children_) box.add(c->boundingBox().transformed(c->transform()));
+    std::vector<std::pair<const Node*, Matrix4>> stack;
+    for (const Ptr& c : children_) stack.emplace_back(c.get(), c->transform());
+    while (!stack.empty()) {
+        auto [node, toThis] = stack.back();
+        stack.pop_back();
+        if (node->geometry) box.add(node->geometry->boundingBox().transformed(toThis));
+        for (const Ptr& c : node->children_) stack.emplace_back(c.get(), toThis * c->transform());
+    }
     return box;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <type_traits>
 
 namespace trimeo::scene {
 
@@ -9,9 +10,10 @@ struct Vector3 {
     double x = 0, y = 0, z = 0;
 
     constexpr Vector3() = default;
-    constexpr Vector3(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
-    constexpr Vector3(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
-    constexpr Vector3(int x_, int y_, int z_) : x(x_), y(y_), z(z_) {}
+    // From three floats, integers or doubles (mixed too).
+    template <class A, class B, class C>
+        requires std::is_arithmetic_v<A> && std::is_arithmetic_v<B> && std::is_arithmetic_v<C>
+    constexpr Vector3(A x_, B y_, C z_) : x(double(x_)), y(double(y_)), z(double(z_)) {}
 
     friend constexpr Vector3 operator+(Vector3 a, Vector3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
     friend constexpr Vector3 operator-(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
