@@ -22,6 +22,7 @@ ContentToolBar::ContentToolBar(QWidget* parent) : QToolBar(parent) {
     setFloatable(false);
     setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toggleViewAction()->setVisible(false);
+    setContextMenuPolicy(Qt::PreventContextMenu); // nothing to hide or move
 
     // Spacers on both sides keep the file name in the middle of the free space.
     addWidget(expandingSpacer(this));
