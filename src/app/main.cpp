@@ -3,6 +3,9 @@
 #ifdef TRIMEO_WITH_QT
 #include "viewport/RenderCommand.h"
 #endif
+#ifdef TRIMEO_HAS_GUI
+#include "TrimeoApp.h"
+#endif
 
 #include <cstring>
 #include <iostream>
@@ -26,6 +29,10 @@ int main(int argc, char** argv) {
 #ifdef TRIMEO_WITH_QT
     if (argc >= 2 && std::strcmp(argv[1], "--render") == 0) return trimeo::runRenderCommand(argc, argv);
 #endif
+#ifdef TRIMEO_HAS_GUI
+    return trimeo::TrimeoApp::run(argc, argv);
+#else
     printUsage();
     return 2;
+#endif
 }

@@ -1,0 +1,53 @@
+// The application's shared state: the open file, its bytes as read at open time, and
+// the recently opened files, kept in the user's settings ("Trimeo"/"Trimeo", key
+// "recentFiles", one absolute path per entry, newest first). Interface thread only.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+namespace trimeo {
+
+class AppState : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int maxRecentFiles = 5;
+    static inline const QString recentFilesKey = QStringLiteral("recentFiles");
+
+    // Loads the stored recent files.
+    explicit AppState(QObject* parent = nullptr);
+
+    const std::optional<QUrl>& fileURL() const { return fileURL_; }
+    const QByteArray& fileData() const { return fileData_; }
+    const QList<QUrl>& recentFiles() const { return recentFiles_; }
+
+    // Each setter signals only when the value actually changes.
+    void setFileURL(std::optional<QUrl> url);
+    void setFileData(QByteArray data);
+    void setRecentFiles(QList<QUrl> files);
+
+    // Moves `url` to the front (one entry for it), keeps at most five, then saves.
+    void addToRecentFiles(const QUrl& url);
+    // Writes the list as it is now, an empty list included.
+    void saveRecentFiles() const;
+
+signals:
+    void fileURLChanged();
+    void fileDataChanged();
+    void recentFilesChanged();
+
+private:
+    // Replaces the list with the stored one, less files that are gone; never writes back.
+    void loadRecentFiles();
+
+    std::optional<QUrl> fileURL_;
+    QByteArray fileData_;
+    QList<QUrl> recentFiles_;
+};
+
+} // namespace trimeo

@@ -1,0 +1,92 @@
+// The main window's content. Chooses the empty, error or model display from the state,
+// owns the toolbar, hosts one viewport per distinct open file and keeps the per-window
+// view state the viewport reads and writes through its bindings. Every change of that
+// state, or of the application state, re-applies the display, the toolbar and the
+// viewport's options. Sizes its window on first appearance.
+#pragma once
+
+#include "viewport/SceneKitView.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+#include <optional>
+
+class QStackedLayout;
+
+namespace trimeo {
+
+class AppState;
+class ContentToolBar;
+class EmptyDisplay;
+class ErrorDisplay;
+class ModelDisplay;
+
+class ContentView : public QWidget {
+    Q_OBJECT
+public:
+    enum class Display { empty, error, model };
+
+    explicit ContentView(AppState& state, QWidget* parent = nullptr);
+
+    // The window puts this in its toolbar area.
+    ContentToolBar* toolBar() const { return toolBar_; }
+
+    Display display() const;
+    EmptyDisplay* emptyDisplay() const { return empty_; }
+    ErrorDisplay* errorDisplay() const { return error_; }
+    ModelDisplay* modelDisplay() const { return model_; }
+    // The viewport of the open file, or null outside the model display.
+    SceneKitView* viewport() const { return viewport_; }
+
+    bool showWireframe() const { return showWireframe_; }
+    const std::optional<QString>& errorMessage() const { return errorMessage_; }
+    bool isPlaying() const { return isPlaying_; }
+    bool hasAnimations() const { return hasAnimations_; }
+    bool isLoading() const { return isLoading_; }
+
+    // The open dialog, then the open sequence on the chosen file.
+    void openFile();
+
+signals:
+    // The content has been shown for the first time.
+    void appeared();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void fileURLChanged();
+    void applyState();
+    void applyStateOnce();
+    void showViewportForCurrentFile();
+    void retireViewport();
+    void configureWindow();
+    void updateWindowTitle();
+
+    AppState& state_;
+    bool showWireframe_ = false;
+    std::optional<QString> errorMessage_;
+    bool isPlaying_ = false;
+    bool hasAnimations_ = false;
+    bool isLoading_ = true;
+
+    QStackedLayout* displays_;
+    EmptyDisplay* empty_;
+    ErrorDisplay* error_;
+    ModelDisplay* model_;
+    ContentToolBar* toolBar_;
+
+    QPointer<SceneKitView> viewport_;
+    QUrl viewportURL_;
+    bool viewportFinished_ = false;
+    // Bumped for each new file and each new viewport: late results of a viewport made
+    // for an earlier file are ignored.
+    quint64 viewportGeneration_ = 0;
+    bool applying_ = false;
+    bool reapply_ = false;
+    bool appeared_ = false;
+};
+
+} // namespace trimeo

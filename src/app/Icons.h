@@ -1,0 +1,18 @@
+// The interface's icons: the desktop theme's icon where one of the same meaning exists,
+// else the bundled SVG, so that every icon shows on any desktop.
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+
+namespace trimeo {
+
+enum class IconName { cube, warning, play, pause, grid, gridFilled, open, application };
+
+QIcon icon(IconName name);
+// The icon drawn `size` pixels square in one colour (the palette's secondary text colour
+// in the displays), so that theme icons and bundled ones look alike.
+QPixmap tintedPixmap(IconName name, int size, const QColor& color);
+
+} // namespace trimeo

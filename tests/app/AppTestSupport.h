@@ -1,0 +1,44 @@
+// Shared by the shell's tests: settings and home in a fresh temporary folder (real
+// settings are never touched), a clean slate between cases, real model files, and a
+// main that skips GUI tests (exit 77) when there is no display.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QTest>
+
+#include <iostream>
+#include <memory>
+
+namespace trimeo::test {
+
+// Points XDG_CONFIG_HOME and HOME at a folder that lives until the process ends.
+void isolateSettings();
+// Removes the stored settings, so that the next AppState starts as on a first run.
+void clearSettings();
+// The stored "recentFiles" value, as the settings file holds it.
+QVariant storedRecentFiles();
+void storeRecentFiles(const QVariant& value);
+bool hasDisplay();
+// Makes any Qt warning during the current test fail it (a missing icon, a bad painter).
+void failOnWarnings();
+
+// A new file under a folder that lives until the process ends.
+QString makeFile(const QString& name, const QByteArray& contents = "solid x\nendsolid x\n");
+QString animatedModel(); // COLLADA with animations
+QString stillModel();    // binary STL
+
+} // namespace trimeo::test
+
+#define TRIMEO_APP_TEST_MAIN(TestClass, needsDisplay)                                                 \
+    int main(int argc, char** argv) {                                                                \
+        trimeo::test::isolateSettings();                                                             \
+        if ((needsDisplay) && !trimeo::test::hasDisplay()) {                                         \
+            std::cout << "SKIP " #TestClass ": needs a display; run under xvfb-run\n";               \
+            return 77;                                                                               \
+        }                                                                                            \
+        std::unique_ptr<QCoreApplication> app(needsDisplay ? new QApplication(argc, argv)          \
+                                                           : new QCoreApplication(argc, argv));    \
+        TestClass test;                                                                              \
+        return QTest::qExec(&test, argc, argv);                                                      \
+    }

@@ -1,0 +1,67 @@
+// The installed desktop entry: well formed, and its MimeType list is exactly the
+// readable content types, so file managers offer every type the open dialog offers.
+#include "DesktopEntry.h"
+#include "loading/ThreeDDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace {
+std::map<std::string, std::string> keys(const std::string& entry) {
+    std::map<std::string, std::string> result;
+    std::istringstream lines(entry);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "[Desktop Entry]");
+    while (std::getline(lines, line)) {
+        if (line.empty()) continue;
+        const auto equals = line.find('=');
+        EXPECT_NE(equals, std::string::npos) << line;
+        EXPECT_TRUE(result.emplace(line.substr(0, equals), line.substr(equals + 1)).second) << "repeated " << line;
+    }
+    return result;
+}
+} // namespace
+
+TEST(DesktopEntry, ListsEveryReadableTypeAndOpensFiles) {
+    const auto entry = keys(trimeo::desktopEntry());
+    std::string expected;
+    for (const auto& type : trimeo::ThreeDDocument::readableContentTypes()) {
+        ASSERT_FALSE(type.mimeType.empty()) << type.identifier;
+        expected += type.mimeType + ';';
+    }
+    EXPECT_EQ(entry.at("MimeType"), expected);
+    EXPECT_EQ(entry.at("Type"), "Application");
+    EXPECT_EQ(entry.at("Name"), "Trimeo");
+    EXPECT_EQ(entry.at("Exec"), "trimeo %F");
+    EXPECT_EQ(entry.at("Icon"), "trimeo");
+    EXPECT_EQ(entry.at("Categories").back(), ';');
+}
+
+// Every type the entry claims is given its extensions, so the system can recognise it.
+TEST(DesktopEntry, MimePackageNamesEachTypesExtensions) {
+    const std::string xml = trimeo::mimeInfo();
+    for (const auto& type : trimeo::ThreeDDocument::readableContentTypes()) {
+        const auto start = xml.find("<mime-type type=\"" + type.mimeType + "\">");
+        ASSERT_NE(start, std::string::npos) << type.mimeType;
+        const std::string block = xml.substr(start, xml.find("</mime-type>", start) - start);
+        EXPECT_NE(block.find("<comment>" + type.description + "</comment>"), std::string::npos) << block;
+        for (const auto& extension : type.extensions)
+            EXPECT_NE(block.find("<glob pattern=\"*." + extension + "\"/>"), std::string::npos) << block;
+    }
+}
+
+TEST(DesktopEntry, BuiltFilesAreTheGeneratedTexts) {
+    const auto read = [](const char* path) {
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_TRUE(in) << path;
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    EXPECT_EQ(read(TRIMEO_DESKTOP_FILE), trimeo::desktopEntry());
+    EXPECT_EQ(read(TRIMEO_MIME_FILE), trimeo::mimeInfo());
+}

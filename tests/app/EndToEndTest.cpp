@@ -1,0 +1,58 @@
+// The whole window on the real viewport (once it is in the tree): a file named on the
+// command line is loaded and shown with the toolbar its model calls for.
+#include "AppTestSupport.h"
+#include "ContentToolBar.h"
+#include "ContentView.h"
+#include "MainWindow.h"
+#include "ModelDisplay.h"
+#include "TrimeoApp.h"
+
+#include <QAction>
+
+using trimeo::ContentView;
+using namespace trimeo::test;
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { clearSettings(); }
+
+    void commandLineFileIsLoadedAndShown_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<bool>("animated");
+        QTest::newRow("animated COLLADA") << animatedModel() << true << true;
+        QTest::newRow("still STL") << stillModel() << true << false;
+        QTest::newRow("unreadable format") << makeFile("notes.xyz", "not a model") << false << false;
+    }
+    void commandLineFileIsLoadedAndShown() {
+        QFETCH(QString, path);
+        QFETCH(bool, loads);
+        QFETCH(bool, animated);
+        trimeo::TrimeoApp app;
+        app.start({QUrl::fromLocalFile(path), QUrl::fromLocalFile(stillModel())});
+        QVERIFY(QTest::qWaitForWindowExposed(app.window()));
+        ContentView* content = app.window()->contentView();
+        QCOMPARE(*app.appState().fileURL(), QUrl::fromLocalFile(path));
+        QCOMPARE(app.appState().recentFiles().size(), 1);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!content->isLoading(), 30000);
+        QCOMPARE(content->display(), loads ? ContentView::Display::model : ContentView::Display::error);
+        QCOMPARE(content->hasAnimations(), animated);
+        auto* bar = content->toolBar();
+        QCOMPARE(bar->playPauseAction()->isVisible(), animated);
+        QVERIFY(bar->wireframeAction()->isVisible());
+        if (!loads) return;
+        QVERIFY(!content->modelDisplay()->isLoadingShown());
+        bar->wireframeAction()->trigger();
+        if (animated) {
+            bar->playPauseAction()->trigger();
+            QVERIFY(content->viewport()->isPlaying());
+        }
+        QTest::qWait(100); // a few frames with the options applied must not upset the view
+        QCOMPARE(content->display(), ContentView::Display::model);
+    }
+};
+
+TRIMEO_APP_TEST_MAIN(EndToEndTest, true)
+#include "EndToEndTest.moc"

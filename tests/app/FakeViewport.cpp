@@ -1,0 +1,94 @@
+#include "FakeViewport.h"
+
+#include "loading/ModelLoader.h"
+
+#include <QTimer>
+
+#include <map>
+#include <span>
+
+namespace trimeo {
+
+namespace {
+struct FakeState {
+    QByteArray data;
+    std::optional<QUrl> fileURL;
+    bool showWireframe = false;
+    ViewportBindings bindings;
+    SceneKitView::Coordinator coordinator;
+    int refreshes = 0;
+    bool playing = false;
+};
+
+fake::Mode mode = fake::Mode::load;
+int created = 0;
+// The fakes' insides, for the control functions below (Impl is private to the class).
+std::map<const SceneKitView*, FakeState*>& registry() {
+    static std::map<const SceneKitView*, FakeState*> views;
+    return views;
+}
+} // namespace
+
+struct SceneKitView::Impl : FakeState {};
+
+SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe,
+                           ViewportBindings bindings, QWidget* parent)
+    : QOpenGLWidget(parent), d(std::make_unique<Impl>()) {
+    ++created;
+    d->data = std::move(data);
+    d->fileURL = std::move(fileURL);
+    d->showWireframe = showWireframe;
+    d->bindings = std::move(bindings);
+    registry()[this] = d.get();
+    if (mode == fake::Mode::hold) return;
+    QTimer::singleShot(0, this, [this] {
+        try {
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(d->data.constData());
+            std::optional<std::filesystem::path> path;
+            if (d->fileURL) path = d->fileURL->toLocalFile().toStdString();
+            const ModelLoader::LoadResult result =
+                ModelLoader::load(std::span(bytes, static_cast<std::size_t>(d->data.size())), path);
+            fake::finish(this, result.hasAnimations);
+        } catch (const std::exception& error) {
+            fake::fail(this, error.what());
+        }
+    });
+}
+
+SceneKitView::~SceneKitView() { registry().erase(this); }
+
+void SceneKitView::setShowWireframe(bool showWireframe) { d->showWireframe = showWireframe; }
+
+void SceneKitView::refresh() {
+    ++d->refreshes;
+    if (d->bindings.hasAnimations() && d->bindings.isPlaying()) d->playing = true;
+}
+
+SceneKitView::Coordinator& SceneKitView::coordinator() { return d->coordinator; }
+std::shared_ptr<scene::Scene> SceneKitView::scene() const { return nullptr; }
+bool SceneKitView::isPlaying() const { return d->playing; }
+
+namespace fake {
+
+void setMode(Mode newMode) { mode = newMode; }
+int createdCount() { return created; }
+
+void finish(SceneKitView* view, bool hasAnimations) {
+    const ViewportBindings bindings = registry().at(view)->bindings;
+    bindings.setIsLoading(false);
+    if (hasAnimations) bindings.setHasAnimations(true);
+    emit view->loadFinished();
+}
+
+void fail(SceneKitView* view, const std::string& error) {
+    const ViewportBindings bindings = registry().at(view)->bindings;
+    bindings.setErrorMessage(error);
+    bindings.setIsLoading(false);
+    emit view->loadFinished();
+}
+
+bool wireframeOf(const SceneKitView* view) { return registry().at(view)->showWireframe; }
+int refreshCount(const SceneKitView* view) { return registry().at(view)->refreshes; }
+
+} // namespace fake
+} // namespace trimeo

@@ -1,0 +1,23 @@
+// Test-only stand-in for the OpenGL viewport, built on the same header. By default a
+// new fake loads its file with the real ModelLoader on the next event-loop turn and
+// reports through the bindings like the real one; in hold mode it waits for finish().
+#pragma once
+
+#include "viewport/SceneKitView.h"
+
+#include <string>
+
+namespace trimeo::fake {
+
+enum class Mode { load, hold };
+void setMode(Mode mode);
+int createdCount();
+
+// Ends a held load as the real viewport would: success, or failure with `error`.
+void finish(SceneKitView* view, bool hasAnimations);
+void fail(SceneKitView* view, const std::string& error);
+
+bool wireframeOf(const SceneKitView* view);
+int refreshCount(const SceneKitView* view);
+
+} // namespace trimeo::fake

@@ -1,0 +1,116 @@
+// The menus: items, shortcuts, and enablement and recent items following the state.
+#include "AppState.h"
+#include "AppTestSupport.h"
+#include "MenuCommands.h"
+#include "OpenSequence.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+
+#include <sstream>
+
+using trimeo::AppState;
+using trimeo::MenuCommands;
+using namespace trimeo::test;
+
+namespace {
+QStringList titles(const QMenu* menu) {
+    QStringList result;
+    for (const QAction* action : menu->actions()) result.append(action->isSeparator() ? "--" : action->text());
+    return result;
+}
+
+void open(AppState& state, const QString& path) {
+    std::ostringstream out;
+    QVERIFY(trimeo::runOpenSequence(state, QUrl::fromLocalFile(path), out));
+}
+} // namespace
+
+class MenuCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        clearSettings();
+        failOnWarnings();
+    }
+
+    void menusHoldTheItemsInOrderWithTheirShortcuts() {
+        AppState state;
+        QMenuBar bar;
+        MenuCommands menus(state, &bar);
+        const QList<QAction*> top = bar.actions();
+        QCOMPARE(top.size(), 2);
+        QCOMPARE(titles(top[0]->menu()), (QStringList{"Open...", "Close", "--", "Open Recent", "--", "Quit"}));
+        QCOMPARE(titles(top[1]->menu()), QStringList{"About Trimeo"});
+        QCOMPARE(menus.openAction()->shortcut(), QKeySequence("Ctrl+O"));
+        QCOMPARE(menus.closeAction()->shortcut(), QKeySequence("Ctrl+W"));
+        QCOMPARE(menus.quitAction()->shortcut(), QKeySequence("Ctrl+Q"));
+        QVERIFY(menus.recentMenu()->menuAction()->shortcut().isEmpty());
+        QVERIFY(menus.openAction()->isEnabled());
+        QVERIFY(menus.aboutAction()->isEnabled());
+    }
+
+    void closeFollowsTheOpenFile() {
+        AppState state;
+        QMenuBar bar;
+        MenuCommands menus(state, &bar);
+        QVERIFY(!menus.closeAction()->isEnabled());
+        open(state, makeFile("a.stl"));
+        QVERIFY(menus.closeAction()->isEnabled());
+        const QList<QUrl> recent = state.recentFiles();
+        menus.closeAction()->trigger();
+        QVERIFY(!state.fileURL());
+        QVERIFY(state.fileData().isEmpty());
+        QCOMPARE(state.recentFiles(), recent);
+        QVERIFY(!menus.closeAction()->isEnabled());
+    }
+
+    void openRecentListsFilesAndClears() {
+        AppState state;
+        QMenuBar bar;
+        MenuCommands menus(state, &bar);
+        QVERIFY(!menus.recentMenu()->menuAction()->isEnabled());
+        QVERIFY(menus.recentMenu()->actions().isEmpty());
+
+        open(state, makeFile("first.stl"));
+        QCOMPARE(titles(menus.recentMenu()), (QStringList{"first.stl", "--", "Clear Menu"}));
+        QVERIFY(menus.recentMenu()->menuAction()->isEnabled());
+        open(state, makeFile("second.obj"));
+        QCOMPARE(titles(menus.recentMenu()), (QStringList{"second.obj", "first.stl", "--", "Clear Menu"}));
+
+        menus.clearRecentAction()->trigger();
+        QVERIFY(menus.recentMenu()->actions().isEmpty());
+        QVERIFY(!menus.recentMenu()->menuAction()->isEnabled());
+        AppState relaunched;
+        QVERIFY(relaunched.recentFiles().isEmpty());
+    }
+
+    void recentItemAsksToOpenItsFile() {
+        AppState state;
+        QMenuBar bar;
+        MenuCommands menus(state, &bar);
+        const QString path = makeFile("wanted.ply");
+        open(state, path);
+        open(state, makeFile("other.stl"));
+        QSignalSpy spy(&menus, &MenuCommands::openRecentRequested);
+        menus.recentMenu()->actions().at(1)->trigger();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toUrl(), QUrl::fromLocalFile(path));
+    }
+
+    // A file name is a title shown as written, not a mnemonic.
+    void ampersandInFileNameIsShownAsWritten() {
+        AppState state;
+        QMenuBar bar;
+        MenuCommands menus(state, &bar);
+        open(state, makeFile("nuts & bolts.stl"));
+        QAction* item = menus.recentMenu()->actions().first();
+        QCOMPARE(item->text(), QStringLiteral("nuts && bolts.stl"));
+        QCOMPARE(item->iconText(), QStringLiteral("nuts & bolts.stl"));
+    }
+};
+
+TRIMEO_APP_TEST_MAIN(MenuCommandsTest, true)
+#include "MenuCommandsTest.moc"
