@@ -1,6 +1,7 @@
 #include "ModelLoader.h"
 
 #include "AssetImport.h"
+#include "STLReader.h"
 #include "TemporaryFiles.h"
 #include "gltf/GLTFParser.h"
 #include "threemf/ThreeMFParser.h"
@@ -84,6 +85,12 @@ ModelLoader::LoadResult ModelLoader::loadFBX(std::span<const std::uint8_t> data)
 }
 
 ModelLoader::LoadResult ModelLoader::loadWithModelIO(std::span<const std::uint8_t> data, const std::string& ext) {
+    // STL is read in memory by our own reader; it needs no temporary copy.
+    if (ext == "stl")
+        if (std::optional<AssetRead> stl = readSTL(data)) {
+            if (stl->count < 1) throw LoaderError::noGeometry();
+            return {stl->scene, {}, false};
+        }
     TemporaryFile file(ext);
     file.write(data);
     AssetRead asset = isTruncatedPLYHeader(data) ? AssetRead{} : readAssetFile(file.path(), false);
