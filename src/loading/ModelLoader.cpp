@@ -1,6 +1,7 @@
 #include "ModelLoader.h"
 
 #include "AssetImport.h"
+#include "OBJReader.h"
 #include "STLReader.h"
 #include "TemporaryFiles.h"
 #include "gltf/GLTFParser.h"
@@ -85,7 +86,12 @@ ModelLoader::LoadResult ModelLoader::loadFBX(std::span<const std::uint8_t> data)
 }
 
 ModelLoader::LoadResult ModelLoader::loadWithModelIO(std::span<const std::uint8_t> data, const std::string& ext) {
-    // STL is read in memory by our own reader; it needs no temporary copy.
+    // STL and OBJ are read in memory by our own readers; they need no temporary copy.
+    if (ext == "obj") {
+        AssetRead obj = readOBJ(data);
+        if (obj.count < 1) throw LoaderError::noGeometry();
+        return {obj.scene, {}, false};
+    }
     if (ext == "stl")
         if (std::optional<AssetRead> stl = readSTL(data)) {
             if (stl->count < 1) throw LoaderError::noGeometry();
