@@ -26,6 +26,7 @@ using trimeo::bench::now;
 
 struct Run {
     double seconds = 0;
+    double cpuSeconds = 0; // user + system: steadier than wall time on a shared machine
     double peakMiB = 0;
     int status = -1;
 };
@@ -51,18 +52,21 @@ Run runChild(const std::vector<std::string>& argv) {
     Run r;
     r.seconds = now() - start;
     r.peakMiB = double(usage.ru_maxrss) / 1024.0;
+    r.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
 }
 
 struct Figure {
     double medianSeconds = 0;
+    double medianCPU = 0;
     double peakMiB = 0;
     bool ok = false;
 };
 
 Figure measure(const std::vector<std::string>& argv, int runs, const fs::path& output) {
-    std::vector<double> times;
+    std::vector<double> times, cpu;
     Figure f;
     f.ok = true;
     for (int i = 0; i < runs; ++i) {
@@ -70,10 +74,13 @@ Figure measure(const std::vector<std::string>& argv, int runs, const fs::path& o
         Run r = runChild(argv);
         f.ok = f.ok && r.status == 0 && fs::exists(output);
         times.push_back(r.seconds);
+        cpu.push_back(r.cpuSeconds);
         f.peakMiB = std::max(f.peakMiB, r.peakMiB);
     }
     std::sort(times.begin(), times.end());
+    std::sort(cpu.begin(), cpu.end());
     f.medianSeconds = times[times.size() / 2];
+    f.medianCPU = cpu[cpu.size() / 2];
     return f;
 }
 
@@ -169,6 +176,8 @@ int main(int argc, char** argv) {
                     loadTimes[loadTimes.size() / 2], ours.medianSeconds, ours.peakMiB,
                     peer.medianSeconds, peer.peakMiB, ours.medianSeconds > 0 ? peer.medianSeconds / ours.medianSeconds : 0,
                     ours.ok ? "" : "  [trimeo failed]", !haveF3D ? "  [no f3d]" : (peer.ok ? "" : "  [f3d failed]"));
+        std::printf("%-14s %10s %12.3f %10s %12.3f %10s %8.2f   (CPU seconds, user + system)\n", "", "",
+                    ours.medianCPU, "", peer.medianCPU, "", ours.medianCPU > 0 ? peer.medianCPU / ours.medianCPU : 0);
     }
     std::error_code ec;
     fs::remove_all(dir, ec);
