@@ -26,6 +26,7 @@ using trimeo::bench::now;
 
 struct Run {
     double seconds = 0;
+    double cpuSeconds = 0; // user + system: steadier than wall time on a shared machine
     double peakMiB = 0;
     int status = -1;
 };
@@ -51,18 +52,21 @@ Run runChild(const std::vector<std::string>& argv) {
     Run r;
     r.seconds = now() - start;
     r.peakMiB = double(usage.ru_maxrss) / 1024.0;
+    r.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
 }
 
 struct Figure {
     double medianSeconds = 0;
+    double medianCPU = 0;
     double peakMiB = 0;
     bool ok = false;
 };
 
 Figure measure(const std::vector<std::string>& argv, int runs, const fs::path& output) {
-    std::vector<double> times;
+    std::vector<double> times, cpu;
     Figure f;
     f.ok = true;
     for (int i = 0; i < runs; ++i) {
@@ -70,10 +74,13 @@ Figure measure(const std::vector<std::string>& argv, int runs, const fs::path& o
         Run r = runChild(argv);
         f.ok = f.ok && r.status == 0 && fs::exists(output);
         times.push_back(r.seconds);
+        cpu.push_back(r.cpuSeconds);
         f.peakMiB = std::max(f.peakMiB, r.peakMiB);
     }
     std::sort(times.begin(), times.end());
+    std::sort(cpu.begin(), cpu.end());
     f.medianSeconds = times[times.size() / 2];
+    f.medianCPU = cpu[cpu.size() / 2];
     return f;
 }
 
@@ -153,16 +160,24 @@ int main(int argc, char** argv) {
         std::printf("GLB skipped: this trimeo cannot read glTF yet\n");
 
     const bool haveF3D = runChild({"f3d", "--version"}).status == 0;
-    std::printf("%-14s %12s %10s %12s %10s %8s\n", "file", "trimeo s", "MiB", "f3d s", "MiB", "f3d/us");
+    // `--info` runs the same load without GL: the part of the figure that is the loader's.
+    std::printf("%-14s %10s %12s %10s %12s %10s %8s\n", "file", "load s", "trimeo s", "MiB", "f3d s", "MiB",
+                "f3d/us");
     for (const Input& in : inputs) {
         const fs::path out = dir / "out.png";
+        std::vector<double> loadTimes;
+        for (int i = 0; i < runs; ++i) loadTimes.push_back(runChild({trimeo, "--info", in.path.string()}).seconds);
+        std::sort(loadTimes.begin(), loadTimes.end());
         Figure ours = measure({trimeo, "--render", out.string(), "--size", "800x600", in.path.string()}, runs, out);
         Figure peer;
         if (haveF3D)
             peer = measure({"f3d", "--output=" + out.string(), "--resolution=800,600", in.path.string()}, runs, out);
-        std::printf("%-14s %12.3f %10.1f %12.3f %10.1f %8.2f%s%s\n", in.name.c_str(), ours.medianSeconds, ours.peakMiB,
+        std::printf("%-14s %10.3f %12.3f %10.1f %12.3f %10.1f %8.2f%s%s\n", in.name.c_str(),
+                    loadTimes[loadTimes.size() / 2], ours.medianSeconds, ours.peakMiB,
                     peer.medianSeconds, peer.peakMiB, ours.medianSeconds > 0 ? peer.medianSeconds / ours.medianSeconds : 0,
                     ours.ok ? "" : "  [trimeo failed]", !haveF3D ? "  [no f3d]" : (peer.ok ? "" : "  [f3d failed]"));
+        std::printf("%-14s %10s %12.3f %10s %12.3f %10s %8.2f   (CPU seconds, user + system)\n", "", "",
+                    ours.medianCPU, "", peer.medianCPU, "", ours.medianCPU > 0 ? peer.medianCPU / ours.medianCPU : 0);
     }
     std::error_code ec;
     fs::remove_all(dir, ec);

@@ -18,6 +18,21 @@ void GLMeshCache::clear() {
     meshes_.clear();
 }
 
+namespace {
+
+// `components` floats of each listed source vector, for vertices split at sharp edges.
+std::vector<float> gather(const scene::GeometrySource& source, int components, std::span<const std::uint32_t> remap) {
+    std::vector<float> out;
+    out.reserve(remap.size() * std::size_t(components));
+    const std::size_t stride = std::size_t(source.componentsPerVector);
+    for (std::uint32_t v : remap)
+        out.insert(out.end(), source.data.begin() + std::ptrdiff_t(v * stride),
+                   source.data.begin() + std::ptrdiff_t(v * stride + std::size_t(components)));
+    return out;
+}
+
+} // namespace
+
 GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     Mesh mesh;
     const scene::GeometrySource* positions = g.source(scene::Semantic::vertex);
@@ -33,62 +48,57 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
         mesh.parts.push_back({total, GLsizei(lists.back().size())});
         total += lists.back().size();
     }
+    std::vector<std::uint32_t> joined; // one list over all elements, only when there are several
+    std::span<const std::uint32_t> all = lists.empty() ? std::span<const std::uint32_t>() : lists[0];
+    if (lists.size() > 1) {
+        joined.reserve(total);
+        for (auto l : lists) joined.insert(joined.end(), l.begin(), l.end());
+        all = joined;
+    }
+
+    // Normals computed here live only until the upload: the scene keeps what the file gave.
+    const scene::GeometrySource* fileNormals = usableNormals(g);
+    ShadedMesh shaded;
+    if (!fileNormals) shaded = computeCreasedNormals(positions->data, positions->componentsPerVector, all);
+    const bool split = !shaded.remap.empty();
+    const scene::GeometrySource* uv = usableTexcoords(g);
 
     gl_->glGenVertexArrays(1, &mesh.vao);
     gl_->glBindVertexArray(mesh.vao);
     gl_->glGenBuffers(4, mesh.buffers);
+    auto arrayBuffer = [&](int slot, int attribute, int components, const float* data, std::size_t floats,
+                           GLsizei stride) {
+        gl_->glBindBuffer(GL_ARRAY_BUFFER, mesh.buffers[slot]);
+        gl_->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(floats * sizeof(float)), data, GL_STATIC_DRAW);
+        gl_->glEnableVertexAttribArray(GLuint(attribute));
+        gl_->glVertexAttribPointer(GLuint(attribute), components, GL_FLOAT, GL_FALSE, stride, nullptr);
+    };
 
-    const GLsizei positionStride = GLsizei(positions->componentsPerVector * sizeof(float));
-    gl_->glBindBuffer(GL_ARRAY_BUFFER, mesh.buffers[0]);
-    gl_->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount * positionStride), positions->data.data(),
-                      GL_STATIC_DRAW);
-    gl_->glEnableVertexAttribArray(0);
-    gl_->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, positionStride, nullptr);
-
-    gl_->glBindBuffer(GL_ARRAY_BUFFER, mesh.buffers[1]);
-    if (const scene::GeometrySource* normals = usableNormals(g)) {
-        gl_->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(normals->data.size() * sizeof(float)), normals->data.data(),
-                          GL_STATIC_DRAW);
+    if (split) {
+        const std::vector<float> p = gather(*positions, 3, shaded.remap);
+        arrayBuffer(0, 0, 3, p.data(), p.size(), 0);
     } else {
-        // Computed once here and dropped after the upload: the scene keeps positions only.
-        std::vector<float> computed;
-        if (lists.size() == 1) {
-            computed = computeVertexNormals(positions->data, positions->componentsPerVector, lists[0]);
-        } else {
-            std::vector<std::uint32_t> all;
-            all.reserve(total);
-            for (auto l : lists) all.insert(all.end(), l.begin(), l.end());
-            computed = computeVertexNormals(positions->data, positions->componentsPerVector, all);
-        }
-        computed.resize(vertexCount * 3, 0.0f);
-        gl_->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(computed.size() * sizeof(float)), computed.data(),
-                          GL_STATIC_DRAW);
+        // The file's flat array as it is, whatever its stride.
+        arrayBuffer(0, 0, 3, positions->data.data(), vertexCount * std::size_t(positions->componentsPerVector),
+                    GLsizei(positions->componentsPerVector * sizeof(float)));
     }
-    gl_->glEnableVertexAttribArray(1);
-    gl_->glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    if (fileNormals) arrayBuffer(1, 1, 3, fileNormals->data.data(), fileNormals->data.size(), 0);
+    else arrayBuffer(1, 1, 3, shaded.normals.data(), shaded.normals.size(), 0);
 
-    if (const scene::GeometrySource* uv = usableTexcoords(g)) {
-        const GLsizei stride = GLsizei(uv->componentsPerVector * sizeof(float));
-        gl_->glBindBuffer(GL_ARRAY_BUFFER, mesh.buffers[2]);
-        gl_->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(uv->data.size() * sizeof(float)), uv->data.data(),
-                          GL_STATIC_DRAW);
-        gl_->glEnableVertexAttribArray(2);
-        gl_->glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, nullptr);
+    if (uv && split) {
+        const std::vector<float> t = gather(*uv, 2, shaded.remap);
+        arrayBuffer(2, 2, 2, t.data(), t.size(), 0);
+        mesh.hasTexcoords = true;
+    } else if (uv) {
+        arrayBuffer(2, 2, 2, uv->data.data(), uv->data.size(), GLsizei(uv->componentsPerVector * sizeof(float)));
         mesh.hasTexcoords = true;
     } else {
         gl_->glDisableVertexAttribArray(2); // reads the default (0, 0): no texture is drawn anyway
     }
 
     gl_->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.buffers[3]);
-    if (lists.size() == 1) {
-        gl_->glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(total * 4), lists[0].data(), GL_STATIC_DRAW);
-    } else {
-        gl_->glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(total * 4), nullptr, GL_STATIC_DRAW);
-        for (std::size_t e = 0; e < lists.size(); ++e)
-            if (!lists[e].empty())
-                gl_->glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, GLintptr(mesh.parts[e].firstIndex * 4),
-                                     GLsizeiptr(lists[e].size() * 4), lists[e].data());
-    }
+    const std::span<const std::uint32_t> indices = split ? std::span<const std::uint32_t>(shaded.indices) : all;
+    gl_->glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
     gl_->glBindVertexArray(0);
     return mesh;
 }

@@ -47,6 +47,85 @@ std::vector<float> computeVertexNormals(std::span<const float> p, std::size_t st
     return out;
 }
 
+namespace {
+
+struct Vec {
+    float x = 0, y = 0, z = 0;
+};
+float dotv(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec unit(Vec a) {
+    const float l = std::sqrt(dotv(a, a));
+    return l > 0 && std::isfinite(l) ? Vec{a.x / l, a.y / l, a.z / l} : Vec{};
+}
+
+} // namespace
+
+ShadedMesh computeCreasedNormals(std::span<const float> p, std::size_t stride, std::span<const std::uint32_t> tri,
+                                 double creaseDegrees) {
+    ShadedMesh out;
+    out.normals = computeVertexNormals(p, stride, tri);
+    const std::size_t corners = tri.size() / 3 * 3;
+    std::vector<Vec> area(corners / 3), face(corners / 3); // area-weighted and unit face normals
+    for (std::size_t t = 0; t < corners / 3; ++t) {
+        const float* a = &p[tri[t * 3] * stride];
+        const float* b = &p[tri[t * 3 + 1] * stride];
+        const float* c = &p[tri[t * 3 + 2] * stride];
+        const Vec e1{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, e2{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        area[t] = {e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
+        face[t] = unit(area[t]);
+    }
+    const float cosCrease = float(std::cos(creaseDegrees * M_PI / 180.0));
+    // Cheap test first: a face that leans far from its vertex's average normal marks a
+    // sharp edge there. Smooth meshes, and STL's unshared vertices, stop here.
+    const float cosHalf = float(std::cos(creaseDegrees * M_PI / 360.0));
+    bool sharp = false;
+    for (std::size_t c = 0; c < corners && !sharp; ++c) {
+        const Vec f = face[c / 3];
+        const float* n = &out.normals[tri[c] * 3];
+        sharp = dotv(f, f) > 0 && dotv(f, Vec{n[0], n[1], n[2]}) < cosHalf;
+    }
+    if (!sharp) return out;
+
+    // Corners around each vertex (compressed rows).
+    const std::size_t vertexCount = out.normals.size() / 3;
+    std::vector<std::uint32_t> start(vertexCount + 1, 0), around(corners);
+    for (std::size_t c = 0; c < corners; ++c) ++start[tri[c] + 1];
+    for (std::size_t v = 0; v < vertexCount; ++v) start[v + 1] += start[v];
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    for (std::size_t c = 0; c < corners; ++c) around[fill[tri[c]]++] = std::uint32_t(c);
+
+    std::vector<float> smooth = std::move(out.normals);
+    out.normals.clear();
+    out.indices.resize(corners);
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        const std::size_t firstOutput = out.remap.size();
+        for (std::uint32_t i = start[v]; i < start[v + 1]; ++i) {
+            const std::uint32_t c = around[i];
+            const Vec f = face[c / 3];
+            Vec n{smooth[v * 3], smooth[v * 3 + 1], smooth[v * 3 + 2]}; // degenerate faces take the average
+            if (dotv(f, f) > 0) {
+                Vec sum;
+                for (std::uint32_t j = start[v]; j < start[v + 1]; ++j) {
+                    const std::uint32_t other = around[j] / 3;
+                    if (dotv(face[other], f) >= cosCrease)
+                        sum = {sum.x + area[other].x, sum.y + area[other].y, sum.z + area[other].z};
+                }
+                n = unit(sum);
+            }
+            std::size_t found = out.remap.size();
+            for (std::size_t k = firstOutput; k < out.remap.size() && found == out.remap.size(); ++k)
+                if (dotv(n, Vec{out.normals[k * 3], out.normals[k * 3 + 1], out.normals[k * 3 + 2]}) > 0.9999f)
+                    found = k;
+            if (found == out.remap.size()) {
+                out.remap.push_back(std::uint32_t(v));
+                out.normals.insert(out.normals.end(), {n.x, n.y, n.z});
+            }
+            out.indices[c] = std::uint32_t(found);
+        }
+    }
+    return out;
+}
+
 const scene::GeometrySource* usableNormals(const scene::Geometry& geometry) {
     const scene::GeometrySource* s = geometry.source(scene::Semantic::normal);
     if (!s || s->componentsPerVector != 3 || s->vectorCount() != geometry.vertexCount()) return nullptr;

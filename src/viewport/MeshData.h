@@ -22,6 +22,19 @@ std::span<const std::uint32_t> drawableIndices(const scene::Geometry& geometry, 
 std::vector<float> computeVertexNormals(std::span<const float> positions, std::size_t stride,
                                         std::span<const std::uint32_t> triangles);
 
+// Normals for a mesh that brought none: smooth across edges flatter than `creaseDegrees`,
+// split into separate vertices where faces meet more sharply (so a box stays a box).
+// When no edge is that sharp, `remap` and `indices` stay empty and `normals` has one
+// entry per input vertex. Otherwise output vertex i copies input vertex remap[i], and
+// `indices` replaces `triangles` one for one (same order, so element ranges keep).
+struct ShadedMesh {
+    std::vector<float> normals; // 3 per output vertex
+    std::vector<std::uint32_t> remap;
+    std::vector<std::uint32_t> indices;
+};
+ShadedMesh computeCreasedNormals(std::span<const float> positions, std::size_t stride,
+                                 std::span<const std::uint32_t> triangles, double creaseDegrees = 40);
+
 // The geometry's own normals when they match its vertex count, else null.
 const scene::GeometrySource* usableNormals(const scene::Geometry& geometry);
 // The geometry's 2-component texture coordinates when they match its vertex count, else null.

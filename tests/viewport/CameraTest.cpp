@@ -23,17 +23,6 @@ TEST(CameraMath, InverseAffineUndoesScaledRotatedTranslation) {
     EXPECT_LT(determinant3(Matrix4::compose({}, {}, {-1, 1, 1})), 0);
 }
 
-TEST(CameraMath, PerspectiveMapsNearAndFarToClipDepthLimits) {
-    Matrix4 p = perspective(60, 4.0 / 3.0, 1, 100);
-    auto depth = [&](double z) { // eye-space point (0, 0, z)
-        double clipZ = p.at(2, 2) * z + p.at(2, 3), clipW = p.at(3, 2) * z;
-        return clipZ / clipW;
-    };
-    EXPECT_NEAR(depth(-1), -1, 1e-12);
-    EXPECT_NEAR(depth(-100), 1, 1e-12);
-    EXPECT_NEAR(p.at(1, 1), 1 / std::tan(M_PI / 6), 1e-12);
-}
-
 TEST(OrbitCamera, StartsExactlyAtTheSceneCamera) {
     auto cam = makeCameraNode();
     OrbitCamera orbit;

@@ -61,16 +61,5 @@ TEST(LoadPipeline, ObjAndAbsentLocationAreNotTurned) {
     }
 }
 
-TEST(LoadPipeline, AnimatedColladaKeepsAnimationsOnTheMovedNodes) {
-    auto data = readFile(assimpModels() / "Collada" / "box_nested_animation.dae");
-    auto outcome = loadAndPresent(data, std::filesystem::path("box_nested_animation.dae"));
-    ASSERT_TRUE(std::holds_alternative<PresentedModel>(outcome));
-    const auto& model = std::get<PresentedModel>(outcome);
-    if (!model.loadResult.hasAnimations) GTEST_SKIP() << "the reader found no animations in this file";
-    std::size_t animated = 0;
-    containerOf(model).enumerateChildNodes([&](const scene::Node::Ptr& n) { animated += !n->animations().empty(); });
-    EXPECT_GT(animated, 0u);
-}
-
 } // namespace
 } // namespace trimeo

@@ -37,6 +37,47 @@ TEST(MeshData, ComputedNormalsFollowWindingAndAverageSharedVertices) {
     EXPECT_FLOAT_EQ(n[4 * 3 + 2], 1);                     // on no triangle: a default, not NaN
 }
 
+// A unit cube over its 8 shared corners, 12 outward counter-clockwise triangles.
+std::vector<float> cubeCorners() {
+    std::vector<float> p;
+    for (int i = 0; i < 8; ++i) p.insert(p.end(), {float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)});
+    return p;
+}
+const std::vector<std::uint32_t> kCubeTriangles{0, 2, 3, 0, 3, 1, 4, 5, 7, 4, 7, 6, 0, 1, 5, 0, 5, 4,
+                                                2, 6, 7, 2, 7, 3, 0, 4, 6, 0, 6, 2, 1, 3, 7, 1, 7, 5};
+
+TEST(MeshData, SharpEdgesSplitVerticesSoABoxStaysFlatFaced) {
+    const auto p = cubeCorners();
+    ShadedMesh m = computeCreasedNormals(p, 3, kCubeTriangles);
+    ASSERT_EQ(m.indices.size(), kCubeTriangles.size());
+    EXPECT_EQ(m.remap.size(), 24u); // each corner once per face it touches
+    for (std::size_t c = 0; c < m.indices.size(); ++c) {
+        const std::uint32_t out = m.indices[c];
+        EXPECT_EQ(m.remap[out], kCubeTriangles[c]); // same position as the input corner
+        const float* n = &m.normals[out * 3];
+        const float* a = &p[kCubeTriangles[c / 3 * 3] * 3];
+        const float* b = &p[kCubeTriangles[c / 3 * 3 + 1] * 3];
+        const float* d = &p[kCubeTriangles[c / 3 * 3 + 2] * 3];
+        // Axis-aligned and pointing away from the cube's centre, like the face.
+        EXPECT_FLOAT_EQ(std::abs(n[0]) + std::abs(n[1]) + std::abs(n[2]), 1.0f);
+        const float centre[3] = {(a[0] + b[0] + d[0]) / 3 - 0.5f, (a[1] + b[1] + d[1]) / 3 - 0.5f,
+                                 (a[2] + b[2] + d[2]) / 3 - 0.5f};
+        EXPECT_GT(n[0] * centre[0] + n[1] * centre[1] + n[2] * centre[2], 0);
+    }
+}
+
+TEST(MeshData, GentleFoldsStaySmoothAndShared) {
+    // Two triangles meeting at 10 degrees: one smooth normal per input vertex, no split.
+    const float s = std::sin(10 * float(M_PI) / 180), c = std::cos(10 * float(M_PI) / 180);
+    std::vector<float> p{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, -c, s};
+    ShadedMesh m = computeCreasedNormals(p, 3, std::vector<std::uint32_t>{0, 1, 2, 0, 3, 1});
+    EXPECT_TRUE(m.remap.empty());
+    EXPECT_TRUE(m.indices.empty());
+    ASSERT_EQ(m.normals.size(), 12u);
+    EXPECT_GT(m.normals[0 * 3 + 2], 0.99f);
+    EXPECT_LT(m.normals[0 * 3 + 2], 1.0f); // averaged with the tilted face
+}
+
 TEST(MeshData, MismatchedSourcesAreNotUsed) {
     scene::Geometry g = quad({0, 1, 2});
     g.sources.push_back(scene::GeometrySource::normals({0, 0, 1}));          // one normal for four vertices
