@@ -61,9 +61,11 @@ void main() {
     // Light the side we see. The triangle's own plane says which side that is: files whose
     // normals disagree with their winding (common in STL) and the back of double-sided
     // surfaces both get their normal turned towards the eye.
-    vec3 n = normalize(vNormal);
     vec3 face = cross(dFdx(vViewPosition), dFdy(vViewPosition));
-    if (dot(face, face) > 1e-20) {
+    bool hasFace = dot(face, face) > 1e-20;
+    // Many STL writers leave every facet normal at zero: shade those by the triangle's plane.
+    vec3 n = dot(vNormal, vNormal) > 1e-12 ? normalize(vNormal) : (hasFace ? normalize(face) : vec3(0.0, 0.0, 1.0));
+    if (hasFace) {
         face *= sign(dot(face, v));
         if (dot(n, face) < 0.0) n = -n;
     } else if (!gl_FrontFacing) {

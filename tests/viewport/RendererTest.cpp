@@ -129,7 +129,7 @@ TEST_F(Renderer, BackFacesAreCulledUnlessDoubleSided) {
     }
 }
 
-TEST_F(Renderer, NormalsThatDisagreeWithTheWindingAreLitLikeCorrectOnes) {
+TEST_F(Renderer, InvertedOrZeroNormalsAreLitLikeCorrectOnes) {
     TRIMEO_REQUIRE_GL();
     auto lit = [&](float nz, const std::string& name) {
         auto g = square();
@@ -140,6 +140,7 @@ TEST_F(Renderer, NormalsThatDisagreeWithTheWindingAreLitLikeCorrectOnes) {
     const int right = lit(1, "renderer-normals-out"), inverted = lit(-1, "renderer-normals-in");
     EXPECT_GT(right, 120);
     EXPECT_NEAR(inverted, right, 2);
+    EXPECT_NEAR(lit(0, "renderer-normals-zero"), right, 2); // zero normals, as many STL files have
 }
 
 TEST_F(Renderer, MirroringTransformKeepsTheFrontFaceVisible) {
