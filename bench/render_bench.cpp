@@ -150,6 +150,10 @@ int main(int argc, char** argv) {
     std::vector<Input> inputs;
     writeFile(dir / "torus.stl", trimeo::bench::binarySTL(mesh));
     inputs.push_back({"STL (binary)", dir / "torus.stl"});
+    writeFile(dir / "torus-ascii.stl", trimeo::bench::asciiSTL(mesh));
+    inputs.push_back({"STL (ASCII)", dir / "torus-ascii.stl"});
+    writeFile(dir / "torus.ply", trimeo::bench::binaryPLY(mesh));
+    inputs.push_back({"PLY (binary)", dir / "torus.ply"});
     writeFile(dir / "torus.obj", trimeo::bench::wavefrontOBJ(mesh));
     inputs.push_back({"OBJ", dir / "torus.obj"});
     writeFile(dir / "torus.glb", binaryGLTF(mesh));

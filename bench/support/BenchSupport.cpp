@@ -84,4 +84,21 @@ std::vector<std::uint8_t> wavefrontOBJ(const Mesh& mesh) {
     return {s.begin(), s.end()};
 }
 
+std::vector<std::uint8_t> binaryPLY(const Mesh& mesh) {
+    const std::size_t vertices = mesh.positions.size() / 3, faces = mesh.indices.size() / 3;
+    std::string header = "ply\nformat binary_little_endian 1.0\nelement vertex " + std::to_string(vertices) +
+                         "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
+                         std::to_string(faces) + "\nproperty list uchar int vertex_indices\nend_header\n";
+    std::vector<std::uint8_t> out(header.begin(), header.end());
+    out.reserve(out.size() + vertices * 12 + faces * 13);
+    auto* p = reinterpret_cast<const std::uint8_t*>(mesh.positions.data());
+    out.insert(out.end(), p, p + vertices * 12);
+    for (std::size_t f = 0; f < faces; ++f) {
+        out.push_back(3);
+        auto* q = reinterpret_cast<const std::uint8_t*>(&mesh.indices[f * 3]);
+        out.insert(out.end(), q, q + 12);
+    }
+    return out;
+}
+
 } // namespace trimeo::bench
