@@ -168,3 +168,17 @@ TEST(AlembicReader, GroupsThatPointBackAtAnAncestorEnd) {
     auto read = readAlembic(file);
     EXPECT_EQ(read.count, 0u);
 }
+
+TEST(AlembicReader, ObjectsAimedAtTheSameMeshGroupShareOneGeometry) {
+    // Seen while fuzzing: a file repeating one mesh group many times grew memory with a copy each time.
+    Bytes file = writeOgawa(archiveTree({polyMesh("m", kQuad, {4}, {0, 1, 2, 3}), polyMesh("n", kQuad, {3}, {0, 1, 2})}));
+    std::uint64_t rootAt, topAt, firstMesh;
+    std::memcpy(&rootAt, file.data() + 8, 8);
+    std::memcpy(&topAt, file.data() + rootAt + 8 + 2 * 8, 8);
+    std::memcpy(&firstMesh, file.data() + topAt + 8 + 1 * 8, 8);
+    std::memcpy(file.data() + topAt + 8 + 2 * 8, &firstMesh, 8);
+    auto read = readAlembic(file);
+    ASSERT_EQ(read.scene->rootNode->childNodes().size(), 2u);
+    EXPECT_EQ(read.count, 2u);
+    EXPECT_EQ(read.scene->rootNode->childNodes()[0]->geometry, read.scene->rootNode->childNodes()[1]->geometry);
+}

@@ -6,6 +6,7 @@
 #include "loading/LoaderError.h"
 
 #include <cstring>
+#include <map>
 
 namespace trimeo {
 namespace {
@@ -70,7 +71,14 @@ private:
         auto props = compound(object, 0);
         if (!props) return;
         if (schema == "AbcGeom_PolyMesh_v1") {
-            if (auto geom = subCompound(*props, ".geom")) readPolyMesh(*geom, node);
+            // Entries aimed at one group again share its geometry instead of copying it.
+            if (auto seen = meshes_.find(object.offset); seen != meshes_.end()) {
+                node.geometry = seen->second;
+                if (node.geometry) ++read_.count;
+            } else if (auto geom = subCompound(*props, ".geom")) {
+                readPolyMesh(*geom, node);
+                meshes_[object.offset] = node.geometry;
+            }
         } else if (auto xform = subCompound(*props, ".xform")) {
             readXform(*xform, node);
         }
@@ -148,6 +156,7 @@ private:
     std::vector<std::string> metadata_{std::string()};
     std::vector<TimeSampling> samplings_;
     std::size_t objects_ = 0;
+    std::map<std::uint64_t, std::shared_ptr<scene::Geometry>> meshes_;
     AssetRead read_;
 };
 
