@@ -4,6 +4,7 @@
 #include "OBJReader.h"
 #include "STLReader.h"
 #include "TemporaryFiles.h"
+#include "alembic/AlembicReader.h"
 #include "gltf/GLTFParser.h"
 #include "threemf/ThreeMFParser.h"
 
@@ -86,11 +87,16 @@ ModelLoader::LoadResult ModelLoader::loadFBX(std::span<const std::uint8_t> data)
 }
 
 ModelLoader::LoadResult ModelLoader::loadWithModelIO(std::span<const std::uint8_t> data, const std::string& ext) {
-    // STL and OBJ are read in memory by our own readers; they need no temporary copy.
+    // STL, OBJ and Alembic are read in memory by our own readers; they need no temporary copy.
     if (ext == "obj") {
         AssetRead obj = readOBJ(data);
         if (obj.count < 1) throw LoaderError::noGeometry();
         return {obj.scene, {}, false};
+    }
+    if (ext == "abc") {
+        AssetRead abc = readAlembic(data);
+        if (abc.count < 1) throw LoaderError::noGeometry();
+        return {abc.scene, {}, false};
     }
     if (ext == "stl")
         if (std::optional<AssetRead> stl = readSTL(data)) {

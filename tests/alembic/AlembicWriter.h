@@ -1,0 +1,67 @@
+// A small writer of Ogawa-form Alembic archives for tests and fuzz seeds: objects with
+// compound, scalar and array properties holding one sample each, metadata inline or
+// through the archive's shared table. Digests are written as zeros.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace trimeo::test::abc {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A tree of Ogawa groups and data blocks.
+struct OgawaNode {
+    bool isData = false;
+    Bytes bytes;
+    std::vector<OgawaNode> children;
+
+    static OgawaNode data(Bytes b) { return {true, std::move(b), {}}; }
+    static OgawaNode group(std::vector<OgawaNode> c) { return {false, {}, std::move(c)}; }
+};
+Bytes writeOgawa(const OgawaNode& root);
+
+enum class Kind { compound, scalar, array };
+struct Property {
+    std::string name;
+    Kind kind = Kind::compound;
+    std::uint8_t pod = 0, extent = 1;
+    std::string metadata;
+    Bytes sample;                  // the one sample of a scalar or array property
+    std::vector<Property> members; // of a compound
+};
+struct Object {
+    std::string name;
+    std::string metadata;
+    std::vector<Property> properties;
+    std::vector<Object> children;
+};
+
+struct ArchiveOptions {
+    bool indexedMetadata = false; // metadata by index into the shared table, not inline
+};
+// The top-level objects become the children of the archive's root object.
+OgawaNode archiveTree(const std::vector<Object>& top, ArchiveOptions options = {});
+Bytes writeArchive(const std::vector<Object>& top, ArchiveOptions options = {});
+
+template <class T>
+Bytes bytesOf(const std::vector<T>& values) {
+    Bytes out(values.size() * sizeof(T));
+    if (!out.empty()) std::memcpy(out.data(), values.data(), out.size());
+    return out;
+}
+
+Property floatArray(std::string name, const std::vector<float>& values, std::uint8_t extent);
+Property intArray(std::string name, const std::vector<std::int32_t>& values);
+Object polyMesh(std::string name, const std::vector<float>& points, const std::vector<std::int32_t>& counts,
+                const std::vector<std::int32_t>& indices, const std::vector<float>& normals = {});
+Object xform(std::string name, const std::vector<std::uint8_t>& ops, const std::vector<double>& values,
+             std::vector<Object> children);
+
+// Op bytes: the type in the high nibble.
+enum XformOp : std::uint8_t { scaleOp = 0x00, translateOp = 0x10, rotateOp = 0x20, matrixOp = 0x30,
+                              rotateXOp = 0x40, rotateYOp = 0x50, rotateZOp = 0x60 };
+
+} // namespace trimeo::test::abc
