@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     std::size_t triangles = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 2000000;
     std::printf("%-11s %12s %10s %10s %14s %13s %13s\n", "format", "file", "triangles", "load", "triangles/s",
                 "peak RSS", "load's share");
+    std::fflush(stdout);
     for (const char* format : {"stl-binary", "stl-ascii", "obj"}) {
         std::string cmd = std::filesystem::read_symlink("/proc/self/exe").string() + " --one " + format + " " + std::to_string(triangles);
         if (std::system(cmd.c_str()) != 0) std::printf("%-11s failed\n", format);
