@@ -4,6 +4,7 @@
 #include "TemporaryFiles.h"
 #include "gltf/GLTFParser.h"
 #include "threemf/ThreeMFParser.h"
+#include "usd/UsdReader.h"
 
 #include <algorithm>
 #include <array>
@@ -84,6 +85,12 @@ ModelLoader::LoadResult ModelLoader::loadFBX(std::span<const std::uint8_t> data)
 }
 
 ModelLoader::LoadResult ModelLoader::loadWithModelIO(std::span<const std::uint8_t> data, const std::string& ext) {
+    // The asset library reads no USD: our own reader does, straight from the bytes.
+    if (usd::isUsdExtension(ext)) {
+        AssetRead asset = usd::readUsd(data, ext);
+        if (asset.count < 1 || !asset.scene) throw LoaderError::noGeometry();
+        return {asset.scene, {}, false};
+    }
     TemporaryFile file(ext);
     file.write(data);
     AssetRead asset = isTruncatedPLYHeader(data) ? AssetRead{} : readAssetFile(file.path(), false);

@@ -1,0 +1,37 @@
+#include "UsdReader.h"
+
+#include "StageScene.h"
+#include "UsdFormatError.h"
+#include "UsdaParser.h"
+
+#include <string>
+
+namespace trimeo::usd {
+namespace {
+
+std::string_view asText(std::span<const std::uint8_t> data) {
+    return {reinterpret_cast<const char*>(data.data()), data.size()};
+}
+
+Stage readLayer(std::span<const std::uint8_t> data, std::string_view extension) {
+    if (extension == "usda" || (extension == "usd" && asText(data).starts_with("#usda"))) return parseUsda(asText(data));
+    throw UsdFormatError("not a readable USD layer");
+}
+
+} // namespace
+
+bool isUsdExtension(std::string_view e) { return e == "usd" || e == "usda" || e == "usdc" || e == "usdz"; }
+
+AssetRead readUsd(std::span<const std::uint8_t> data, std::string_view extension) {
+    AssetRead read;
+    try {
+        StageScene built = buildScene(readLayer(data, extension));
+        read.count = built.meshCount;
+        read.scene = std::move(built.scene);
+    } catch (const UsdFormatError& e) {
+        read.error = e.what();
+    }
+    return read;
+}
+
+} // namespace trimeo::usd
