@@ -3,6 +3,7 @@
 #include "StageScene.h"
 #include "UsdFormatError.h"
 #include "UsdaParser.h"
+#include "UsdzPackage.h"
 
 #include <string>
 
@@ -18,6 +19,13 @@ Stage readLayer(std::span<const std::uint8_t> data, std::string_view extension) 
     throw UsdFormatError("not a readable USD layer");
 }
 
+Stage readAny(std::span<const std::uint8_t> data, std::string_view extension) {
+    if (extension != "usdz") return readLayer(data, extension);
+    // A package's layer is read as its own extension says; a package inside is not opened.
+    const PackagedLayer layer = firstPackagedLayer(data);
+    return readLayer(layer.bytes, layer.extension);
+}
+
 } // namespace
 
 bool isUsdExtension(std::string_view e) { return e == "usd" || e == "usda" || e == "usdc" || e == "usdz"; }
@@ -25,7 +33,7 @@ bool isUsdExtension(std::string_view e) { return e == "usd" || e == "usda" || e 
 AssetRead readUsd(std::span<const std::uint8_t> data, std::string_view extension) {
     AssetRead read;
     try {
-        StageScene built = buildScene(readLayer(data, extension));
+        StageScene built = buildScene(readAny(data, extension));
         read.count = built.meshCount;
         read.scene = std::move(built.scene);
     } catch (const UsdFormatError& e) {
