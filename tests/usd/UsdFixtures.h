@@ -10,3 +10,13 @@ namespace trimeo::test {
 extern const char* const kTwoMeshStage;
 
 } // namespace trimeo::test
+
+namespace trimeo::test {
+
+// Z up; a Mesh turned by orient, rotateXYZ and a transform matrix, with faceVarying normals,
+// displayColor and displayOpacity, leftHanded winding, a time-sampled translate (first
+// sample (0, 0, 1), a later one elsewhere), float and string attributes, and an over,
+// a class and a Material that the scene leaves out or keeps as groups.
+extern const char* const kRichStage;
+
+} // namespace trimeo::test

@@ -1,5 +1,6 @@
 #include "UsdReader.h"
 
+#include "CrateReader.h"
 #include "StageScene.h"
 #include "UsdFormatError.h"
 #include "UsdaParser.h"
@@ -16,6 +17,7 @@ std::string_view asText(std::span<const std::uint8_t> data) {
 
 Stage readLayer(std::span<const std::uint8_t> data, std::string_view extension) {
     if (extension == "usda" || (extension == "usd" && asText(data).starts_with("#usda"))) return parseUsda(asText(data));
+    if (extension == "usdc" || (extension == "usd" && asText(data).starts_with("PXR-USDC"))) return readCrate(data);
     throw UsdFormatError("not a readable USD layer");
 }
 
