@@ -30,8 +30,9 @@ std::vector<std::string> readTokens(std::span<const std::uint8_t> section) {
     const auto count = in.read<std::uint64_t>();
     const auto unpackedSize = in.read<std::uint64_t>();
     const auto packedSize = in.read<std::uint64_t>();
-    if (count > unpackedSize) throw UsdFormatError("more tokens than bytes");
     const auto text = decompressChunks(in.take(packedSize), std::size_t(std::min<std::uint64_t>(unpackedSize, kMaxUnpackedBytes)));
+    // Every token ends in a zero byte, so the text bounds the count before anything is reserved.
+    if (count > text.size()) throw UsdFormatError("more tokens than bytes");
     std::vector<std::string> tokens;
     tokens.reserve(std::size_t(count));
     std::size_t start = 0;
