@@ -49,7 +49,7 @@ TEST(AssetRoute, STLHasNoAnimations) {
     EXPECT_EQ(triangles, 1368u);
 }
 
-TEST(AssetRoute, USDFamilyAndAlembicHaveNoReaderYet) {
+TEST(AssetRoute, MeshlessUSDAndAlembicEndInNoGeometry) {
     for (const char* name : {"a.usd", "a.usdz", "a.usda", "a.usdc", "a.abc"}) {
         auto data = bytes("#usda 1.0\n");
         try {

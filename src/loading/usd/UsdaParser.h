@@ -1,0 +1,16 @@
+// Reads a usda text layer into a Stage: prims defined with def, over and class (nested
+// to kMaxNestingDepth), their attributes' values, each attribute's interpolation, and the
+// layer's upAxis. Relationships, variant sets, list edits, dictionaries and other metadata
+// are parsed and dropped; of time samples only the first is kept, and it wins over a default.
+// Throws UsdFormatError for text that is not a usda layer or breaks its grammar.
+#pragma once
+
+#include "UsdStage.h"
+
+#include <string_view>
+
+namespace trimeo::usd {
+
+Stage parseUsda(std::string_view text);
+
+} // namespace trimeo::usd
