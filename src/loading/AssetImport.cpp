@@ -1,6 +1,7 @@
 #include "AssetImport.h"
 
 #include "IsolatedCall.h"
+#include "LoaderError.h"
 #include "SceneTransfer.h"
 
 #include <assimp/Importer.hpp>
@@ -9,6 +10,7 @@
 #include <assimp/scene.h>
 
 #include <functional>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 
@@ -186,7 +188,12 @@ AssetRead convert(const aiScene* s, Assimp::Importer& importer, bool withAnimati
 // so every read runs in a child process and only the converted scene comes back.
 AssetRead readIsolated(const std::function<AssetRead()>& read, std::size_t inputBytes) {
     const double timeout = 20.0 + double(inputBytes) / 2e6; // generous: 2 MB/s is far below any reader
-    IsolatedOutcome outcome = runIsolated([&](std::vector<std::uint8_t>& out) { encodeAssetRead(read(), out); }, timeout);
+    const std::size_t memoryLimit = readerMemoryLimit(inputBytes);
+    IsolatedOutcome outcome =
+        runIsolated([&](std::vector<std::uint8_t>& out) { encodeAssetRead(read(), out); }, timeout, memoryLimit);
+    if (outcome.outOfMemory)
+        throw LoaderError::parseError("reading the file needs more than " + std::to_string(memoryLimit >> 20) +
+                                      " MiB of memory");
     if (!outcome.completed) return {0, nullptr, outcome.failure};
     return decodeAssetRead(outcome.output());
 }
@@ -198,6 +205,12 @@ std::size_t fileSize(const std::filesystem::path& path) {
 }
 
 } // namespace
+
+std::size_t readerMemoryLimit(std::size_t inputBytes) {
+    const std::size_t most = std::numeric_limits<std::size_t>::max();
+    if (inputBytes > (most - kReaderBaseMemoryBytes) / kReaderMemoryPerInputByte) return most;
+    return kReaderBaseMemoryBytes + inputBytes * kReaderMemoryPerInputByte;
+}
 
 bool isTruncatedPLYHeader(std::span<const std::uint8_t> data) {
     std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());

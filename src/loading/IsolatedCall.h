@@ -14,6 +14,7 @@ namespace trimeo {
 class IsolatedOutcome {
 public:
     bool completed = false; // the work ran to its end and produced `output()`
+    bool outOfMemory = false; // the work was stopped for asking more than its memory limit
     std::string failure;    // why not, in plain words
     std::span<const std::uint8_t> output() const { return {data_, size_}; }
 
@@ -23,13 +24,20 @@ public:
     ~IsolatedOutcome();
 
 private:
-    friend IsolatedOutcome runIsolated(const std::function<void(std::vector<std::uint8_t>&)>&, double);
+    friend IsolatedOutcome runIsolated(const std::function<void(std::vector<std::uint8_t>&)>&, double, std::size_t);
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
 };
 
-// `work` fills the buffer in the child. The child is killed after `timeoutSeconds`.
+// `work` fills the buffer in the child. The child is killed after `timeoutSeconds`, and
+// stopped (`outOfMemory`) when it maps more than `memoryLimitBytes` of address space beyond
+// what the parent had mapped when it forked. Sanitizer builds reserve terabytes of shadow
+// address space, so there the memory limit is not applied.
 // Throws PlatformError only when no child process can be made at all.
-IsolatedOutcome runIsolated(const std::function<void(std::vector<std::uint8_t>&)>& work, double timeoutSeconds);
+IsolatedOutcome runIsolated(const std::function<void(std::vector<std::uint8_t>&)>& work, double timeoutSeconds,
+                            std::size_t memoryLimitBytes);
+
+// False in builds whose sanitizers make address-space limits meaningless.
+bool isolatedMemoryLimitApplies();
 
 } // namespace trimeo
