@@ -9,7 +9,9 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <limits>
 #include <string_view>
 #include <unordered_map>
@@ -123,7 +125,9 @@ struct Converter {
         } else {
             for (unsigned i = 0; i < in.mNumMeshes; ++i) {
                 Node::Ptr part = Node::make(geometryOf(in.mMeshes[i]));
-                if (const aiMesh* m = source.mMeshes[in.mMeshes[i]]; m && m->mName.length > 0) part->name = m->mName.C_Str();
+                const unsigned index = in.mMeshes[i];
+                if (const aiMesh* m = index < source.mNumMeshes ? source.mMeshes[index] : nullptr; m && m->mName.length > 0)
+                    part->name = m->mName.C_Str();
                 node->addChildNode(std::move(part));
             }
         }
@@ -134,10 +138,12 @@ struct Converter {
 
     void attachAnimations() {
         for (unsigned a = 0; a < source.mNumAnimations; ++a) {
+            if (!source.mAnimations[a]) continue;
             const aiAnimation& anim = *source.mAnimations[a];
             std::string key = anim.mName.length > 0 ? anim.mName.C_Str() : "animation" + std::to_string(a);
             const double tps = anim.mTicksPerSecond > 0 ? anim.mTicksPerSecond : 25.0;
             for (unsigned c = 0; c < anim.mNumChannels; ++c) {
+                if (!anim.mChannels[c]) continue;
                 const aiNodeAnim& ch = *anim.mChannels[c];
                 auto it = nodesByName.find(ch.mNodeName.C_Str());
                 if (it == nodesByName.end()) continue;
@@ -184,13 +190,45 @@ AssetRead convert(const aiScene* s, Assimp::Importer& importer, bool withAnimati
     return out;
 }
 
+// What the reader process is asked: [u8 from memory][u8 with animations][u32 hint length]
+// [hint][the path, or the file's bytes].
+std::vector<std::uint8_t> readRequest(bool fromMemory, bool withAnimations, const std::string& hint,
+                                      std::span<const std::uint8_t> rest) {
+    std::vector<std::uint8_t> out{std::uint8_t(fromMemory), std::uint8_t(withAnimations)};
+    const auto n = std::uint32_t(hint.size());
+    const auto* p = reinterpret_cast<const std::uint8_t*>(&n);
+    out.insert(out.end(), p, p + sizeof n);
+    out.insert(out.end(), hint.begin(), hint.end());
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
+}
+
+// Runs in the reader process (IsolatedCall.h). The request comes from this file's own
+// readRequest, yet its lengths are still checked before use.
+void readInReaderProcess(std::span<const std::uint8_t> request, std::vector<std::uint8_t>& out) {
+    if (request.size() < 6) throw std::runtime_error("short request");
+    const bool fromMemory = request[0] != 0, withAnimations = request[1] != 0;
+    std::uint32_t hintSize = 0;
+    std::memcpy(&hintSize, request.data() + 2, sizeof hintSize);
+    if (hintSize > request.size() - 6) throw std::runtime_error("bad request");
+    const std::string hint(reinterpret_cast<const char*>(request.data() + 6), hintSize);
+    const std::span<const std::uint8_t> rest = request.subspan(6 + hintSize);
+    Assimp::Importer importer;
+    const aiScene* scene =
+        fromMemory ? importer.ReadFileFromMemory(rest.data(), rest.size(), kPostProcess, hint.c_str())
+                   : importer.ReadFile(std::string(reinterpret_cast<const char*>(rest.data()), rest.size()), kPostProcess);
+    encodeAssetRead(convert(scene, importer, withAnimations), out);
+}
+
+constinit const IsolatedTask kAssetReadTask{"asset-read", &readInReaderProcess};
+TRIMEO_ISOLATED_TASK(kAssetReadTask);
+
 // Assimp's readers are not safe on hostile input (truncated PLY files crash or hang it),
-// so every read runs in a child process and only the converted scene comes back.
-AssetRead readIsolated(const std::function<AssetRead()>& read, std::size_t inputBytes) {
+// so every read runs in a reader process and only the converted scene comes back.
+AssetRead readIsolated(const std::vector<std::uint8_t>& request, std::size_t inputBytes) {
     const double timeout = 20.0 + double(inputBytes) / 2e6; // generous: 2 MB/s is far below any reader
     const std::size_t memoryLimit = readerMemoryLimit(inputBytes);
-    IsolatedOutcome outcome =
-        runIsolated([&](std::vector<std::uint8_t>& out) { encodeAssetRead(read(), out); }, timeout, memoryLimit);
+    IsolatedOutcome outcome = runIsolated(kAssetReadTask, request, timeout, memoryLimit);
     if (outcome.outOfMemory)
         throw LoaderError::parseError("reading the file needs more than " + std::to_string(memoryLimit >> 20) +
                                       " MiB of memory");
@@ -218,10 +256,9 @@ bool isTruncatedPLYHeader(std::span<const std::uint8_t> data) {
 }
 
 AssetRead readAssetFile(const std::filesystem::path& path, bool withAnimations) {
-    AssetRead read = readIsolated([&] {
-        Assimp::Importer importer;
-        return convert(importer.ReadFile(path.string(), kPostProcess), importer, withAnimations);
-    }, fileSize(path));
+    const std::string text = path.string();
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+    AssetRead read = readIsolated(readRequest(false, withAnimations, {}, {p, text.size()}), fileSize(path));
     // Some readers name the root after the file: here that is a temporary name, not the model's.
     if (read.scene && !read.scene->rootNode->childNodes().empty()) {
         auto& top = read.scene->rootNode->childNodes().front();
@@ -232,11 +269,7 @@ AssetRead readAssetFile(const std::filesystem::path& path, bool withAnimations) 
 
 AssetRead readAssetMemory(std::span<const std::uint8_t> data, const std::string& extensionHint, bool withAnimations) {
     if (data.empty()) return {0, nullptr, "the file is empty"};
-    return readIsolated([&] {
-        Assimp::Importer importer;
-        return convert(importer.ReadFileFromMemory(data.data(), data.size(), kPostProcess, extensionHint.c_str()),
-                       importer, withAnimations);
-    }, data.size());
+    return readIsolated(readRequest(true, withAnimations, extensionHint, data), data.size());
 }
 
 } // namespace trimeo
