@@ -9,6 +9,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -194,12 +195,13 @@ AssetRead convert(const aiScene* s, Assimp::Importer& importer, bool withAnimati
 // [hint][the path, or the file's bytes].
 std::vector<std::uint8_t> readRequest(bool fromMemory, bool withAnimations, const std::string& hint,
                                       std::span<const std::uint8_t> rest) {
-    std::vector<std::uint8_t> out{std::uint8_t(fromMemory), std::uint8_t(withAnimations)};
     const auto n = std::uint32_t(hint.size());
-    const auto* p = reinterpret_cast<const std::uint8_t*>(&n);
-    out.insert(out.end(), p, p + sizeof n);
-    out.insert(out.end(), hint.begin(), hint.end());
-    out.insert(out.end(), rest.begin(), rest.end());
+    std::vector<std::uint8_t> out(6 + hint.size() + rest.size());
+    out[0] = std::uint8_t(fromMemory);
+    out[1] = std::uint8_t(withAnimations);
+    std::memcpy(out.data() + 2, &n, sizeof n);
+    std::copy(hint.begin(), hint.end(), out.begin() + 6);
+    std::copy(rest.begin(), rest.end(), out.begin() + 6 + std::ptrdiff_t(hint.size()));
     return out;
 }
 
@@ -232,7 +234,7 @@ AssetRead readIsolated(const std::vector<std::uint8_t>& request, std::size_t inp
     if (outcome.outOfMemory)
         throw LoaderError::parseError("reading the file needs more than " + std::to_string(memoryLimit >> 20) +
                                       " MiB of memory");
-    if (!outcome.completed) return {0, nullptr, outcome.failure};
+    if (!outcome.completed) return {0, nullptr, outcome.failure, true};
     return decodeAssetRead(outcome.output());
 }
 

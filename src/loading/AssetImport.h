@@ -17,6 +17,7 @@ struct AssetRead {
     std::size_t count = 0;               // meshes holding at least one face; 0 when nothing was read
     std::shared_ptr<scene::Scene> scene; // present whenever the library produced a scene
     std::string error;                   // the library's reason when it produced none
+    bool stopped = false;                // the reader crashed or was killed at its time limit
 };
 
 // True for bytes the asset library is known to hang on: a PLY header cut off before its
