@@ -70,8 +70,11 @@ TEST(ConcurrentLoads, EachGivesWhatItGivesAloneAndNoFileIsLeft) {
     ASSERT_GE(files.size(), 15u);
     std::map<std::string, std::string> alone;
     for (const Input& f : files) alone[f.name] = outcomeOf(f);
-    for (const Input& f : files)
-        if (f.name.rfind("valid_", 0) == 0) EXPECT_EQ(alone[f.name].rfind("model ", 0), 0u) << f.name << ": " << alone[f.name];
+    for (const Input& f : files) {
+        if (f.name.rfind("valid_", 0) == 0) {
+            EXPECT_EQ(alone[f.name].rfind("model ", 0), 0u) << f.name << ": " << alone[f.name];
+        }
+    }
 
     constexpr std::size_t kThreads = 8, kRounds = 2;
     std::vector<std::vector<std::string>> seen(kThreads);

@@ -109,9 +109,11 @@ TEST_P(HostileFile, EndsInModelOrErrorWithinBoundsAndLeavesNoFile) {
                                         : "exit status " + std::to_string(WEXITSTATUS(outcome.status)))
         << "; output: " << outcome.output;
     EXPECT_LT(outcome.peakKiB, kPeakLimitKiB);
-    if (name.rfind("valid_", 0) == 0) EXPECT_EQ(outcome.output.rfind("model:", 0), 0u) << outcome.output;
-    else EXPECT_TRUE(outcome.output.rfind("model:", 0) == 0 || outcome.output.rfind("error:", 0) == 0)
-        << outcome.output;
+    if (name.rfind("valid_", 0) == 0) {
+        EXPECT_EQ(outcome.output.rfind("model:", 0), 0u) << outcome.output;
+    } else {
+        EXPECT_TRUE(outcome.output.rfind("model:", 0) == 0 || outcome.output.rfind("error:", 0) == 0) << outcome.output;
+    }
 
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(tmp)) left.push_back(e.path().filename().string());
