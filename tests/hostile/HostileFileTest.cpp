@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 // Generous on purpose: the isolated asset reader alone may take 20 s before it is killed,
 // and sanitizer builds run several times slower and bigger than release builds.
 constexpr std::chrono::seconds kTimeLimit{90};
-constexpr long kPeakLimitKiB = 1024L * 1024;
+constexpr long kPeakLimitKiB = 512L * 1024;
 
 struct CaseOutcome {
     bool finished = false;

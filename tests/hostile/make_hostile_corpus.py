@@ -218,7 +218,7 @@ def main():
         "hostile_glb_json_length_4g.glb": glb(json.dumps(doc).encode(), binary, json_length=0xFFFFFFF8),
         "hostile_glb_total_length_4g.glb": glb(json.dumps(doc).encode(), binary, total_length=0xFFFFFFFF),
         # Ten bytes of text that cost the JSON tree hundreds: past the value limit.
-        "hostile_gltf_millions_of_objects.gltf": b'{"meshes":[' + b",".join([b"{}"] * 4500000) + b"]}",
+        "hostile_gltf_millions_of_objects.gltf": b'{"meshes":[' + b",".join([b"{}"] * 10000000) + b"]}",
         # Nesting far deeper than any model needs.
         "hostile_gltf_nested_arrays.gltf": b'{"meshes":' + b"[" * 100000 + b"]" * 100000 + b"}",
         "hostile_gltf_nested_objects.gltf": b'{"a":' * 50000 + b"1" + b"}" * 50000,
