@@ -17,7 +17,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace trimeo {
@@ -66,7 +65,7 @@ std::size_t mappedBytes() {
 void limitChildMemory(std::size_t limit) {
     if (kSanitized || limit == 0) return;
     const std::size_t now = mappedBytes();
-    if (now == 0) return;
+    if (now == 0 || limit > std::size_t(RLIM_INFINITY) - now) return;
     rlimit cap{};
     cap.rlim_cur = cap.rlim_max = rlim_t(now + limit);
     if (::setrlimit(RLIMIT_AS, &cap) != 0) return;
@@ -115,8 +114,9 @@ bool readAll(int fd, std::vector<std::uint8_t>& into) {
     char name[128] = {};
     int requestFd = -1, outputFd = -1;
     unsigned long long limit = 0;
-    if (std::sscanf(spec, "%127[^:]:%d:%d:%llu", name, &requestFd, &outputFd, &limit) != 4) ::_exit(2);
+    const bool isChild = std::sscanf(spec, "%127[^:]:%d:%d:%llu", name, &requestFd, &outputFd, &limit) == 4;
     ::unsetenv(kTaskVariable); // not for the task's own children
+    if (!isChild) return;      // some stray setting: runIsolated never writes such a value
     const IsolatedTask* task = findTask(name);
     if (!task) ::_exit(2);
     limitChildMemory(std::size_t(limit));
