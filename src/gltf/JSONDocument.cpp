@@ -1,5 +1,7 @@
 #include "JSONDocument.h"
 
+#include "loading/LoaderError.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -57,6 +59,7 @@ std::size_t plainPrefix(const char* p, std::size_t n) {
 
 struct Prescan {
     bool tooDeep = false;
+    bool tooMany = false;
     std::string reduced; // the text with long strings swapped for placeholders; empty when none were
     std::vector<std::string_view> longStrings;
 };
@@ -78,7 +81,7 @@ Prescan prescan(std::string_view text) {
         spellsNul = spellsNul || part.find("\\u0000") != npos;
         scan.reduced += part;
     };
-    std::size_t depth = 0, copied = 0, i = 0;
+    std::size_t depth = 0, copied = 0, i = 0, tokens = 0;
     while (i < text.size()) {
         const char c = text[i];
         if (c == '"') {
@@ -97,6 +100,10 @@ Prescan prescan(std::string_view text) {
             }
             i = close + 1;
             continue;
+        }
+        if ((c == '[' || c == '{' || c == ',') && ++tokens > JSONDocument::maxStructuralTokens) {
+            scan.tooMany = true;
+            return scan;
         }
         if (c == '[' || c == '{') {
             if (++depth > JSONDocument::maxDepth) {
@@ -122,6 +129,8 @@ Prescan prescan(std::string_view text) {
 std::optional<JSONDocument> JSONDocument::parse(std::string_view text) {
     Prescan scan = prescan(text);
     if (scan.tooDeep) return std::nullopt;
+    if (scan.tooMany)
+        throw LoaderError::parseError("glTF JSON has more than " + std::to_string(maxStructuralTokens) + " values");
     const std::string_view input = scan.longStrings.empty() ? text : std::string_view(scan.reduced);
     JSONDocument document;
     document.root_ = JSON::parse(input.data(), input.data() + input.size(), nullptr, /*allow_exceptions=*/false);

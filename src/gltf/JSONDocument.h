@@ -23,8 +23,14 @@ public:
     // into the tree but kept as views into the source text.
     static constexpr std::size_t longStringLength = 4096;
 
+    // Containers plus separators ("[", "{" and ",") outside strings. The parsed tree costs
+    // up to some 50 bytes for each of them (a text of "{}," repeated grows 17-fold), so
+    // past this many the document is refused rather than built: some 400 MiB at worst.
+    static constexpr std::size_t maxStructuralTokens = std::size_t(1) << 23;
+
     // Nullopt when `text` is not exactly one valid JSON value (UTF-8), or nests deeper than
-    // maxDepth. The document keeps views into `text`, which must outlive it.
+    // maxDepth. Throws LoaderError::parseError("glTF JSON has more than 8388608 values")
+    // past maxStructuralTokens. The document keeps views into `text`, which must outlive it.
     static std::optional<JSONDocument> parse(std::string_view text);
 
     const JSON& root() const { return root_; }

@@ -1,6 +1,7 @@
 #include "AssetImport.h"
 
 #include "IsolatedCall.h"
+#include "LoaderError.h"
 #include "SceneTransfer.h"
 
 #include <assimp/Importer.hpp>
@@ -8,7 +9,11 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
+#include <stdexcept>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 
@@ -121,7 +126,9 @@ struct Converter {
         } else {
             for (unsigned i = 0; i < in.mNumMeshes; ++i) {
                 Node::Ptr part = Node::make(geometryOf(in.mMeshes[i]));
-                if (const aiMesh* m = source.mMeshes[in.mMeshes[i]]; m && m->mName.length > 0) part->name = m->mName.C_Str();
+                const unsigned index = in.mMeshes[i];
+                if (const aiMesh* m = index < source.mNumMeshes ? source.mMeshes[index] : nullptr; m && m->mName.length > 0)
+                    part->name = m->mName.C_Str();
                 node->addChildNode(std::move(part));
             }
         }
@@ -132,10 +139,12 @@ struct Converter {
 
     void attachAnimations() {
         for (unsigned a = 0; a < source.mNumAnimations; ++a) {
+            if (!source.mAnimations[a]) continue;
             const aiAnimation& anim = *source.mAnimations[a];
             std::string key = anim.mName.length > 0 ? anim.mName.C_Str() : "animation" + std::to_string(a);
             const double tps = anim.mTicksPerSecond > 0 ? anim.mTicksPerSecond : 25.0;
             for (unsigned c = 0; c < anim.mNumChannels; ++c) {
+                if (!anim.mChannels[c]) continue;
                 const aiNodeAnim& ch = *anim.mChannels[c];
                 auto it = nodesByName.find(ch.mNodeName.C_Str());
                 if (it == nodesByName.end()) continue;
@@ -182,12 +191,50 @@ AssetRead convert(const aiScene* s, Assimp::Importer& importer, bool withAnimati
     return out;
 }
 
+// What the reader process is asked: [u8 from memory][u8 with animations][u32 hint length]
+// [hint][the path, or the file's bytes].
+std::vector<std::uint8_t> readRequest(bool fromMemory, bool withAnimations, const std::string& hint,
+                                      std::span<const std::uint8_t> rest) {
+    const auto n = std::uint32_t(hint.size());
+    std::vector<std::uint8_t> out(6 + hint.size() + rest.size());
+    out[0] = std::uint8_t(fromMemory);
+    out[1] = std::uint8_t(withAnimations);
+    std::memcpy(out.data() + 2, &n, sizeof n);
+    std::copy(hint.begin(), hint.end(), out.begin() + 6);
+    std::copy(rest.begin(), rest.end(), out.begin() + 6 + std::ptrdiff_t(hint.size()));
+    return out;
+}
+
+// Runs in the reader process (IsolatedCall.h). The request comes from this file's own
+// readRequest, yet its lengths are still checked before use.
+void readInReaderProcess(std::span<const std::uint8_t> request, std::vector<std::uint8_t>& out) {
+    if (request.size() < 6) throw std::runtime_error("short request");
+    const bool fromMemory = request[0] != 0, withAnimations = request[1] != 0;
+    std::uint32_t hintSize = 0;
+    std::memcpy(&hintSize, request.data() + 2, sizeof hintSize);
+    if (hintSize > request.size() - 6) throw std::runtime_error("bad request");
+    const std::string hint(reinterpret_cast<const char*>(request.data() + 6), hintSize);
+    const std::span<const std::uint8_t> rest = request.subspan(6 + hintSize);
+    Assimp::Importer importer;
+    const aiScene* scene =
+        fromMemory ? importer.ReadFileFromMemory(rest.data(), rest.size(), kPostProcess, hint.c_str())
+                   : importer.ReadFile(std::string(reinterpret_cast<const char*>(rest.data()), rest.size()), kPostProcess);
+    encodeAssetRead(convert(scene, importer, withAnimations), out);
+}
+
+constinit const IsolatedTask kAssetReadTask{"asset-read", &readInReaderProcess};
+TRIMEO_ISOLATED_TASK(kAssetReadTask);
+
 // Assimp's readers are not safe on hostile input (truncated PLY files crash or hang it),
-// so every read runs in a child process and only the converted scene comes back.
-AssetRead readIsolated(const std::function<AssetRead()>& read, std::size_t inputBytes) {
+// so every read runs in a reader process and only the converted scene comes back.
+AssetRead readIsolated(const std::vector<std::uint8_t>& request, std::size_t inputBytes) {
     const double timeout = 20.0 + double(inputBytes) / 2e6; // generous: 2 MB/s is far below any reader
-    IsolatedOutcome outcome = runIsolated([&](std::vector<std::uint8_t>& out) { encodeAssetRead(read(), out); }, timeout);
-    if (!outcome.completed) return {0, nullptr, outcome.failure};
+    const std::size_t memoryLimit = readerMemoryLimit(inputBytes);
+    IsolatedOutcome outcome = runIsolated(kAssetReadTask, request, timeout, memoryLimit);
+    if (outcome.outOfMemory)
+        throw LoaderError::parseError("reading the file needs more than " + std::to_string(memoryLimit >> 20) +
+                                      " MiB of memory");
+    if (!outcome.completed) return {0, nullptr, outcome.failure, true};
     return decodeAssetRead(outcome.output());
 }
 
@@ -199,16 +246,21 @@ std::size_t fileSize(const std::filesystem::path& path) {
 
 } // namespace
 
+std::size_t readerMemoryLimit(std::size_t inputBytes) {
+    const std::size_t most = std::numeric_limits<std::size_t>::max();
+    if (inputBytes > (most - kReaderBaseMemoryBytes) / kReaderMemoryPerInputByte) return most;
+    return kReaderBaseMemoryBytes + inputBytes * kReaderMemoryPerInputByte;
+}
+
 bool isTruncatedPLYHeader(std::span<const std::uint8_t> data) {
     std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
     return text.substr(0, 3) == "ply" && text.find("end_header") == std::string_view::npos;
 }
 
 AssetRead readAssetFile(const std::filesystem::path& path, bool withAnimations) {
-    AssetRead read = readIsolated([&] {
-        Assimp::Importer importer;
-        return convert(importer.ReadFile(path.string(), kPostProcess), importer, withAnimations);
-    }, fileSize(path));
+    const std::string text = path.string();
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+    AssetRead read = readIsolated(readRequest(false, withAnimations, {}, {p, text.size()}), fileSize(path));
     // Some readers name the root after the file: here that is a temporary name, not the model's.
     if (read.scene && !read.scene->rootNode->childNodes().empty()) {
         auto& top = read.scene->rootNode->childNodes().front();
@@ -219,11 +271,7 @@ AssetRead readAssetFile(const std::filesystem::path& path, bool withAnimations) 
 
 AssetRead readAssetMemory(std::span<const std::uint8_t> data, const std::string& extensionHint, bool withAnimations) {
     if (data.empty()) return {0, nullptr, "the file is empty"};
-    return readIsolated([&] {
-        Assimp::Importer importer;
-        return convert(importer.ReadFileFromMemory(data.data(), data.size(), kPostProcess, extensionHint.c_str()),
-                       importer, withAnimations);
-    }, data.size());
+    return readIsolated(readRequest(true, withAnimations, extensionHint, data), data.size());
 }
 
 } // namespace trimeo

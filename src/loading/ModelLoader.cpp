@@ -112,6 +112,9 @@ ModelLoader::LoadResult ModelLoader::loadWithModelIO(std::span<const std::uint8_
 ModelLoader::LoadResult ModelLoader::loadWithSceneKit(std::span<const std::uint8_t> data, const std::string& ext) {
     if (isTruncatedPLYHeader(data)) throw PlatformError("The " + ext + " file could not be read: it is cut off");
     AssetRead asset = readAssetMemory(data, ext, true);
+    // A reader that crashed or hung on these bytes does the same from a file: no second try,
+    // which would only double the time a hostile file holds the load.
+    if (asset.stopped) throw PlatformError("The " + ext + " file could not be read: " + asset.error);
     if (!asset.scene) {
         TemporaryFile file(ext);
         file.write(data);

@@ -23,6 +23,10 @@ namespace trimeo::threemf {
 struct ExtractionLimits {
     std::uint64_t maxTotalBytes = std::uint64_t(2) << 30; // 2 GiB unpacked
     std::size_t maxEntries = 10000; // entries read, and files plus directories created
+    // Model XML the importer holds in memory at once: the main part, and the component parts
+    // in total. The text is read whole and its meshes built beside it, so this bounds the
+    // import's memory to a small multiple of it.
+    std::uint64_t maxModelBytes = std::uint64_t(1) << 30; // 1 GiB
 };
 
 struct ExtractionReport {

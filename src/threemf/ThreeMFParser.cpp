@@ -4,6 +4,7 @@
 #include "ThreeMFXMLParser.h"
 #include "loading/TemporaryFiles.h"
 
+#include <algorithm>
 #include <string>
 #include <system_error>
 
@@ -34,6 +35,13 @@ bool pathExists(const fs::path& path) {
     return fs::exists(path, ec);
 }
 
+// 0 when unknown: readWholeFile then finds out what is there.
+std::uint64_t fileSize(const fs::path& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
 } // namespace
 
 ModelLoader::LoadResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
@@ -53,6 +61,9 @@ ModelLoader::LoadResult ThreeMFParser::parse(std::span<const std::uint8_t> data)
 
     const fs::path mainPart = extracted / "3D" / "3dmodel.model";
     if (!pathExists(mainPart)) throw LoaderError::parseError("3MF model file not found");
+    if (fileSize(mainPart) > limits_.maxModelBytes)
+        throw LoaderError::parseError("3MF model file is larger than " + std::to_string(limits_.maxModelBytes >> 20) +
+                                      " MiB");
     const std::vector<std::uint8_t> bytes = threemf::readWholeFile(mainPart);
     return parseModelXML(bytes, extracted);
 }
@@ -63,17 +74,18 @@ ModelLoader::LoadResult ThreeMFParser::parseModelXML(std::span<const std::uint8_
     ThreeMFXMLParser::ParseResult main = ThreeMFXMLParser(mainPart).parse();
     std::vector<ThreeMFXMLParser::Mesh> meshes = std::move(main.meshes);
 
-    // A path listed many times is read as many times; all model bytes read are bounded like
-    // the unpacking, so a short main part naming one component over and over cannot make
-    // the import run out of memory.
-    std::uint64_t componentBytesLeft =
-        limits_.maxTotalBytes > mainPart.size() ? limits_.maxTotalBytes - mainPart.size() : 0;
+    // A path listed many times is read as many times; all model bytes read are bounded by
+    // the model limit (and the unpacking's), so a short main part naming one component over
+    // and over cannot make the import run out of memory.
+    const std::uint64_t modelBudget = std::min(limits_.maxTotalBytes, limits_.maxModelBytes);
+    std::uint64_t componentBytesLeft = modelBudget > mainPart.size() ? modelBudget - mainPart.size() : 0;
     for (const std::string& componentPath : main.componentPaths) {
         std::string_view relative = componentPath;
         if (relative.starts_with('/')) relative.remove_prefix(1);
         // Paths with ".." could name files outside the package: refused like missing files.
         std::optional<fs::path> file = threemf::resolveInside(baseDir, relative);
         if (!file || !pathExists(*file)) continue;
+        if (fileSize(*file) > componentBytesLeft) break; // measured before it is read in
         std::vector<std::uint8_t> bytes;
         try {
             bytes = threemf::readWholeFile(*file);

@@ -5,7 +5,9 @@
 // one grey node "mesh_<i>" per mesh. The working directory is removed on every path.
 // Throws LoaderError::parseError("3MF model file not found") when the package yields no
 // main model part (not a ZIP archive, damaged, or missing the part), LoaderError::noGeometry
-// when no mesh was read, and PlatformError for a failure of the file system.
+// when no mesh was read, LoaderError::parseError("3MF model file is larger than <N> MiB")
+// when the main part passes ExtractionLimits::maxModelBytes (component parts past what is
+// left of it are skipped), and PlatformError for a failure of the file system.
 #pragma once
 
 #include "PackageExtractor.h"
