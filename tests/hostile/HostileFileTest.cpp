@@ -95,7 +95,7 @@ CaseOutcome runCase(const fs::path& file, const fs::path& tmp) {
 
 class HostileFile : public testing::TestWithParam<std::string> {};
 
-TEST_P(HostileFile, EndsInModelOrErrorWithinBoundsAndLeavesNoFile) {
+TEST_P(HostileFile, LoadsOrFailsWithinBounds) {
     const std::string name = GetParam();
     const fs::path tmp = fs::temp_directory_path() / ("case-" + name);
     fs::create_directories(tmp);
