@@ -109,12 +109,12 @@ bool readAll(int fd, std::vector<std::uint8_t>& into) {
 // Runs in the fresh image before main(): when this process is an isolated child, does the
 // task and ends the process; otherwise returns at once.
 [[gnu::constructor]] void runTaskIfChild() {
-    const char* spec = std::getenv(kTaskVariable);
-    if (!spec) return;
+    const char* taskSetting = std::getenv(kTaskVariable);
+    if (!taskSetting) return;
     char name[128] = {};
     int requestFd = -1, outputFd = -1;
     unsigned long long limit = 0;
-    const bool isChild = std::sscanf(spec, "%127[^:]:%d:%d:%llu", name, &requestFd, &outputFd, &limit) == 4;
+    const bool isChild = std::sscanf(taskSetting, "%127[^:]:%d:%d:%llu", name, &requestFd, &outputFd, &limit) == 4;
     ::unsetenv(kTaskVariable); // not for the task's own children
     if (!isChild) return;      // some stray setting: runIsolated never writes such a value
     const IsolatedTask* task = findTask(name);

@@ -90,14 +90,14 @@ public:
         auto pathIndex = [n](std::size_t walk) { return std::uint32_t(n - 1 - walk); };
 
         std::vector<std::uint32_t> specPaths, specSets, specTypes;
-        auto spec = [&](std::size_t walk, std::uint32_t type, const std::vector<std::uint64_t>& fieldIds) {
+        auto specEntry = [&](std::size_t walk, std::uint32_t type, const std::vector<std::uint64_t>& fieldIds) {
             specPaths.push_back(pathIndex(walk));
             specSets.push_back(std::uint32_t(fieldSets_.size()));
             specTypes.push_back(type);
             for (auto f : fieldIds) fieldSets_.push_back(std::uint32_t(f));
             fieldSets_.push_back(0xffffffffu);
         };
-        spec(0, 7, {field("upAxis", rep(11, token(stage.upAxis), kInline)),
+        specEntry(0, 7, {field("upAxis", rep(11, token(stage.upAxis), kInline)),
                     field("primChildren", tokenVector(stage.rootPrims))});
         for (std::size_t i = 1; i < n; ++i) {
             const Node& node = nodes[i];
@@ -105,14 +105,14 @@ public:
                 std::vector<std::uint64_t> f{field("specifier", rep(42, std::uint64_t(node.prim->specifier), kInline))};
                 if (!node.prim->typeName.empty()) f.push_back(field("typeName", rep(11, token(node.prim->typeName), kInline)));
                 f.push_back(field("primChildren", tokenVector(node.prim->children)));
-                spec(i, 6, f);
+                specEntry(i, 6, f);
             } else {
                 const Attribute& a = *node.attribute;
                 std::vector<std::uint64_t> f{field("typeName", rep(11, token(a.typeName), kInline))};
                 if (!a.interpolation.empty()) f.push_back(field("interpolation", rep(11, token(a.interpolation), kInline)));
                 if (options_.sampled.count(node.name)) f.push_back(field("timeSamples", samples(a)));
                 else f.push_back(field("default", value(a)));
-                spec(i, 1, f);
+                specEntry(i, 1, f);
             }
         }
 

@@ -20,14 +20,14 @@ public:
     explicit StageAssembly(const CrateLayout& layout) : layout_(layout) {}
 
     Stage run() {
-        for (const CrateSpec& spec : layout_.specs) {
-            const auto type = CrateSpecType(spec.type);
-            if (type == CrateSpecType::pseudoRoot) pseudoRoot(spec);
-            else if (type == CrateSpecType::prim) prim(spec);
+        for (const CrateSpec& specEntry : layout_.specs) {
+            const auto type = CrateSpecType(specEntry.type);
+            if (type == CrateSpecType::pseudoRoot) pseudoRoot(specEntry);
+            else if (type == CrateSpecType::prim) prim(specEntry);
         }
         // Attributes after prims: a file need not list a prim before its properties.
-        for (const CrateSpec& spec : layout_.specs)
-            if (CrateSpecType(spec.type) == CrateSpecType::attribute) attribute(spec);
+        for (const CrateSpec& specEntry : layout_.specs)
+            if (CrateSpecType(specEntry.type) == CrateSpecType::attribute) attribute(specEntry);
         orderBy(roots_, rootOrder_);
         for (std::uint32_t root : roots_) stage_.rootPrims.push_back(take(root));
         return std::move(stage_);
@@ -41,8 +41,8 @@ private:
         return v.texts.empty() ? std::string() : v.texts.front();
     }
 
-    void pseudoRoot(const CrateSpec& spec) {
-        for (const CrateField* f : layout_.fieldsOf(spec.fieldSet))
+    void pseudoRoot(const CrateSpec& specEntry) {
+        for (const CrateField* f : layout_.fieldsOf(specEntry.fieldSet))
             if (token(f->token) == "upAxis") {
                 std::string axis = firstText(*f);
                 if (!axis.empty()) stage_.upAxis = axis;
@@ -51,15 +51,15 @@ private:
             }
     }
 
-    void prim(const CrateSpec& spec) {
-        const CratePath& path = layout_.paths[spec.path];
-        if (path.parent < 0 || path.isProperty || prims_.count(spec.path)) return;
+    void prim(const CrateSpec& specEntry) {
+        const CratePath& path = layout_.paths[specEntry.path];
+        if (path.parent < 0 || path.isProperty || prims_.count(specEntry.path)) return;
         const auto parent = std::uint32_t(path.parent);
         const bool parentIsRoot = layout_.paths[parent].parent < 0;
         if (!parentIsRoot && !prims_.count(parent)) return; // under a variant, or an orphan
         PrimEntry entry;
         entry.prim.name = token(path.token);
-        for (const CrateField* f : layout_.fieldsOf(spec.fieldSet)) {
+        for (const CrateField* f : layout_.fieldsOf(specEntry.fieldSet)) {
             const std::string& name = token(f->token);
             if (name == "typeName") entry.prim.typeName = firstText(*f);
             else if (name == "primChildren") entry.order = unpackValue(layout_, f->valueRep).texts;
@@ -69,19 +69,19 @@ private:
                 entry.prim.specifier = s == 1 ? Specifier::over : s == 2 ? Specifier::klass : Specifier::def;
             }
         }
-        prims_.emplace(spec.path, std::move(entry));
-        if (parentIsRoot) roots_.push_back(spec.path);
-        else prims_[parent].children.push_back(spec.path);
+        prims_.emplace(specEntry.path, std::move(entry));
+        if (parentIsRoot) roots_.push_back(specEntry.path);
+        else prims_[parent].children.push_back(specEntry.path);
     }
 
-    void attribute(const CrateSpec& spec) {
-        const CratePath& path = layout_.paths[spec.path];
+    void attribute(const CrateSpec& specEntry) {
+        const CratePath& path = layout_.paths[specEntry.path];
         if (!path.isProperty || path.parent < 0) return;
         auto owner = prims_.find(std::uint32_t(path.parent));
         if (owner == prims_.end()) return;
         Attribute attr;
         bool hasDefault = false;
-        for (const CrateField* f : layout_.fieldsOf(spec.fieldSet)) {
+        for (const CrateField* f : layout_.fieldsOf(specEntry.fieldSet)) {
             const std::string& name = token(f->token);
             if (name == "typeName") attr.typeName = firstText(*f);
             else if (name == "interpolation") attr.interpolation = firstText(*f);

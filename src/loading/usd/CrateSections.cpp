@@ -145,7 +145,7 @@ std::vector<CrateSpec> readSpecs(std::span<const std::uint8_t> section, const Cr
     std::vector<CrateSpec> specs(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < specs.size(); ++i) {
         if (paths[i] >= layout.paths.size() || sets[i] >= layout.fieldSets.size())
-            throw UsdFormatError("spec names no path or field set");
+            throw UsdFormatError("specEntry names no path or field set");
         specs[i] = {paths[i], sets[i], types[i]};
     }
     return specs;

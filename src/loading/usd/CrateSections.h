@@ -29,7 +29,7 @@ enum class CrateSpecType : std::uint32_t { attribute = 1, prim = 6, pseudoRoot =
 
 struct CrateSpec {
     std::uint32_t path = 0;     // index into paths
-    std::uint32_t fieldSet = 0; // index into fieldSets where the spec's field list starts
+    std::uint32_t fieldSet = 0; // index into fieldSets where this entry's field list starts
     std::uint32_t type = 0;
 };
 

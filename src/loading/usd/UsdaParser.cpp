@@ -129,11 +129,11 @@ private:
 
     Prim prim(int depth) {
         checkDepth(depth);
-        UsdaToken spec = expect(Kind::identifier, "def, over or class");
+        UsdaToken keyword = expect(Kind::identifier, "def, over or class");
         Prim p;
-        if (spec.text == "def") p.specifier = Specifier::def;
-        else if (spec.text == "over") p.specifier = Specifier::over;
-        else if (spec.text == "class") p.specifier = Specifier::klass;
+        if (keyword.text == "def") p.specifier = Specifier::def;
+        else if (keyword.text == "over") p.specifier = Specifier::over;
+        else if (keyword.text == "class") p.specifier = Specifier::klass;
         else throw UsdFormatError("expected def, over or class");
         if (tokens_.peek().kind == Kind::identifier) p.typeName = tokens_.next().text;
         p.name = expect(Kind::string, "a prim name").text;
