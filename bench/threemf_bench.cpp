@@ -63,14 +63,6 @@ std::vector<std::uint8_t> package(const std::string& mainPart) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-double residentMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
 // Lets VmHWM measure from here on (Linux: "5" resets the peak to the current size).
 void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
@@ -140,7 +132,7 @@ int main() {
     const std::vector<std::uint8_t> bytes = package(xml);
     const std::size_t triangles = torus.indices.size() / 3, vertices = torus.positions.size() / 3;
 
-    const double before = residentMiB();
+    const double before = trimeo::bench::residentMemoryMiB();
     resetPeakMemory();
     Times whole, unpack, readBack, parseXML;
     constexpr int kRuns = 5;

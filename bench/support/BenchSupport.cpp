@@ -8,13 +8,19 @@
 
 namespace trimeo::bench {
 
-double peakMemoryMiB() {
+namespace {
+// A "Vm...:" line of /proc/self/status, in MiB.
+double statusMiB(const std::string& key) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+        if (line.rfind(key, 0) == 0) return std::stod(line.substr(key.size())) / 1024.0;
     return 0;
 }
+} // namespace
+
+double peakMemoryMiB() { return statusMiB("VmHWM:"); }
+double residentMemoryMiB() { return statusMiB("VmRSS:"); }
 
 Mesh makeTorus(std::size_t triangles) {
     // rings * sides quads, two triangles each

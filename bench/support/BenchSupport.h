@@ -16,6 +16,8 @@ inline double now() {
 
 // Peak resident set size of this process so far, in MiB (VmHWM).
 double peakMemoryMiB();
+// Resident set size of this process now, in MiB (VmRSS).
+double residentMemoryMiB();
 
 // A torus of about `triangles` triangles as flat position and index arrays.
 struct Mesh {

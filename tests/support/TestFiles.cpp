@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <stdexcept>
 
@@ -24,6 +25,15 @@ std::vector<std::string> temporaryDirectoryEntries() {
     for (const auto& e : fs::directory_iterator(fs::temp_directory_path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+int failIfTemporaryFilesLeft(int status) {
+    auto left = temporaryDirectoryEntries();
+    if (left.empty()) return status;
+    std::cerr << "Temporary files left behind:";
+    for (const auto& name : left) std::cerr << ' ' << name;
+    std::cerr << '\n';
+    return 1;
 }
 
 } // namespace trimeo::test

@@ -17,4 +17,7 @@ std::vector<std::uint8_t> bytes(const std::string& text);
 // The names currently in the process's temporary directory (TMPDIR).
 std::vector<std::string> temporaryDirectoryEntries();
 
+// For a test main: `status`, or 1 (with the names on stderr) when files are left in TMPDIR.
+int failIfTemporaryFilesLeft(int status);
+
 } // namespace trimeo::test

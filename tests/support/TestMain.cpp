@@ -18,13 +18,7 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     int status = RUN_ALL_TESTS();
 
-    auto left = trimeo::test::temporaryDirectoryEntries();
-    if (!left.empty()) {
-        std::cerr << "Temporary files left behind:";
-        for (const auto& name : left) std::cerr << ' ' << name;
-        std::cerr << '\n';
-        status = 1;
-    }
+    status = trimeo::test::failIfTemporaryFilesLeft(status);
     std::error_code ec;
     fs::remove_all(dir, ec);
     return status;
