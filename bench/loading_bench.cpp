@@ -4,6 +4,7 @@
 //   loading_bench --one FORMAT N       one row (used by the table)
 #include "loading/ModelLoader.h"
 #include "support/BenchSupport.h"
+#include "support/ModelFiles.h"
 
 #include <cstdio>
 #include <cstdlib>

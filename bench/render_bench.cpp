@@ -1,9 +1,12 @@
-// Whole-process figure: `trimeo --render` against the peer viewer f3d on the same
-// generated 2-million-triangle files, same size, same display. Median wall time of
-// several runs and the peak resident memory of each child (wait4 rusage).
+// The performance table: `trimeo --render` against the peer viewer f3d on the same
+// generated 2-million-triangle model in each common format, same image size, same display.
+// Median wall time of several runs and the peak resident memory of each child (wait4
+// rusage); then trimeo's own split of the time (`--render --timings`) and its frame rate
+// while orbiting the uploaded model.
 // Run under a display, e.g.: xvfb-run -a -s "-screen 0 1440x900x24" bench/render_bench
-// Arguments: [runs] [triangles]; TRIMEO_BIN overrides the trimeo path.
+// Arguments: [runs] [triangles] [--keep DIR]; TRIMEO_BIN overrides the trimeo path.
 #include "support/BenchSupport.h"
+#include "support/ModelFiles.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -16,6 +19,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,7 +36,8 @@ struct Run {
     int status = -1;
 };
 
-Run runChild(const std::vector<std::string>& argv) {
+// Runs argv with stdout discarded; stderr goes to `errors` when given, else is discarded.
+Run runChild(const std::vector<std::string>& argv, const fs::path* errors = nullptr) {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -42,6 +48,10 @@ Run runChild(const std::vector<std::string>& argv) {
         if (devnull >= 0) {
             dup2(devnull, 1);
             dup2(devnull, 2);
+        }
+        if (errors) {
+            int fd = ::open(errors->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) dup2(fd, 2);
         }
         execvp(args[0], args.data());
         _exit(127);
@@ -89,101 +99,115 @@ void writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-// A minimal GLB: one mesh, one primitive, positions and 32-bit indices in one buffer.
-std::vector<std::uint8_t> binaryGLTF(const trimeo::bench::Mesh& mesh) {
-    const std::size_t posBytes = mesh.positions.size() * 4, idxBytes = mesh.indices.size() * 4;
-    float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
-    for (std::size_t i = 0; i < mesh.positions.size(); ++i) {
-        lo[i % 3] = std::min(lo[i % 3], mesh.positions[i]);
-        hi[i % 3] = std::max(hi[i % 3], mesh.positions[i]);
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The "timing NAME SECONDS" lines of `trimeo --render --timings`, medians over the runs.
+using Split = std::map<std::string, double>;
+const char* const kSteps[] = {"read", "parse", "pipeline", "context", "wait", "upload", "frame", "readback", "save",
+                              "total", "orbit-fps"};
+
+Split measureSplit(const std::string& trimeo, const fs::path& file, const fs::path& dir, int runs) {
+    std::map<std::string, std::vector<double>> samples;
+    const fs::path out = dir / "split.png", log = dir / "split.log";
+    for (int i = 0; i < runs; ++i) {
+        if (runChild({trimeo, "--render", out.string(), "--size", "800x600", "--timings", file.string()}, &log)
+                .status != 0)
+            continue;
+        std::ifstream in(log);
+        std::string word, name;
+        double value = 0;
+        while (in >> word) {
+            if (word == "timing" && in >> name >> value) samples[name].push_back(value);
+        }
     }
-    char json[2048];
-    std::snprintf(json, sizeof json,
-                  "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"mesh\":0}],"
-                  "\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1}]}],"
-                  "\"buffers\":[{\"byteLength\":%zu}],"
-                  "\"bufferViews\":[{\"buffer\":0,\"byteOffset\":0,\"byteLength\":%zu},"
-                  "{\"buffer\":0,\"byteOffset\":%zu,\"byteLength\":%zu}],"
-                  "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":%zu,\"type\":\"VEC3\","
-                  "\"min\":[%g,%g,%g],\"max\":[%g,%g,%g]},"
-                  "{\"bufferView\":1,\"componentType\":5125,\"count\":%zu,\"type\":\"SCALAR\"}]}",
-                  posBytes + idxBytes, posBytes, posBytes, idxBytes, mesh.positions.size() / 3, lo[0], lo[1], lo[2],
-                  hi[0], hi[1], hi[2], mesh.indices.size());
-    std::string j = json;
-    while (j.size() % 4) j += ' ';
-    const std::uint32_t binLength = std::uint32_t(posBytes + idxBytes);
-    const std::uint32_t total = 12 + 8 + std::uint32_t(j.size()) + 8 + binLength;
-    std::vector<std::uint8_t> out;
-    auto u32 = [&](std::uint32_t v) { out.insert(out.end(), reinterpret_cast<std::uint8_t*>(&v), reinterpret_cast<std::uint8_t*>(&v) + 4); };
-    u32(0x46546C67), u32(2), u32(total);
-    u32(std::uint32_t(j.size())), u32(0x4E4F534A);
-    out.insert(out.end(), j.begin(), j.end());
-    u32(binLength), u32(0x004E4942);
-    auto* p = reinterpret_cast<const std::uint8_t*>(mesh.positions.data());
-    out.insert(out.end(), p, p + posBytes);
-    auto* q = reinterpret_cast<const std::uint8_t*>(mesh.indices.data());
-    out.insert(out.end(), q, q + idxBytes);
-    return out;
+    Split split;
+    for (auto& [name, values] : samples) split[name] = median(values);
+    return split;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    const std::size_t triangles = argc > 2 ? std::size_t(std::atoll(argv[2])) : 2'000'000;
+    int runs = 3;
+    std::size_t triangles = 2'000'000;
+    fs::path keep;
+    for (int i = 1, positional = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--keep") == 0 && i + 1 < argc) keep = argv[++i];
+        else if (positional++ == 0) runs = std::max(1, std::atoi(argv[i]));
+        else triangles = std::size_t(std::atoll(argv[i]));
+    }
     const char* env = std::getenv("TRIMEO_BIN");
     const std::string trimeo = env ? env : TRIMEO_BINARY;
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
         std::fprintf(stderr, "needs a display: run under xvfb-run\n");
         return 1;
     }
-    const fs::path dir = fs::temp_directory_path() / ("trimeo-render-bench-" + std::to_string(getpid()));
+    const fs::path dir = !keep.empty() ? keep
+                                       : fs::temp_directory_path() / ("trimeo-render-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
 
     const trimeo::bench::Mesh mesh = trimeo::bench::makeTorus(triangles);
-    std::printf("torus: %zu triangles, %zu vertices; %d runs each, 800x600\n", mesh.indices.size() / 3,
+    std::printf("torus: %zu triangles, %zu vertices; median of %d runs each, 800x600\n\n", mesh.indices.size() / 3,
                 mesh.positions.size() / 3, runs);
     struct Input {
         std::string name;
         fs::path path;
     };
     std::vector<Input> inputs;
-    writeFile(dir / "torus.stl", trimeo::bench::binarySTL(mesh));
-    inputs.push_back({"STL (binary)", dir / "torus.stl"});
-    writeFile(dir / "torus-ascii.stl", trimeo::bench::asciiSTL(mesh));
-    inputs.push_back({"STL (ASCII)", dir / "torus-ascii.stl"});
-    writeFile(dir / "torus.ply", trimeo::bench::binaryPLY(mesh));
-    inputs.push_back({"PLY (binary)", dir / "torus.ply"});
-    writeFile(dir / "torus.obj", trimeo::bench::wavefrontOBJ(mesh));
-    inputs.push_back({"OBJ", dir / "torus.obj"});
-    writeFile(dir / "torus.glb", binaryGLTF(mesh));
-    // GLB counts only where trimeo has its glTF importer.
-    if (runChild({trimeo, "--info", (dir / "torus.glb").string()}).status == 0)
-        inputs.push_back({"GLB", dir / "torus.glb"});
-    else
-        std::printf("GLB skipped: this trimeo cannot read glTF yet\n");
+    auto add = [&](std::string name, const char* fileName, auto&& write) {
+        const fs::path path = dir / fileName;
+        if (!fs::exists(path)) writeFile(path, write());
+        inputs.push_back({std::move(name), path});
+    };
+    add("STL (binary)", "torus.stl", [&] { return trimeo::bench::binarySTL(mesh); });
+    add("STL (ASCII)", "torus-ascii.stl", [&] { return trimeo::bench::asciiSTL(mesh); });
+    add("OBJ", "torus.obj", [&] { return trimeo::bench::wavefrontOBJ(mesh); });
+    add("PLY (binary)", "torus.ply", [&] { return trimeo::bench::binaryPLY(mesh); });
+    add("GLB", "torus.glb", [&] { return trimeo::bench::binaryGLTF(mesh); });
+    add("glTF (base64)", "torus.gltf", [&] { return trimeo::bench::embeddedGLTF(mesh); });
+    add("3MF", "torus.3mf", [&] { return trimeo::bench::threeMFPackage(trimeo::bench::threeMFModelXML(mesh)); });
 
     const bool haveF3D = runChild({"f3d", "--version"}).status == 0;
-    // `--info` runs the same load without GL: the part of the figure that is the loader's.
-    std::printf("%-14s %10s %12s %10s %12s %10s %8s\n", "file", "load s", "trimeo s", "MiB", "f3d s", "MiB",
-                "f3d/us");
+    std::printf("| file | MiB | trimeo s | trimeo MiB | f3d s | f3d MiB | trimeo ÷ f3d | CPU s trimeo / f3d |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    std::vector<Split> splits;
     for (const Input& in : inputs) {
         const fs::path out = dir / "out.png";
-        std::vector<double> loadTimes;
-        for (int i = 0; i < runs; ++i) loadTimes.push_back(runChild({trimeo, "--info", in.path.string()}).seconds);
-        std::sort(loadTimes.begin(), loadTimes.end());
         Figure ours = measure({trimeo, "--render", out.string(), "--size", "800x600", in.path.string()}, runs, out);
         Figure peer;
         if (haveF3D)
             peer = measure({"f3d", "--output=" + out.string(), "--resolution=800,600", in.path.string()}, runs, out);
-        std::printf("%-14s %10.3f %12.3f %10.1f %12.3f %10.1f %8.2f%s%s\n", in.name.c_str(),
-                    loadTimes[loadTimes.size() / 2], ours.medianSeconds, ours.peakMiB,
-                    peer.medianSeconds, peer.peakMiB, ours.medianSeconds > 0 ? peer.medianSeconds / ours.medianSeconds : 0,
-                    ours.ok ? "" : "  [trimeo failed]", !haveF3D ? "  [no f3d]" : (peer.ok ? "" : "  [f3d failed]"));
-        std::printf("%-14s %10s %12.3f %10s %12.3f %10s %8.2f   (CPU seconds, user + system)\n", "", "",
-                    ours.medianCPU, "", peer.medianCPU, "", ours.medianCPU > 0 ? peer.medianCPU / ours.medianCPU : 0);
+        std::printf("| %s | %.0f | %.3f | %.0f | %.3f | %.0f | %.2f | %.2f / %.2f |%s%s\n", in.name.c_str(),
+                    double(fs::file_size(in.path)) / 1048576.0, ours.medianSeconds, ours.peakMiB, peer.medianSeconds,
+                    peer.peakMiB, peer.medianSeconds > 0 ? ours.medianSeconds / peer.medianSeconds : 0, ours.medianCPU,
+                    peer.medianCPU, ours.ok ? "" : "  [trimeo failed]",
+                    !haveF3D ? "  [no f3d]" : (peer.ok ? "" : "  [f3d failed]"));
+        std::fflush(stdout);
+        splits.push_back(measureSplit(trimeo, in.path, dir, runs));
     }
-    std::error_code ec;
-    fs::remove_all(dir, ec);
+
+    std::printf("\ntrimeo's own split (seconds; read and parse overlap the context set-up, wait is what remained):\n\n|"
+                " file |");
+    for (const char* step : kSteps) std::printf(" %s |", step);
+    std::printf("\n|---|");
+    for (std::size_t i = 0; i < std::size(kSteps); ++i) std::printf("---|");
+    std::printf("\n");
+    for (std::size_t r = 0; r < inputs.size(); ++r) {
+        std::printf("| %s |", inputs[r].name.c_str());
+        for (const char* step : kSteps) {
+            auto it = splits[r].find(step);
+            if (it == splits[r].end()) std::printf(" – |");
+            else std::printf(std::strcmp(step, "orbit-fps") == 0 ? " %.1f |" : " %.3f |", it->second);
+        }
+        std::printf("\n");
+    }
+    if (keep.empty()) {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
     return 0;
 }

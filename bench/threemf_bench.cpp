@@ -2,6 +2,7 @@
 // peak memory, and how the time splits between unpacking and reading the model XML.
 // Also the attribute float rule against strtof and from_chars on the same texts.
 #include "support/BenchSupport.h"
+#include "support/ModelFiles.h"
 
 #include "loading/TemporaryFiles.h"
 #include "threemf/NumberParsing.h"
@@ -24,44 +25,6 @@
 
 namespace {
 using trimeo::bench::now;
-
-std::string modelXML(const trimeo::bench::Mesh& mesh) {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<model unit=\"millimeter\" "
-                      "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\">\n <resources>\n"
-                      "  <object id=\"1\" type=\"model\">\n   <mesh>\n    <vertices>\n";
-    char line[160];
-    for (std::size_t v = 0; v + 2 < mesh.positions.size(); v += 3) {
-        // Five decimals on a model in millimetres, as slicers and CAD exports write them.
-        std::snprintf(line, sizeof line, "     <vertex x=\"%.5f\" y=\"%.5f\" z=\"%.5f\" />\n", mesh.positions[v] * 50,
-                      mesh.positions[v + 1] * 50, mesh.positions[v + 2] * 50);
-        xml += line;
-    }
-    xml += "    </vertices>\n    <triangles>\n";
-    for (std::size_t t = 0; t + 2 < mesh.indices.size(); t += 3) {
-        std::snprintf(line, sizeof line, "     <triangle v1=\"%u\" v2=\"%u\" v3=\"%u\" />\n", mesh.indices[t],
-                      mesh.indices[t + 1], mesh.indices[t + 2]);
-        xml += line;
-    }
-    xml += "    </triangles>\n   </mesh>\n  </object>\n </resources>\n <build><item objectid=\"1\"/></build>\n</model>\n";
-    return xml;
-}
-
-std::vector<std::uint8_t> package(const std::string& mainPart) {
-    trimeo::TemporaryFile file("3mf");
-    int error = 0;
-    zip_t* archive = zip_open(file.path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive) std::abort();
-    const std::string types = "<?xml version=\"1.0\"?><Types/>";
-    auto add = [&](const char* name, const std::string& content) {
-        zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
-        if (!source || zip_file_add(archive, name, source, 0) < 0) std::abort();
-    };
-    add("[Content_Types].xml", types);
-    add("3D/3dmodel.model", mainPart);
-    if (zip_close(archive) != 0) std::abort();
-    std::ifstream in(file.path(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Lets VmHWM measure from here on (Linux: "5" resets the peak to the current size).
 void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
@@ -128,8 +91,8 @@ void printRow(const char* stage, const Times& t, const Times& whole) {
 
 int main() {
     const trimeo::bench::Mesh torus = trimeo::bench::makeTorus(1000000);
-    const std::string xml = modelXML(torus);
-    const std::vector<std::uint8_t> bytes = package(xml);
+    const std::string xml = trimeo::bench::threeMFModelXML(torus);
+    const std::vector<std::uint8_t> bytes = trimeo::bench::threeMFPackage(xml);
     const std::size_t triangles = torus.indices.size() / 3, vertices = torus.positions.size() / 3;
 
     const double before = trimeo::bench::residentMemoryMiB();

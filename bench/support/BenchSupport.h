@@ -26,9 +26,4 @@ struct Mesh {
 };
 Mesh makeTorus(std::size_t triangles);
 
-std::vector<std::uint8_t> binarySTL(const Mesh& mesh);
-std::vector<std::uint8_t> asciiSTL(const Mesh& mesh);
-std::vector<std::uint8_t> wavefrontOBJ(const Mesh& mesh);
-std::vector<std::uint8_t> binaryPLY(const Mesh& mesh);
-
 } // namespace trimeo::bench

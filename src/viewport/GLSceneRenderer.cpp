@@ -92,6 +92,10 @@ const scene::Scene* GLSceneRenderer::scene() const { return d->scene.get(); }
 
 std::size_t GLSceneRenderer::uploadedGeometryCount() const { return d->meshes ? d->meshes->size() : 0; }
 
+void GLSceneRenderer::prepare() {
+    if (d->program) d->collect(Matrix4::identity());
+}
+
 void GLSceneRenderer::release() {
     if (d->meshes) d->meshes->clear();
     if (d->textures) d->textures->clear();

@@ -30,6 +30,9 @@ public:
     void setScene(std::shared_ptr<const scene::Scene> scene, std::filesystem::path resourceDirectory = {});
     const scene::Scene* scene() const;
 
+    // Uploads every geometry and texture of the scene now rather than on the first frame.
+    void prepare();
+
     // Draws into the currently bound framebuffer of the given size in pixels.
     void render(const scene::Matrix4& view, const scene::Matrix4& projection, int width, int height,
                 scene::Color background);

@@ -2,14 +2,24 @@
 
 #include "ModelPresentation.h"
 
+#include <chrono>
+
 namespace trimeo {
 
-LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::optional<std::filesystem::path>& fileURL) {
+LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::optional<std::filesystem::path>& fileURL,
+                           LoadTimings* timings) {
+    using clock = std::chrono::steady_clock;
     try {
+        const auto start = clock::now();
         ModelLoader::LoadResult result = ModelLoader::load(data, fileURL);
         if (!result.scene) throw LoaderError::noGeometry(); // a route that produced nothing
+        const auto loaded = clock::now();
         const std::string extension = fileURL ? ModelLoader::fileExtension(*fileURL) : std::string();
         auto presented = presentLoadedModel(*result.scene, extension);
+        if (timings) {
+            timings->load = std::chrono::duration<double>(loaded - start).count();
+            timings->present = std::chrono::duration<double>(clock::now() - loaded).count();
+        }
         return PresentedModel{std::move(presented), std::move(result)};
     } catch (const std::exception& e) {
         return LoadFailure{describeError(e)};

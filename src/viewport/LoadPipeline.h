@@ -25,8 +25,14 @@ struct LoadFailure {
 
 using LoadOutcome = std::variant<PresentedModel, LoadFailure>;
 
+// Seconds spent in the loader and in building the presented scene.
+struct LoadTimings {
+    double load = 0, present = 0;
+};
+
 // Never throws: every error of the load (loader errors, platform errors, running out of
 // memory) becomes a LoadFailure carrying its description.
-LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::optional<std::filesystem::path>& fileURL);
+LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::optional<std::filesystem::path>& fileURL,
+                           LoadTimings* timings = nullptr);
 
 } // namespace trimeo

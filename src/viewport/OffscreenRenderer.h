@@ -1,8 +1,9 @@
-// Renders a scene into an image without a window: an offscreen surface, a 4x
-// multisampled framebuffer, the scene's own camera. Needs a platform that offers OpenGL
+// Renders a scene into an image without a window: an offscreen surface, an antialiased
+// framebuffer (see AntialiasedTarget), the scene's own camera. Needs a platform that offers OpenGL
 // (an X display such as Xvfb, or Wayland); owns its context for its whole life.
 #pragma once
 
+#include "AntialiasedTarget.h"
 #include "scene/Scene.h"
 
 #include <QImage>
@@ -11,13 +12,15 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace trimeo {
 
 class OffscreenRenderer {
 public:
-    OffscreenRenderer(); // needs a QGuiApplication
+    // Needs a QGuiApplication. Without a mode, the one that suits the driver.
+    explicit OffscreenRenderer(std::optional<gl::AntialiasedTarget::Mode> antialiasing = std::nullopt);
     ~OffscreenRenderer();
     OffscreenRenderer(const OffscreenRenderer&) = delete;
     OffscreenRenderer& operator=(const OffscreenRenderer&) = delete;
@@ -25,18 +28,28 @@ public:
     // False when no OpenGL 3.3 core context could be made; error() says why.
     bool isValid() const;
     const std::string& error() const;
+    gl::AntialiasedTarget::Mode antialiasing() const;
+
+    // Where a render's time went, each step waited for with glFinish. With `orbitFrames`
+    // above zero that many further frames are drawn, turning the view about the model,
+    // and their rate is reported: the interactive cost once everything is uploaded.
+    struct Timings {
+        int orbitFrames = 0;
+        double upload = 0, firstFrame = 0, readBack = 0, orbit = 0; // seconds
+    };
 
     // The first frame of `scene` as seen from its camera, on `background`.
     // A null image when the renderer is not valid or the size is empty.
     QImage render(std::shared_ptr<const scene::Scene> scene, QSize size, scene::Color background,
-                  const std::filesystem::path& resourceDirectory = {});
+                  const std::filesystem::path& resourceDirectory = {}, Timings* timings = nullptr);
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
 
-// The format both the widget and the offscreen path ask for: 3.3 core, depth, 4x MSAA.
+// The format both the widget and the offscreen path ask for: 3.3 core, depth; antialiasing
+// lives in their AntialiasedTarget.
 QSurfaceFormat viewportSurfaceFormat();
 
 } // namespace trimeo

@@ -1,6 +1,7 @@
 #include "SceneKitView.h"
 
 #include "AnimatedNodes.h"
+#include "AntialiasedTarget.h"
 #include "CameraMath.h"
 #include "GLSceneRenderer.h"
 #include "LiveViewOptions.h"
@@ -53,6 +54,7 @@ struct SceneKitView::Impl {
     bool showsStatistics = false;
 
     gl::GLSceneRenderer renderer;
+    std::optional<gl::AntialiasedTarget> target;
     bool rendererReady = false;
     QMetaObject::Connection contextConnection;
     bool sceneChanged = false;
@@ -169,6 +171,7 @@ bool SceneKitView::isPlaying() const { return d->viewIsPlaying; }
 void SceneKitView::initializeGL() {
     std::string error;
     d->rendererReady = d->renderer.initialize(&error);
+    d->target.emplace(gl::AntialiasedTarget::modeForCurrentContext());
     if (!d->rendererReady) qWarning("Viewport cannot draw: %s", error.c_str());
     d->sceneChanged = true; // a new context has none of the old uploads
     // Reparenting the widget replaces its context: free the old uploads while it lives.
@@ -176,6 +179,7 @@ void SceneKitView::initializeGL() {
     d->contextConnection = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
         makeCurrent();
         d->renderer.release();
+        if (d->target) d->target->release();
         d->rendererReady = false;
         doneCurrent();
     });
@@ -200,8 +204,11 @@ void SceneKitView::paintGL() {
         zNear = std::min(zNear, d->orbit.distance() * 0.2);
         zFar = std::max(zFar, d->orbit.distance() * 4);
     }
-    d->renderer.render(view, perspective(pov.camera.fieldOfView, double(w) / h, zNear, zFar), w, h,
-                       background);
+    const QSize drawn = d->target->bind(QSize(w, h));
+    if (drawn.isEmpty()) return;
+    d->renderer.render(view, perspective(pov.camera.fieldOfView, double(w) / h, zNear, zFar), drawn.width(),
+                       drawn.height(), background);
+    d->target->resolveInto(defaultFramebufferObject());
 }
 
 void SceneKitView::mousePressEvent(QMouseEvent* event) { d->lastPointer = event->position(); }
