@@ -58,8 +58,10 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
 
     // Normals computed here live only until the upload: the scene keeps what the file gave.
     const scene::GeometrySource* fileNormals = usableNormals(g);
+    const bool planeShaded = !fileNormals && eachVertexUsedAtMostOnce(vertexCount, all);
     ShadedMesh shaded;
-    if (!fileNormals) shaded = computeCreasedNormals(positions->data, positions->componentsPerVector, all);
+    if (!fileNormals && !planeShaded)
+        shaded = computeCreasedNormals(positions->data, positions->componentsPerVector, all);
     const bool split = !shaded.remap.empty();
     const scene::GeometrySource* uv = usableTexcoords(g);
 
@@ -83,7 +85,9 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
                     GLsizei(positions->componentsPerVector * sizeof(float)));
     }
     if (fileNormals) arrayBuffer(1, 1, 3, fileNormals->data.data(), fileNormals->data.size(), 0);
-    else arrayBuffer(1, 1, 3, shaded.normals.data(), shaded.normals.size(), 0);
+    else if (!planeShaded) arrayBuffer(1, 1, 3, shaded.normals.data(), shaded.normals.size(), 0);
+    else gl_->glDisableVertexAttribArray(1); // reads the zero normal the draw sets
+    mesh.hasNormals = !planeShaded;
 
     if (uv && split) {
         const std::vector<float> t = gather(*uv, 2, shaded.remap);

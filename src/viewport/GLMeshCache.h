@@ -1,6 +1,7 @@
 // Geometry uploaded to the GPU once per scene: positions straight from the geometry's
-// flat arrays, normals from the file or computed once here, texture coordinates when they
-// fit, and only the triangles whose indices all lie inside the vertex list.
+// flat arrays, normals from the file or computed once here (none for meshes whose
+// triangles share no vertex: their planes shade them), texture coordinates when they fit,
+// and only the triangles whose indices all lie inside the vertex list.
 // Every call needs the owning OpenGL context current.
 #pragma once
 
@@ -25,6 +26,7 @@ public:
         GLuint buffers[4] = {}; // positions, normals, texcoords, indices
         std::vector<Part> parts;
         bool hasTexcoords = false;
+        bool hasNormals = false; // else shaded by each triangle's plane
     };
 
     explicit GLMeshCache(QOpenGLFunctions_3_3_Core* gl) : gl_(gl) {}

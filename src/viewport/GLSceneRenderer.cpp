@@ -6,6 +6,7 @@
 #include "GLTextureCache.h"
 
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QOpenGLFunctions_3_3_Core>
 #include <QOpenGLShaderProgram>
 #include <QOpenGLVersionFunctionsFactory>
@@ -175,6 +176,8 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
 
     const GLMeshCache::Part& part = item.mesh->parts[item.part];
     gl->glBindVertexArray(item.mesh->vao);
+    // A zero normal makes the shader light the triangle by its own plane.
+    if (!item.mesh->hasNormals) QOpenGLContext::currentContext()->functions()->glVertexAttrib3f(1, 0, 0, 0);
     gl->glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
                        reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
 }

@@ -17,36 +17,6 @@ std::span<const std::uint32_t> drawableIndices(const scene::Geometry& geometry, 
     return scratch;
 }
 
-std::vector<float> computeVertexNormals(std::span<const float> p, std::size_t stride,
-                                        std::span<const std::uint32_t> tri) {
-    const std::size_t n = stride >= 3 ? p.size() / stride : 0;
-    std::vector<float> out(n * 3, 0.0f);
-    for (std::size_t t = 0; t + 2 < tri.size(); t += 3) {
-        const float* a = &p[tri[t] * stride];
-        const float* b = &p[tri[t + 1] * stride];
-        const float* c = &p[tri[t + 2] * stride];
-        const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-        const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-        // The unnormalised cross product weighs each face by its area.
-        const float fn[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                             e1[0] * e2[1] - e1[1] * e2[0]};
-        for (int k = 0; k < 3; ++k) {
-            float* o = &out[tri[t + k] * 3];
-            o[0] += fn[0], o[1] += fn[1], o[2] += fn[2];
-        }
-    }
-    for (std::size_t v = 0; v < n; ++v) {
-        float* o = &out[v * 3];
-        const float len = std::sqrt(o[0] * o[0] + o[1] * o[1] + o[2] * o[2]);
-        if (len > 0 && std::isfinite(len)) {
-            o[0] /= len, o[1] /= len, o[2] /= len;
-        } else {
-            o[0] = 0, o[1] = 0, o[2] = 1;
-        }
-    }
-    return out;
-}
-
 namespace {
 
 struct Vec {
@@ -58,36 +28,85 @@ Vec unit(Vec a) {
     return l > 0 && std::isfinite(l) ? Vec{a.x / l, a.y / l, a.z / l} : Vec{};
 }
 
-} // namespace
-
-ShadedMesh computeCreasedNormals(std::span<const float> p, std::size_t stride, std::span<const std::uint32_t> tri,
-                                 double creaseDegrees) {
-    ShadedMesh out;
-    out.normals = computeVertexNormals(p, stride, tri);
-    const std::size_t corners = tri.size() / 3 * 3;
-    std::vector<Vec> area(corners / 3), face(corners / 3); // area-weighted and unit face normals
-    for (std::size_t t = 0; t < corners / 3; ++t) {
+// The unnormalised cross product of each triangle's edges: its normal weighed by its area.
+std::vector<Vec> areaNormals(std::span<const float> p, std::size_t stride, std::span<const std::uint32_t> tri) {
+    std::vector<Vec> area(tri.size() / 3);
+    for (std::size_t t = 0; t < area.size(); ++t) {
         const float* a = &p[tri[t * 3] * stride];
         const float* b = &p[tri[t * 3 + 1] * stride];
         const float* c = &p[tri[t * 3 + 2] * stride];
         const Vec e1{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, e2{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
         area[t] = {e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
-        face[t] = unit(area[t]);
     }
+    return area;
+}
+
+std::vector<float> vertexNormals(std::size_t vertexCount, std::span<const Vec> area,
+                                 std::span<const std::uint32_t> tri) {
+    std::vector<float> out(vertexCount * 3, 0.0f);
+    for (std::size_t t = 0; t < area.size(); ++t)
+        for (int k = 0; k < 3; ++k) {
+            float* o = &out[tri[t * 3 + k] * 3];
+            o[0] += area[t].x, o[1] += area[t].y, o[2] += area[t].z;
+        }
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        float* o = &out[v * 3];
+        const float len = std::sqrt(o[0] * o[0] + o[1] * o[1] + o[2] * o[2]);
+        if (len > 0 && std::isfinite(len)) {
+            o[0] /= len, o[1] /= len, o[2] /= len;
+        } else {
+            o[0] = 0, o[1] = 0, o[2] = 1;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<float> computeVertexNormals(std::span<const float> p, std::size_t stride,
+                                        std::span<const std::uint32_t> tri) {
+    const std::size_t n = stride >= 3 ? p.size() / stride : 0;
+    return vertexNormals(n, areaNormals(p, stride, tri), tri);
+}
+
+bool eachVertexUsedAtMostOnce(std::size_t vertexCount, std::span<const std::uint32_t> indices) {
+    // STL's layout, one vertex per corner, is told apart in one pass without a table.
+    bool identity = indices.size() <= vertexCount;
+    for (std::size_t i = 0; i < indices.size() && identity; ++i) identity = indices[i] == i;
+    if (identity) return true;
+    std::vector<bool> seen(vertexCount);
+    for (std::uint32_t v : indices) {
+        if (v >= vertexCount || seen[v]) return false;
+        seen[v] = true;
+    }
+    return true;
+}
+
+ShadedMesh computeCreasedNormals(std::span<const float> p, std::size_t stride, std::span<const std::uint32_t> tri,
+                                 double creaseDegrees) {
+    ShadedMesh out;
+    const std::size_t corners = tri.size() / 3 * 3;
+    const std::vector<Vec> area = areaNormals(p, stride, tri.first(corners));
+    const std::size_t vertexCount = stride >= 3 ? p.size() / stride : 0;
+    out.normals = vertexNormals(vertexCount, area, tri.first(corners));
     const float cosCrease = float(std::cos(creaseDegrees * M_PI / 180.0));
     // Cheap test first: a face that leans far from its vertex's average normal marks a
     // sharp edge there. Smooth meshes, and STL's unshared vertices, stop here.
     const float cosHalf = float(std::cos(creaseDegrees * M_PI / 360.0));
     bool sharp = false;
     for (std::size_t c = 0; c < corners && !sharp; ++c) {
-        const Vec f = face[c / 3];
+        const Vec f = area[c / 3];
         const float* n = &out.normals[tri[c] * 3];
-        sharp = dotv(f, f) > 0 && dotv(f, Vec{n[0], n[1], n[2]}) < cosHalf;
+        const float d = dotv(f, Vec{n[0], n[1], n[2]});
+        // cos(angle) < cosHalf, without normalising f: d < |f| cosHalf.
+        sharp = dotv(f, f) > 0 && (d < 0 || d * d < dotv(f, f) * cosHalf * cosHalf);
     }
     if (!sharp) return out;
 
+    std::vector<Vec> face(area.size());
+    for (std::size_t t = 0; t < area.size(); ++t) face[t] = unit(area[t]);
+
     // Corners around each vertex (compressed rows).
-    const std::size_t vertexCount = out.normals.size() / 3;
     std::vector<std::uint32_t> start(vertexCount + 1, 0), around(corners);
     for (std::size_t c = 0; c < corners; ++c) ++start[tri[c] + 1];
     for (std::size_t v = 0; v < vertexCount; ++v) start[v + 1] += start[v];

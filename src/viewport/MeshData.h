@@ -22,6 +22,11 @@ std::span<const std::uint32_t> drawableIndices(const scene::Geometry& geometry, 
 std::vector<float> computeVertexNormals(std::span<const float> positions, std::size_t stride,
                                         std::span<const std::uint32_t> triangles);
 
+// True when no vertex is a corner of more than one triangle (STL's layout). Such a mesh's
+// smooth normals are its faces' own, which the renderer takes from each triangle's plane,
+// so none need computing or uploading.
+bool eachVertexUsedAtMostOnce(std::size_t vertexCount, std::span<const std::uint32_t> indices);
+
 // Normals for a mesh that brought none: smooth across edges flatter than `creaseDegrees`,
 // split into separate vertices where faces meet more sharply (so a box stays a box).
 // When no edge is that sharp, `remap` and `indices` stay empty and `normals` has one

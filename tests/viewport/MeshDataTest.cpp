@@ -46,6 +46,15 @@ std::vector<float> cubeCorners() {
 const std::vector<std::uint32_t> kCubeTriangles{0, 2, 3, 0, 3, 1, 4, 5, 7, 4, 7, 6, 0, 1, 5, 0, 5, 4,
                                                 2, 6, 7, 2, 7, 3, 0, 4, 6, 0, 6, 2, 1, 3, 7, 1, 7, 5};
 
+TEST(MeshData, OnlyMeshesWithoutSharedVerticesGoWithoutNormals) {
+    EXPECT_TRUE(eachVertexUsedAtMostOnce(6, std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5})); // STL's layout
+    EXPECT_TRUE(eachVertexUsedAtMostOnce(9, std::vector<std::uint32_t>{8, 0, 4, 2, 6, 1})); // any order, gaps
+    EXPECT_TRUE(eachVertexUsedAtMostOnce(3, std::vector<std::uint32_t>{}));
+    EXPECT_FALSE(eachVertexUsedAtMostOnce(6, std::vector<std::uint32_t>{0, 1, 2, 3, 4, 2}));
+    EXPECT_FALSE(eachVertexUsedAtMostOnce(6, std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3})); // a shared edge
+    EXPECT_FALSE(eachVertexUsedAtMostOnce(3, std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5})); // past the end
+}
+
 TEST(MeshData, SharpEdgesSplitVerticesSoABoxStaysFlatFaced) {
     const auto p = cubeCorners();
     ShadedMesh m = computeCreasedNormals(p, 3, kCubeTriangles);

@@ -143,6 +143,84 @@ TEST_F(Renderer, InvertedOrZeroNormalsAreLitLikeCorrectOnes) {
     EXPECT_NEAR(lit(0, "renderer-normals-zero"), right, 2); // zero normals, as many STL files have
 }
 
+TEST_F(Renderer, MeshWithoutNormalsIsLitAsIfItHadItsFacesNormals) {
+    TRIMEO_REQUIRE_GL();
+    // A square tilted 40 degrees towards the floor, so that its shade depends on its normal:
+    // once with normals, once with shared vertices and none (computed), once as STL lays it
+    // out, every corner its own vertex (lit by the triangles' planes).
+    const float c = std::cos(0.698f), s = std::sin(0.698f);
+    const std::vector<float> corners{-1, -c, -s, 1, -c, -s, 1, c, s, -1, c, s};
+    auto tilted = [&](std::vector<float> positions, std::vector<std::uint32_t> indices, bool withNormals) {
+        std::vector<scene::GeometrySource> sources{scene::GeometrySource::vertices(positions)};
+        if (withNormals) {
+            std::vector<float> n;
+            for (std::size_t v = 0; v < positions.size() / 3; ++v) n.insert(n.end(), {0, -s, c});
+            sources.push_back(scene::GeometrySource::normals(std::move(n)));
+        }
+        auto g = std::make_shared<scene::Geometry>(std::move(sources),
+                                                   std::vector<scene::GeometryElement>{{std::move(indices)}});
+        g->materials = {flat({0.6f, 0.6f, 0.6f, 1})};
+        return g;
+    };
+    std::vector<float> unshared;
+    for (std::uint32_t v : {0, 1, 2, 0, 2, 3}) unshared.insert(unshared.end(), &corners[v * 3], &corners[v * 3 + 3]);
+    const QColor withNormals = centre(render(sceneSeenFrom(4, {Node::make(tilted(corners, {0, 1, 2, 0, 2, 3}, true))}),
+                                             "renderer-tilted-normals"));
+    const QColor computed = centre(render(sceneSeenFrom(4, {Node::make(tilted(corners, {0, 1, 2, 0, 2, 3}, false))}),
+                                          "renderer-tilted-computed"));
+    const QColor planes = centre(render(sceneSeenFrom(4, {Node::make(tilted(unshared, {0, 1, 2, 3, 4, 5}, false))}),
+                                        "renderer-tilted-unshared"));
+    EXPECT_LE(test::colourDistance(computed, withNormals), 3);
+    EXPECT_LE(test::colourDistance(planes, withNormals), 3);
+    EXPECT_LT(withNormals.red(), 200); // tilted: not lit head-on
+}
+
+TEST_F(Renderer, EdgesAreSmoothedWhicheverWayTheFrameIsAntialiased) {
+    TRIMEO_REQUIRE_GL();
+    // A dark square turned 30 degrees: its slanted edges cross pixels partly, which either
+    // way of antialiasing shows as shades between the square and the background.
+    auto g = square();
+    g->materials = {flat({0.1f, 0.1f, 0.1f, 1}, true)};
+    auto node = Node::make(g);
+    node->setEulerAngles(Vector3(0.0, 0.0, 0.52));
+    auto shades = [](const QImage& image) {
+        int between = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const int r = image.pixelColor(x, y).red();
+                between += r > 60 && r < 200;
+            }
+        return between;
+    };
+    std::vector<QImage> images;
+    for (auto mode : {gl::AntialiasedTarget::Mode::multisampled, gl::AntialiasedTarget::Mode::supersampled}) {
+        OffscreenRenderer own(mode);
+        ASSERT_TRUE(own.isValid()) << own.error();
+        EXPECT_EQ(own.antialiasing(), mode);
+        images.push_back(own.render(sceneSeenFrom(4, {node}), {320, 240}, kBackground));
+        test::saveForInspection(images.back(), mode == gl::AntialiasedTarget::Mode::multisampled
+                                                   ? "renderer-edges-multisampled"
+                                                   : "renderer-edges-supersampled");
+    }
+    // Four edges of about 100 pixels each: an aliased frame has next to no shades between.
+    EXPECT_GT(shades(images[0]), 150);
+    EXPECT_GT(shades(images[1]), 150);
+    int differing = 0; // the same picture either way
+    for (int y = 0; y < images[0].height(); ++y)
+        for (int x = 0; x < images[0].width(); ++x)
+            differing += test::colourDistance(images[0].pixelColor(x, y), images[1].pixelColor(x, y)) > 60;
+    EXPECT_LT(differing, 40);
+}
+
+TEST_F(Renderer, SoftwareDriversAreSupersampledAndHardwareMultisampled) {
+    using Mode = gl::AntialiasedTarget::Mode;
+    EXPECT_EQ(gl::AntialiasedTarget::modeForRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"), Mode::supersampled);
+    EXPECT_EQ(gl::AntialiasedTarget::modeForRenderer("Software Rasterizer"), Mode::supersampled);
+    EXPECT_EQ(gl::AntialiasedTarget::modeForRenderer("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6)"),
+              Mode::multisampled);
+    EXPECT_EQ(gl::AntialiasedTarget::modeForRenderer("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"), Mode::multisampled);
+}
+
 TEST_F(Renderer, MirroringTransformKeepsTheFrontFaceVisible) {
     TRIMEO_REQUIRE_GL();
     auto g = square();
