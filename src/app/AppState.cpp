@@ -21,6 +21,12 @@ void AppState::setFileURL(std::optional<QUrl> url) {
     emit fileURLChanged();
 }
 
+void AppState::setReadingFile(bool reading) {
+    if (reading == readingFile_) return;
+    readingFile_ = reading;
+    emit readingFileChanged();
+}
+
 void AppState::setFileData(QByteArray data) {
     if (data == fileData_) return;
     fileData_ = std::move(data);

@@ -31,6 +31,14 @@ public:
     void setFileData(QByteArray data);
     void setRecentFiles(QList<QUrl> files);
 
+    // True while an open sequence started in the background has been reading its file for
+    // a moment; the window covers its content with the loading overlay meanwhile.
+    bool isReadingFile() const { return readingFile_; }
+    void setReadingFile(bool reading);
+    // Each background open takes a ticket; only the newest one's result is applied.
+    quint64 takeOpenTicket() { return ++newestOpen_; }
+    bool isNewestOpen(quint64 ticket) const { return ticket == newestOpen_; }
+
     // Moves `url` to the front (one entry for it), keeps at most five, then saves.
     void addToRecentFiles(const QUrl& url);
     // Writes the list as it is now, an empty list included.
@@ -40,6 +48,7 @@ signals:
     void fileURLChanged();
     void fileDataChanged();
     void recentFilesChanged();
+    void readingFileChanged();
 
 private:
     // Replaces the list with the stored one, less files that are gone; never writes back.
@@ -48,6 +57,8 @@ private:
     std::optional<QUrl> fileURL_;
     QByteArray fileData_;
     QList<QUrl> recentFiles_;
+    bool readingFile_ = false;
+    quint64 newestOpen_ = 0;
 };
 
 } // namespace trimeo

@@ -28,7 +28,7 @@ ContentView::ContentView(AppState& state, QWidget* parent) : QWidget(parent), st
     toolBar_ = new ContentToolBar(this);
 
     connect(empty_, &EmptyDisplay::openClicked, this, &ContentView::openFile);
-    connect(empty_, &EmptyDisplay::recentFileClicked, this, [this](const QUrl& url) { runOpenSequence(state_, url); });
+    connect(empty_, &EmptyDisplay::recentFileClicked, this, [this](const QUrl& url) { startOpenSequence(state_, url); });
     connect(toolBar_, &ContentToolBar::openTriggered, this, &ContentView::openFile);
     connect(toolBar_, &ContentToolBar::playPauseTriggered, this, [this] {
         isPlaying_ = !isPlaying_;
@@ -39,6 +39,7 @@ ContentView::ContentView(AppState& state, QWidget* parent) : QWidget(parent), st
         applyState();
     });
     connect(&state_, &AppState::fileURLChanged, this, &ContentView::fileURLChanged);
+    connect(&state_, &AppState::readingFileChanged, this, &ContentView::applyState);
     connect(&state_, &AppState::recentFilesChanged, this, [this] {
         empty_->setRecentFiles(state_.recentFiles());
         applyState();
@@ -54,7 +55,7 @@ ContentView::Display ContentView::display() const {
 }
 
 void ContentView::openFile() {
-    if (std::optional<QUrl> url = OpenPanel::chooseFile(this)) runOpenSequence(state_, *url);
+    if (std::optional<QUrl> url = OpenPanel::chooseFile(this)) startOpenSequence(state_, *url);
 }
 
 void ContentView::showEvent(QShowEvent* event) {
@@ -98,10 +99,12 @@ void ContentView::applyStateOnce() {
         retireViewport();
     }
     if (shown == Display::error) error_->setMessage(*errorMessage_);
-    model_->setLoading(isLoading_);
-    displays_->setCurrentWidget(shown == Display::empty ? static_cast<QWidget*>(empty_)
-                                : shown == Display::error ? static_cast<QWidget*>(error_)
-                                                          : static_cast<QWidget*>(model_));
+    // While a file is still being read, the loading overlay covers whatever was shown.
+    const bool reading = state_.isReadingFile();
+    model_->setLoading(isLoading_ || reading);
+    displays_->setCurrentWidget(shown == Display::empty && !reading ? static_cast<QWidget*>(empty_)
+                                : shown == Display::error && !reading ? static_cast<QWidget*>(error_)
+                                                                      : static_cast<QWidget*>(model_));
     toolBar_->setState({state_.fileURL(), hasAnimations_, isPlaying_, showWireframe_});
     if (viewport_) {
         viewport_->setShowWireframe(showWireframe_);

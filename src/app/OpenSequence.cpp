@@ -2,9 +2,13 @@
 
 #include "AppState.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
 
+#include <memory>
 #include <optional>
 
 namespace trimeo {
@@ -42,9 +46,9 @@ std::optional<QByteArray> readWholeFile(const QUrl& url, QString& error) {
 }
 } // namespace
 
-bool runOpenSequence(AppState& state, const QUrl& url, std::ostream& out) {
-    QString error;
-    std::optional<QByteArray> data = readWholeFile(url, error);
+namespace {
+bool applyOutcome(AppState& state, const QUrl& url, std::optional<QByteArray> data, const QString& error,
+                  std::ostream& out) {
     if (!data) {
         out << "Failed to open file: " << error.toStdString() << '\n' << std::flush;
         return false;
@@ -53,6 +57,40 @@ bool runOpenSequence(AppState& state, const QUrl& url, std::ostream& out) {
     state.setFileURL(url);
     state.addToRecentFiles(url);
     return true;
+}
+} // namespace
+
+bool runOpenSequence(AppState& state, const QUrl& url, std::ostream& out) {
+    QString error;
+    std::optional<QByteArray> data = readWholeFile(url, error);
+    return applyOutcome(state, url, std::move(data), error, out);
+}
+
+QThreadPool& fileReadingPool() {
+    static QThreadPool pool;
+    return pool;
+}
+
+void startOpenSequence(AppState& state, const QUrl& url, std::ostream& out, int cueDelayMs) {
+    const quint64 ticket = state.takeOpenTicket();
+    QPointer<AppState> target(&state);
+    auto finished = std::make_shared<bool>(false); // touched on the interface thread only
+    QTimer::singleShot(cueDelayMs, &state, [target, ticket, finished] {
+        if (!*finished && target && target->isNewestOpen(ticket)) target->setReadingFile(true);
+    });
+    fileReadingPool().start([target, ticket, url, finished, &out] {
+        auto error = std::make_shared<QString>();
+        auto data = std::make_shared<std::optional<QByteArray>>(readWholeFile(url, *error));
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) return; // the application is going away
+        // Back on the interface thread; the pointer is only read there.
+        QMetaObject::invokeMethod(app, [target, ticket, url, data, error, finished, &out] {
+            *finished = true;
+            if (!target || !target->isNewestOpen(ticket)) return; // a newer open replaced this one
+            target->setReadingFile(false);
+            applyOutcome(*target, url, std::move(*data), *error, out);
+        }, Qt::QueuedConnection);
+    });
 }
 
 } // namespace trimeo

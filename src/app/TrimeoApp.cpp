@@ -44,17 +44,17 @@ void TrimeoApp::openHandedOver(const QList<QUrl>& files) {
         pendingFiles_ = files;
         return;
     }
-    runOpenSequence(appState_, files.first());
+    startOpenSequence(appState_, files.first());
 }
 
 void TrimeoApp::openFile() {
     window_->bringToFront();
-    if (std::optional<QUrl> url = OpenPanel::chooseFile(window_.get())) runOpenSequence(appState_, *url);
+    if (std::optional<QUrl> url = OpenPanel::chooseFile(window_.get())) startOpenSequence(appState_, *url);
 }
 
 void TrimeoApp::openRecent(const QUrl& url) {
     window_->bringToFront();
-    runOpenSequence(appState_, url);
+    startOpenSequence(appState_, url);
 }
 
 void TrimeoApp::showAbout() {

@@ -3,12 +3,16 @@
 // main that skips GUI tests (exit 77) when there is no display.
 #pragma once
 
+#include "OpenSequence.h"
+
 #include <QApplication>
+#include <QSemaphore>
 #include <QString>
 #include <QTest>
 
 #include <iostream>
 #include <memory>
+#include <utility>
 
 namespace trimeo::test {
 
@@ -27,6 +31,28 @@ void failOnWarnings();
 QString makeFile(const QString& name, const QByteArray& contents = "solid x\nendsolid x\n");
 QString animatedModel(); // COLLADA with animations
 QString stillModel();    // binary STL
+
+// Keeps every file-reading worker busy, so that a background read queued meanwhile cannot
+// start before release(): a read that takes as long as the test wants.
+struct BusyPool {
+    struct Gates {
+        QSemaphore open, started;
+    };
+    std::shared_ptr<Gates> gates = std::make_shared<Gates>(); // the workers may outlive this
+    int workers = trimeo::fileReadingPool().maxThreadCount();
+    bool released = false;
+    BusyPool() {
+        for (int i = 0; i < workers; ++i) trimeo::fileReadingPool().start([g = gates] {
+            g->started.release();
+            g->open.acquire();
+        });
+        gates->started.acquire(workers);
+    }
+    void release() {
+        if (!std::exchange(released, true)) gates->open.release(workers);
+    }
+    ~BusyPool() { release(); }
+};
 
 } // namespace trimeo::test
 

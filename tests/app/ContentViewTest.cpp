@@ -95,6 +95,25 @@ private slots:
         QVERIFY(!w.content->viewport());
     }
 
+    void longReadCoversTheWindowWithTheLoadingOverlay() {
+        const QString file = makeFile("slow.stl");
+        Window w;
+        QCOMPARE(w.content->display(), Shown::empty);
+        {
+            BusyPool pool; // the read cannot start until released
+            trimeo::startOpenSequence(w.state, QUrl::fromLocalFile(file), std::cout, 20);
+            QTRY_VERIFY(w.content->modelDisplay()->isVisible());
+            QVERIFY(w.content->modelDisplay()->isLoadingShown());
+            QVERIFY(!w.content->emptyDisplay()->isVisible());
+            QVERIFY(!w.state.fileURL());
+            pool.release();
+            QTRY_VERIFY(w.state.fileURL().has_value());
+        }
+        QCOMPARE(w.content->display(), Shown::model);
+        QTRY_VERIFY(!w.content->isLoading());
+        QVERIFY(!w.content->modelDisplay()->isLoadingShown());
+    }
+
     void recentListShowsFullPathsNewestFirstAndOpensOnClick() {
         const QString longName = QString(120, 'x') + ".stl";
         const QStringList files{makeFile("one.stl"), makeFile("two.obj"), makeFile(longName)};
@@ -118,6 +137,7 @@ private slots:
         QCOMPARE(rows[1]->cursor().shape(), Qt::PointingHandCursor);
 
         QTest::mouseClick(rows[2], Qt::LeftButton);
+        QTRY_VERIFY(w.state.fileURL().has_value()); // read in the background
         QCOMPARE(*w.state.fileURL(), QUrl::fromLocalFile(files[0]));
         QCOMPARE(w.content->display(), Shown::model);
     }

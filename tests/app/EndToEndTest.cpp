@@ -33,6 +33,7 @@ private slots:
         app.start({QUrl::fromLocalFile(path), QUrl::fromLocalFile(stillModel())});
         QVERIFY(QTest::qWaitForWindowExposed(app.window()));
         ContentView* content = app.window()->contentView();
+        QTRY_VERIFY(app.appState().fileURL().has_value()); // read in the background
         QCOMPARE(*app.appState().fileURL(), QUrl::fromLocalFile(path));
         QCOMPARE(app.appState().recentFiles().size(), 1);
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <sstream>
 
@@ -13,7 +14,9 @@
 
 using trimeo::AppState;
 using trimeo::runOpenSequence;
+using trimeo::startOpenSequence;
 using namespace trimeo::test;
+
 
 class OpenSequenceTest : public QObject {
     Q_OBJECT
@@ -74,6 +77,57 @@ private slots:
         QCOMPARE(state.fileData(), shownContents);
         QCOMPARE(state.recentFiles(), QList<QUrl>{shown});
         QCOMPARE(urlSpy.count() + dataSpy.count() + recentSpy.count(), 0);
+    }
+
+    void backgroundOpenCuesALongReadThenAppliesItsOutcome() {
+        const QByteArray contents("solid cube\nendsolid cube\n");
+        const QUrl url = QUrl::fromLocalFile(makeFile("slow.stl", contents));
+        AppState state;
+        QSignalSpy cue(&state, &AppState::readingFileChanged);
+        std::ostringstream out;
+        {
+            BusyPool pool;
+            startOpenSequence(state, url, out, 20);
+            QTRY_VERIFY(state.isReadingFile()); // before the read has even begun
+            QVERIFY(!state.fileURL());
+            QCOMPARE(state.fileData(), QByteArray());
+            pool.release();
+            QTRY_VERIFY(state.fileURL().has_value());
+        }
+        QVERIFY(!state.isReadingFile());
+        QCOMPARE(cue.count(), 2);
+        QCOMPARE(state.fileData(), contents);
+        QCOMPARE(state.recentFiles(), QList<QUrl>{url});
+        QCOMPARE(QString::fromStdString(out.str()), QString());
+
+        // A quick read shows no cue at all; a failed one reports and changes nothing.
+        const QString gone = makeFile("gone.stl");
+        QVERIFY(QFile::remove(gone));
+        startOpenSequence(state, QUrl::fromLocalFile(gone), out, 10000);
+        QTRY_VERIFY(!out.str().empty());
+        QCOMPARE(QString::fromStdString(out.str()), "Failed to open file: " + gone + ": No such file or directory\n");
+        QCOMPARE(cue.count(), 2);
+        QCOMPARE(*state.fileURL(), url);
+    }
+
+    void onlyTheNewestOfOverlappingOpensIsApplied() {
+        const QUrl first = QUrl::fromLocalFile(makeFile("first.stl", "solid a\nendsolid a\n"));
+        const QUrl second = QUrl::fromLocalFile(makeFile("second.stl", "solid b\nendsolid b\n"));
+        AppState state;
+        QList<QUrl> shown;
+        connect(&state, &AppState::fileURLChanged, [&] { shown << *state.fileURL(); });
+        std::ostringstream out;
+        {
+            BusyPool pool;
+            startOpenSequence(state, first, out, 0);
+            startOpenSequence(state, second, out, 0);
+            pool.release();
+            QTRY_VERIFY(state.fileURL().has_value());
+        }
+        QTest::qWait(50); // the first read's late result, had it been kept, would land now
+        QCOMPARE(shown, QList<QUrl>{second});
+        QCOMPARE(state.recentFiles(), QList<QUrl>{second});
+        QVERIFY(!state.isReadingFile());
     }
 
     void defaultOutputIsStandardOutput() {

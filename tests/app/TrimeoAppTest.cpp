@@ -77,7 +77,7 @@ private slots:
         app.start({url(files[0]), url(files[1]), url(files[2])});
         QVERIFY(app.window()->isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(app.window()));
-        QVERIFY(app.appState().fileURL().has_value());
+        QTRY_VERIFY(app.appState().fileURL().has_value()); // read in the background
         QCOMPARE(*app.appState().fileURL(), url(files[0]));
         QCOMPARE(app.appState().recentFiles(), QList<QUrl>{url(files[0])});
     }
@@ -102,6 +102,7 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(app.window(), &drop);
+        QTRY_VERIFY(app.appState().fileURL().has_value());
         QCOMPARE(*app.appState().fileURL(), url(first));
         QCOMPARE(app.appState().recentFiles().size(), 1);
     }
@@ -121,8 +122,8 @@ private slots:
         QAction* item = app.menus()->recentMenu()->actions().at(1);
         QCOMPARE(item->text(), QStringLiteral("gone.stl"));
         item->trigger();
-        QCOMPARE(QString::fromStdString(output.text.str()),
-                 "Failed to open file: " + gone + ": No such file or directory\n");
+        QTRY_COMPARE(QString::fromStdString(output.text.str()),
+                     "Failed to open file: " + gone + ": No such file or directory\n");
         QCOMPARE(*app.appState().fileURL(), url(shown));
         QCOMPARE(app.appState().recentFiles(), (QList<QUrl>{url(shown), url(gone)}));
     }
@@ -146,6 +147,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(app.window()));
         answerFileDialog(chosen);
         app.menus()->openAction()->trigger();
+        QTRY_VERIFY(app.appState().fileURL().has_value());
         QCOMPARE(*app.appState().fileURL(), url(chosen));
     }
 
