@@ -2,6 +2,7 @@
 
 #include "AssetImport.h"
 #include "OBJReader.h"
+#include "PLYReader.h"
 #include "STLReader.h"
 #include "TemporaryFiles.h"
 #include "alembic/AlembicReader.h"
@@ -37,6 +38,7 @@ constexpr DispatchRow kDispatch[] = {
 std::optional<AssetRead> readWithOwnReader(std::span<const std::uint8_t> data, const std::string& ext) {
     if (ext == "stl") return readSTL(data); // bytes that are no STL are left to the asset library
     if (ext == "obj") return readOBJ(data);
+    if (ext == "ply") return readPLY(data); // textured or unusual PLY files go to the asset library
     if (ext == "abc") return readAlembic(data);
     if (usd::isUsdExtension(ext)) return usd::readUsd(data, ext);
     return std::nullopt;
