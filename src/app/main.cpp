@@ -14,7 +14,7 @@ namespace {
 void printUsage() {
     std::cerr << "usage: trimeo [FILE]\n"
                  "       trimeo --info FILE\n"
-                 "       trimeo --render OUT.png [--size WxH] [--wireframe] FILE\n";
+                 "       trimeo --render OUT.png [--size WxH] [--wireframe] [--timings] FILE\n";
 }
 } // namespace
 
