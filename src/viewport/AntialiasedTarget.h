@@ -8,7 +8,10 @@
 #include <QOpenGLFunctions_3_3_Core>
 #include <QSize>
 
+#include <memory>
 #include <string_view>
+
+class QOpenGLShaderProgram;
 
 namespace trimeo::gl {
 
@@ -34,13 +37,20 @@ public:
     // size given to bind(), and leaves that framebuffer bound.
     void resolveInto(GLuint framebuffer);
 
+    // Frees every GL object. Needs the context current; safe to call twice.
     void release();
 
 private:
+    bool makeFilter();
+    void dropFramebuffer();
+
     Mode mode_;
     QOpenGLFunctions_3_3_Core* gl_ = nullptr;
     QSize output_, drawn_;
-    GLuint framebuffer_ = 0, colour_ = 0, depth_ = 0;
+    GLuint framebuffer_ = 0, colour_ = 0, depth_ = 0; // colour_: a renderbuffer, or a texture when doubled
+    bool doubled_ = false;
+    std::unique_ptr<QOpenGLShaderProgram> filter_; // averages each 2 x 2 block
+    GLuint filterArray_ = 0;
 };
 
 } // namespace trimeo::gl
