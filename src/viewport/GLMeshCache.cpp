@@ -100,9 +100,13 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
         gl_->glDisableVertexAttribArray(2); // reads the default (0, 0): no texture is drawn anyway
     }
 
-    gl_->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.buffers[3]);
     const std::span<const std::uint32_t> indices = split ? std::span<const std::uint32_t>(shaded.indices) : all;
-    gl_->glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
+    mesh.sequential = true;
+    for (std::size_t i = 0; i < indices.size() && mesh.sequential; ++i) mesh.sequential = indices[i] == i;
+    if (!mesh.sequential) {
+        gl_->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.buffers[3]);
+        gl_->glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
+    }
     gl_->glBindVertexArray(0);
     return mesh;
 }

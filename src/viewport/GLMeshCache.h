@@ -27,6 +27,7 @@ public:
         std::vector<Part> parts;
         bool hasTexcoords = false;
         bool hasNormals = false; // else shaded by each triangle's plane
+        bool sequential = false; // index i is vertex i (STL's layout): drawn without an index buffer
     };
 
     explicit GLMeshCache(QOpenGLFunctions_3_3_Core* gl) : gl_(gl) {}

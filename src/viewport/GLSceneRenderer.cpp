@@ -178,8 +178,11 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
     gl->glBindVertexArray(item.mesh->vao);
     // A zero normal makes the shader light the triangle by its own plane.
     if (!item.mesh->hasNormals) QOpenGLContext::currentContext()->functions()->glVertexAttrib3f(1, 0, 0, 0);
-    gl->glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
-                       reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
+    if (item.mesh->sequential)
+        gl->glDrawArrays(GL_TRIANGLES, GLint(part.firstIndex), part.count);
+    else
+        gl->glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
+                           reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
 }
 
 void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int width, int height,
