@@ -10,12 +10,15 @@ const GLMeshCache::Mesh& GLMeshCache::meshFor(const std::shared_ptr<scene::Geome
     return it->second.mesh;
 }
 
+void GLMeshCache::setPrepared(PreparedMeshes prepared) { prepared_ = std::move(prepared); }
+
 void GLMeshCache::clear() {
     for (auto& [key, entry] : meshes_) {
         gl_->glDeleteBuffers(4, entry.mesh.buffers);
         gl_->glDeleteVertexArrays(1, &entry.mesh.vao);
     }
     meshes_.clear();
+    prepared_.clear();
 }
 
 namespace {
@@ -39,29 +42,23 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     const std::size_t vertexCount = g.vertexCount();
     if (!positions || positions->componentsPerVector < 3 || vertexCount == 0) return mesh;
 
-    // Drawable index ranges; views into the geometry unless a triangle had to be dropped.
-    std::vector<std::vector<std::uint32_t>> scratch(g.elements.size());
-    std::vector<std::span<const std::uint32_t>> lists;
+    // Made on the loading thread when the scene came with it, else now. Computed normals
+    // live only until the upload: the scene keeps what the file gave.
+    std::shared_ptr<const PreparedMesh> prepared;
+    if (auto it = prepared_.find(&g); it != prepared_.end()) {
+        prepared = std::move(it->second);
+        prepared_.erase(it);
+    } else {
+        prepared = std::make_shared<const PreparedMesh>(prepareMesh(g));
+    }
     std::size_t total = 0;
-    for (std::size_t e = 0; e < g.elements.size(); ++e) {
-        lists.push_back(drawableIndices(g, e, scratch[e]));
-        mesh.parts.push_back({total, GLsizei(lists.back().size())});
-        total += lists.back().size();
+    for (std::size_t size : prepared->partSizes) {
+        mesh.parts.push_back({total, GLsizei(size)});
+        total += size;
     }
-    std::vector<std::uint32_t> joined; // one list over all elements, only when there are several
-    std::span<const std::uint32_t> all = lists.empty() ? std::span<const std::uint32_t>() : lists[0];
-    if (lists.size() > 1) {
-        joined.reserve(total);
-        for (auto l : lists) joined.insert(joined.end(), l.begin(), l.end());
-        all = joined;
-    }
-
-    // Normals computed here live only until the upload: the scene keeps what the file gave.
     const scene::GeometrySource* fileNormals = usableNormals(g);
-    const bool planeShaded = !fileNormals && eachVertexUsedAtMostOnce(vertexCount, all);
-    ShadedMesh shaded;
-    if (!fileNormals && !planeShaded)
-        shaded = computeCreasedNormals(positions->data, positions->componentsPerVector, all);
+    const bool planeShaded = prepared->planeShaded;
+    const ShadedMesh& shaded = prepared->shaded;
     const bool split = !shaded.remap.empty();
     const scene::GeometrySource* uv = usableTexcoords(g);
 
@@ -100,7 +97,7 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
         gl_->glDisableVertexAttribArray(2); // reads the default (0, 0): no texture is drawn anyway
     }
 
-    const std::span<const std::uint32_t> indices = split ? std::span<const std::uint32_t>(shaded.indices) : all;
+    const std::span<const std::uint32_t> indices = prepared->indices(g);
     mesh.sequential = true;
     for (std::size_t i = 0; i < indices.size() && mesh.sequential; ++i) mesh.sequential = indices[i] == i;
     if (!mesh.sequential) {

@@ -5,6 +5,7 @@
 // Every call needs the owning OpenGL context current.
 #pragma once
 
+#include "MeshData.h"
 #include "scene/Geometry.h"
 
 #include <QOpenGLFunctions_3_3_Core>
@@ -34,9 +35,12 @@ public:
     GLMeshCache(const GLMeshCache&) = delete;
     GLMeshCache& operator=(const GLMeshCache&) = delete;
 
+    // Meshes already prepared on another thread, used (and then dropped) by their uploads.
+    void setPrepared(PreparedMeshes prepared);
     // Uploads on first use. A geometry without positions yields a mesh without parts.
     const Mesh& meshFor(const std::shared_ptr<scene::Geometry>& geometry);
-    // Frees every buffer; call before the scene changes and before the context goes.
+    // Frees every buffer (and what was prepared); call before the scene changes and before
+    // the context goes.
     void clear();
     std::size_t size() const { return meshes_.size(); }
 
@@ -49,6 +53,7 @@ private:
 
     QOpenGLFunctions_3_3_Core* gl_;
     std::unordered_map<const scene::Geometry*, Entry> meshes_;
+    PreparedMeshes prepared_;
 };
 
 } // namespace trimeo::gl

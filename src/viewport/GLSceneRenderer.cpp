@@ -80,8 +80,12 @@ bool GLSceneRenderer::initialize(std::string* error) {
     return true;
 }
 
-void GLSceneRenderer::setScene(std::shared_ptr<const scene::Scene> scene, std::filesystem::path resourceDirectory) {
-    if (d->meshes) d->meshes->clear();
+void GLSceneRenderer::setScene(std::shared_ptr<const scene::Scene> scene, std::filesystem::path resourceDirectory,
+                               PreparedMeshes prepared) {
+    if (d->meshes) {
+        d->meshes->clear();
+        d->meshes->setPrepared(std::move(prepared));
+    }
     if (d->textures) {
         d->textures->clear();
         d->textures->setResourceDirectory(std::move(resourceDirectory));

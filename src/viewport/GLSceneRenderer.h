@@ -6,6 +6,7 @@
 // Every call needs the same current context; geometry is uploaded once per scene.
 #pragma once
 
+#include "MeshData.h"
 #include "scene/Scene.h"
 
 #include <filesystem>
@@ -25,9 +26,11 @@ public:
     // OpenGL 3.3 core or the shader does not build.
     bool initialize(std::string* error = nullptr);
 
-    // Drops the previous scene's GPU data; the new one uploads on its first frame.
-    // Relative image paths are resolved against `resourceDirectory`.
-    void setScene(std::shared_ptr<const scene::Scene> scene, std::filesystem::path resourceDirectory = {});
+    // Drops the previous scene's GPU data; the new one uploads on its first frame, from
+    // `prepared` where the loading thread already made its meshes. Relative image paths are
+    // resolved against `resourceDirectory`.
+    void setScene(std::shared_ptr<const scene::Scene> scene, std::filesystem::path resourceDirectory = {},
+                  PreparedMeshes prepared = {});
     const scene::Scene* scene() const;
 
     // Uploads every geometry and texture of the scene now rather than on the first frame.

@@ -16,11 +16,12 @@ LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::option
         const auto loaded = clock::now();
         const std::string extension = fileURL ? ModelLoader::fileExtension(*fileURL) : std::string();
         auto presented = presentLoadedModel(*result.scene, extension);
+        PreparedMeshes meshes = prepareMeshes(*presented);
         if (timings) {
             timings->load = std::chrono::duration<double>(loaded - start).count();
             timings->present = std::chrono::duration<double>(clock::now() - loaded).count();
         }
-        return PresentedModel{std::move(presented), std::move(result)};
+        return PresentedModel{std::move(presented), std::move(result), std::move(meshes)};
     } catch (const std::exception& e) {
         return LoadFailure{describeError(e)};
     } catch (...) {

@@ -2,6 +2,7 @@
 // presented scene, or describe why that failed. No Qt, no GL: runs on any thread.
 #pragma once
 
+#include "MeshData.h"
 #include "loading/ModelLoader.h"
 
 #include <cstdint>
@@ -17,6 +18,7 @@ namespace trimeo {
 struct PresentedModel {
     std::shared_ptr<scene::Scene> scene; // root children: container, floor, camera
     ModelLoader::LoadResult loadResult;  // its scene is left empty by the move
+    PreparedMeshes meshes;               // what the renderer uploads, made off the interface thread
 };
 
 struct LoadFailure {

@@ -157,4 +157,44 @@ const scene::GeometrySource* usableTexcoords(const scene::Geometry& geometry) {
     return s;
 }
 
+std::span<const std::uint32_t> PreparedMesh::indices(const scene::Geometry& geometry) const {
+    if (!shaded.remap.empty()) return shaded.indices;
+    if (!ownIndices.empty() || partSizes.size() != 1) return ownIndices;
+    return {geometry.elements[0].indices.data(), partSizes[0]};
+}
+
+PreparedMesh prepareMesh(const scene::Geometry& g) {
+    PreparedMesh out;
+    const scene::GeometrySource* positions = g.source(scene::Semantic::vertex);
+    const std::size_t vertexCount = g.vertexCount();
+    if (!positions || positions->componentsPerVector < 3 || vertexCount == 0) return out;
+
+    // One list over all elements; the geometry's own when it has one element that is
+    // drawable as it stands (no copy).
+    std::vector<std::uint32_t> scratch;
+    for (std::size_t e = 0; e < g.elements.size(); ++e) {
+        const std::span<const std::uint32_t> list = drawableIndices(g, e, scratch);
+        out.partSizes.push_back(list.size());
+        if (g.elements.size() > 1 || list.data() != g.elements[0].indices.data())
+            out.ownIndices.insert(out.ownIndices.end(), list.begin(), list.end());
+    }
+    const std::span<const std::uint32_t> all = out.indices(g);
+    if (usableNormals(g)) return out;
+    out.planeShaded = eachVertexUsedAtMostOnce(vertexCount, all);
+    if (!out.planeShaded) out.shaded = computeCreasedNormals(positions->data, positions->componentsPerVector, all);
+    return out;
+}
+
+PreparedMeshes prepareMeshes(const scene::Scene& scene) {
+    PreparedMeshes out;
+    if (!scene.rootNode) return out;
+    auto visit = [&](const scene::Node& node) {
+        if (node.geometry && !out.count(node.geometry.get()))
+            out.emplace(node.geometry.get(), std::make_shared<const PreparedMesh>(prepareMesh(*node.geometry)));
+    };
+    visit(*scene.rootNode);
+    scene.rootNode->enumerateChildNodes([&](const scene::Node::Ptr& node) { visit(*node); });
+    return out;
+}
+
 } // namespace trimeo

@@ -4,8 +4,12 @@
 
 #include "scene/Geometry.h"
 
+#include "scene/Scene.h"
+
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 namespace trimeo {
@@ -44,5 +48,23 @@ ShadedMesh computeCreasedNormals(std::span<const float> positions, std::size_t s
 const scene::GeometrySource* usableNormals(const scene::Geometry& geometry);
 // The geometry's 2-component texture coordinates when they match its vertex count, else null.
 const scene::GeometrySource* usableTexcoords(const scene::Geometry& geometry);
+
+// The CPU side of a geometry's upload, which needs no GL and can be made on the loading
+// thread: the drawable triangles of all elements as one list, and the normals to go with
+// them when the file has none.
+struct PreparedMesh {
+    std::vector<std::size_t> partSizes;     // index count of each element, in order
+    std::vector<std::uint32_t> ownIndices;  // only when the geometry's own list cannot be drawn as it is
+    bool planeShaded = false;               // no normals needed: eachVertexUsedAtMostOnce
+    ShadedMesh shaded;                      // computed normals (and split vertices)
+
+    // The list to draw: the split one, our own, or the geometry's first element as it is.
+    std::span<const std::uint32_t> indices(const scene::Geometry& geometry) const;
+};
+PreparedMesh prepareMesh(const scene::Geometry& geometry);
+
+// Every geometry of a scene, prepared once each.
+using PreparedMeshes = std::unordered_map<const scene::Geometry*, std::shared_ptr<const PreparedMesh>>;
+PreparedMeshes prepareMeshes(const scene::Scene& scene);
 
 } // namespace trimeo

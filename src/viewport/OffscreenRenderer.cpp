@@ -77,14 +77,15 @@ double seconds() {
 } // namespace
 
 QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSize size, scene::Color background,
-                                 const std::filesystem::path& resourceDirectory, Timings* timings) {
+                                 const std::filesystem::path& resourceDirectory, Timings* timings,
+                                 PreparedMeshes prepared) {
     if (!d->valid || size.isEmpty() || !d->context.makeCurrent(&d->surface)) return {};
     QOpenGLFramebufferObject resolved(size);
     const QSize drawn = d->target->bind(size);
     if (drawn.isEmpty() || !resolved.isValid()) return {};
 
     const PointOfView pov = findPointOfView(scene ? *scene : scene::Scene{});
-    d->renderer.setScene(std::move(scene), resourceDirectory);
+    d->renderer.setScene(std::move(scene), resourceDirectory, std::move(prepared));
     const double aspect = double(size.width()) / double(size.height());
     const scene::Matrix4 view = inverseAffine(pov.world);
     const scene::Matrix4 projection = perspective(pov.camera.fieldOfView, aspect, pov.camera.zNear, pov.camera.zFar);

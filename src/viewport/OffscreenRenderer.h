@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AntialiasedTarget.h"
+#include "MeshData.h"
 #include "scene/Scene.h"
 
 #include <QImage>
@@ -40,8 +41,10 @@ public:
 
     // The first frame of `scene` as seen from its camera, on `background`.
     // A null image when the renderer is not valid or the size is empty.
+    // `prepared` holds meshes the loading thread already made (see prepareMeshes).
     QImage render(std::shared_ptr<const scene::Scene> scene, QSize size, scene::Color background,
-                  const std::filesystem::path& resourceDirectory = {}, Timings* timings = nullptr);
+                  const std::filesystem::path& resourceDirectory = {}, Timings* timings = nullptr,
+                  PreparedMeshes prepared = {});
 
 private:
     struct Impl;

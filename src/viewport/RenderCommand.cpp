@@ -186,7 +186,7 @@ int runRenderCommand(int argc, char** argv) {
     renderTimings.orbitFrames = args->timings ? 20 : 0;
     const QImage image = renderer.render(presented.scene, QSize(args->width, args->height), background,
                                          std::filesystem::absolute(path).parent_path(),
-                                         args->timings ? &renderTimings : nullptr);
+                                         args->timings ? &renderTimings : nullptr, std::move(presented.meshes));
     if (image.isNull()) {
         std::cerr << "Rendering failed\n";
         return 1;

@@ -21,6 +21,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 #include <filesystem>
 
 namespace trimeo {
@@ -58,6 +59,7 @@ struct SceneKitView::Impl {
     bool rendererReady = false;
     QMetaObject::Connection contextConnection;
     bool sceneChanged = false;
+    PreparedMeshes preparedMeshes; // from the load, handed to the renderer with the scene
     std::filesystem::path resourceDirectory;
 
     OrbitCamera orbit;
@@ -138,6 +140,7 @@ void SceneKitView::Impl::finishLoad(const std::shared_ptr<ViewHandle>& handle, L
     }
     auto& presented = std::get<PresentedModel>(outcome);
     scene = presented.scene;
+    preparedMeshes = std::move(presented.meshes);
     sceneChanged = true;
     if (auto path = pathOf(fileURL)) resourceDirectory = std::filesystem::absolute(*path).parent_path();
     animator.setScene(scene->rootNode);
@@ -190,7 +193,7 @@ void SceneKitView::paintGL() {
     const scene::Color background{float(window.redF()), float(window.greenF()), float(window.blueF()), 1};
     if (!d->rendererReady) return;
     if (d->sceneChanged) {
-        d->renderer.setScene(d->scene, d->resourceDirectory);
+        d->renderer.setScene(d->scene, d->resourceDirectory, std::exchange(d->preparedMeshes, {}));
         d->sceneChanged = false;
     }
     const qreal ratio = devicePixelRatioF();

@@ -55,6 +55,40 @@ TEST(MeshData, OnlyMeshesWithoutSharedVerticesGoWithoutNormals) {
     EXPECT_FALSE(eachVertexUsedAtMostOnce(3, std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5})); // past the end
 }
 
+TEST(MeshData, PreparedMeshDrawsTheGeometrysOwnListWhenItCanAndComputesOnlyMissingNormals) {
+    scene::Geometry one = quad({0, 1, 2, 0, 2, 3});
+    PreparedMesh a = prepareMesh(one);
+    EXPECT_EQ(a.indices(one).data(), one.elements[0].indices.data()); // no copy
+    EXPECT_EQ(a.partSizes, (std::vector<std::size_t>{6}));
+    EXPECT_FALSE(a.planeShaded);
+    EXPECT_EQ(a.shaded.normals.size(), 12u);
+
+    // Two elements, one with a triangle naming a missing vertex: one list, per-element sizes.
+    scene::Geometry two = quad({0, 1, 2});
+    two.elements.push_back(scene::GeometryElement{{0, 2, 9, 0, 2, 3}});
+    PreparedMesh b = prepareMesh(two);
+    EXPECT_EQ(b.partSizes, (std::vector<std::size_t>{3, 3}));
+    auto all = b.indices(two);
+    EXPECT_EQ(std::vector<std::uint32_t>(all.begin(), all.end()), (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3}));
+
+    // The file's own normals: nothing computed. STL's layout: nothing needed.
+    scene::Geometry withNormals = quad({0, 1, 2, 0, 2, 3});
+    withNormals.sources.push_back(scene::GeometrySource::normals(std::vector<float>(12, 0.5f)));
+    EXPECT_TRUE(prepareMesh(withNormals).shaded.normals.empty());
+    scene::Geometry unshared({scene::GeometrySource::vertices(std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0})},
+                             {scene::GeometryElement{{0, 1, 2}}});
+    PreparedMesh c = prepareMesh(unshared);
+    EXPECT_TRUE(c.planeShaded);
+    EXPECT_TRUE(c.shaded.normals.empty());
+
+    // A scene prepares each shared geometry once.
+    auto s = std::make_shared<scene::Scene>();
+    auto g = std::make_shared<scene::Geometry>(one);
+    s->rootNode->addChildNode(scene::Node::make(g));
+    s->rootNode->addChildNode(scene::Node::make(g));
+    EXPECT_EQ(prepareMeshes(*s).size(), 1u);
+}
+
 TEST(MeshData, SharpEdgesSplitVerticesSoABoxStaysFlatFaced) {
     const auto p = cubeCorners();
     ShadedMesh m = computeCreasedNormals(p, 3, kCubeTriangles);
