@@ -37,7 +37,7 @@ void toFloats(const Matrix4& m, float out[16]) {
 
 struct GLSceneRenderer::Impl {
     QOpenGLFunctions_3_3_Core* gl = nullptr;
-    std::unique_ptr<QOpenGLShaderProgram> program;
+    bool ready = false;
     std::optional<GLMeshCache> meshes;
     std::optional<GLTextureCache> textures;
     std::shared_ptr<const scene::Scene> scene;
@@ -45,8 +45,18 @@ struct GLSceneRenderer::Impl {
     struct Uniforms {
         int modelView, normalMatrix, projection, diffuse, hasTexture, texture, physicallyBased, metalness,
             roughness, lightPosition, viewUp;
-    } u{};
+    };
+    struct Program { // one per SurfaceVariant, built on first use
+        std::unique_ptr<QOpenGLShaderProgram> shader;
+        Uniforms u{};
+        bool failed = false;
+    };
+    Program programs[4];
+    int bound = -1; // variant bound in this frame
+    float projection[16] = {};
+    scene::Vector3 viewUp;
 
+    Program* programFor(SurfaceVariant variant, std::string* error = nullptr);
     void collect(const Matrix4& view);
     void draw(const DrawItem& item);
 };
@@ -63,18 +73,9 @@ bool GLSceneRenderer::initialize(std::string* error) {
     if (!context) return fail("no current OpenGL context");
     d->gl = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_3_3_Core>(context);
     if (!d->gl || !d->gl->initializeOpenGLFunctions()) return fail("OpenGL 3.3 core profile is not available");
-    d->program = std::make_unique<QOpenGLShaderProgram>();
-    if (!d->program->addShaderFromSourceCode(QOpenGLShader::Vertex, kSurfaceVertexShader) ||
-        !d->program->addShaderFromSourceCode(QOpenGLShader::Fragment, kSurfaceFragmentShader) ||
-        !d->program->link())
-        return fail("shader: " + d->program->log().toStdString());
-    auto& p = *d->program;
-    d->u = {p.uniformLocation("uModelView"),   p.uniformLocation("uNormalMatrix"),
-            p.uniformLocation("uProjection"),  p.uniformLocation("uDiffuse"),
-            p.uniformLocation("uHasTexture"),  p.uniformLocation("uTexture"),
-            p.uniformLocation("uPhysicallyBased"), p.uniformLocation("uMetalness"),
-            p.uniformLocation("uRoughness"),   p.uniformLocation("uLightPosition"),
-            p.uniformLocation("uViewUp")};
+    std::string why;
+    if (!d->programFor({}, &why)) return fail("shader: " + why);
+    d->ready = true;
     d->meshes.emplace(d->gl);
     d->textures.emplace(d->gl);
     return true;
@@ -97,14 +98,38 @@ const scene::Scene* GLSceneRenderer::scene() const { return d->scene.get(); }
 
 std::size_t GLSceneRenderer::uploadedGeometryCount() const { return d->meshes ? d->meshes->size() : 0; }
 
+GLSceneRenderer::Impl::Program* GLSceneRenderer::Impl::programFor(SurfaceVariant variant, std::string* error) {
+    Program& p = programs[variant.index()];
+    if (p.shader || p.failed) return p.shader ? &p : nullptr;
+    auto shader = std::make_unique<QOpenGLShaderProgram>();
+    if (!shader->addShaderFromSourceCode(QOpenGLShader::Vertex, QByteArray::fromStdString(surfaceVertexShader(variant))) ||
+        !shader->addShaderFromSourceCode(QOpenGLShader::Fragment,
+                                         QByteArray::fromStdString(surfaceFragmentShader(variant))) ||
+        !shader->link()) {
+        if (error) *error = shader->log().toStdString();
+        p.failed = true;
+        return nullptr;
+    }
+    auto& s = *shader;
+    p.u = {s.uniformLocation("uModelView"),       s.uniformLocation("uNormalMatrix"),
+           s.uniformLocation("uProjection"),      s.uniformLocation("uDiffuse"),
+           s.uniformLocation("uHasTexture"),      s.uniformLocation("uTexture"),
+           s.uniformLocation("uPhysicallyBased"), s.uniformLocation("uMetalness"),
+           s.uniformLocation("uRoughness"),       s.uniformLocation("uLightPosition"),
+           s.uniformLocation("uViewUp")};
+    p.shader = std::move(shader);
+    return &p;
+}
+
 void GLSceneRenderer::prepare() {
-    if (d->program) d->collect(Matrix4::identity());
+    if (d->ready) d->collect(Matrix4::identity());
 }
 
 void GLSceneRenderer::release() {
     if (d->meshes) d->meshes->clear();
     if (d->textures) d->textures->clear();
-    d->program.reset();
+    for (Impl::Program& p : d->programs) p = {};
+    d->ready = false;
 }
 
 void GLSceneRenderer::Impl::collect(const Matrix4& view) {
@@ -150,6 +175,21 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
         return plain;
     }();
     const scene::Material& m = item.material ? *item.material : fallback;
+    const bool textured = item.texture.id != 0 && item.mesh->hasTexcoords;
+    const SurfaceVariant variant{item.mesh->hasNormals, textured};
+    Program* program = programFor(variant);
+    if (!program) program = programFor({}); // the full variant reads what it lacks as zero
+    if (!program) return;
+    const Uniforms& u = program->u;
+    if (bound != program - programs) {
+        bound = int(program - programs);
+        program->shader->bind();
+        gl->glUniformMatrix4fv(u.projection, 1, GL_FALSE, projection);
+        gl->glUniform1i(u.texture, 0);
+        // The light rides above and to the left of the eye, so it follows every camera move.
+        gl->glUniform3f(u.lightPosition, -1.5f, 2.5f, 0.5f);
+        gl->glUniform3f(u.viewUp, float(viewUp.x), float(viewUp.y), float(viewUp.z));
+    }
 
     float mv[16];
     toFloats(item.modelView, mv);
@@ -161,7 +201,6 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
 
     scene::Color diffuse = scene::Color::white();
     if (const scene::Color* c = m.diffuse.color()) diffuse = *c;
-    const bool textured = item.texture.id != 0 && item.mesh->hasTexcoords;
     gl->glUniform4f(u.diffuse, diffuse.r, diffuse.g, diffuse.b, diffuse.a);
     gl->glUniform1i(u.hasTexture, textured);
     if (textured) {
@@ -180,7 +219,8 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
 
     const GLMeshCache::Part& part = item.mesh->parts[item.part];
     gl->glBindVertexArray(item.mesh->vao);
-    // A zero normal makes the shader light the triangle by its own plane.
+    // A zero normal makes the shader light the triangle by its own plane (when the full
+    // variant has to stand in).
     if (!item.mesh->hasNormals) QOpenGLContext::currentContext()->functions()->glVertexAttrib3f(1, 0, 0, 0);
     if (item.mesh->sequential)
         gl->glDrawArrays(GL_TRIANGLES, GLint(part.firstIndex), part.count);
@@ -191,7 +231,7 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
 
 void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int width, int height,
                              scene::Color background) {
-    if (!d->program) return;
+    if (!d->ready) return;
     QOpenGLFunctions_3_3_Core* gl = d->gl;
     gl->glViewport(0, 0, width, height);
     gl->glClearColor(background.r, background.g, background.b, 1.0f);
@@ -203,15 +243,9 @@ void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int
     gl->glCullFace(GL_BACK);
 
     d->collect(view);
-    d->program->bind();
-    float p[16];
-    toFloats(projection, p);
-    gl->glUniformMatrix4fv(d->u.projection, 1, GL_FALSE, p);
-    gl->glUniform1i(d->u.texture, 0);
-    // The light rides above and to the left of the eye, so it follows every camera move.
-    gl->glUniform3f(d->u.lightPosition, -1.5f, 2.5f, 0.5f);
-    const scene::Vector3 up = scene::normalized(view.transformDirection({0.0, 1.0, 0.0}));
-    gl->glUniform3f(d->u.viewUp, float(up.x), float(up.y), float(up.z));
+    toFloats(projection, d->projection);
+    d->viewUp = scene::normalized(view.transformDirection({0.0, 1.0, 0.0}));
+    d->bound = -1;
 
     gl->glDisable(GL_BLEND);
     gl->glDepthMask(GL_TRUE);
@@ -226,7 +260,7 @@ void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int
     gl->glDisable(GL_BLEND);
     gl->glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     gl->glBindVertexArray(0);
-    d->program->release();
+    gl->glUseProgram(0);
 }
 
 } // namespace trimeo::gl

@@ -1,32 +1,54 @@
 #include "GLShaders.h"
 
+#include <string>
+
 namespace trimeo::gl {
 
-const char* const kSurfaceVertexShader = R"(#version 330 core
+namespace {
+
+// Each value passed from vertex to fragment costs set-up work per triangle, which software
+// rasterisers feel on big meshes: variants without normals or texture coordinates pass fewer.
+const char* const kVertexBody = R"(
 layout(location = 0) in vec3 aPosition;
-layout(location = 1) in vec3 aNormal;
-layout(location = 2) in vec2 aTexcoord;
 uniform mat4 uModelView;
 uniform mat3 uNormalMatrix;
 uniform mat4 uProjection;
 out vec3 vViewPosition;
+#ifdef HAS_NORMAL
+layout(location = 1) in vec3 aNormal;
 out vec3 vNormal;
+#endif
+#ifdef HAS_TEXCOORD
+layout(location = 2) in vec2 aTexcoord;
 out vec2 vTexcoord;
+#endif
 void main() {
     vec4 p = uModelView * vec4(aPosition, 1.0);
     vViewPosition = p.xyz;
+#ifdef HAS_NORMAL
     vNormal = uNormalMatrix * aNormal;
+#endif
+#ifdef HAS_TEXCOORD
     vTexcoord = aTexcoord;
+#endif
     gl_Position = uProjection * p;
 }
 )";
 
 // Colours arrive as display (sRGB-encoded) values, as colour pickers give them: shading
 // happens in linear light and the result is encoded again for the framebuffer.
-const char* const kSurfaceFragmentShader = R"(#version 330 core
+const char* const kFragmentBody = R"(
 in vec3 vViewPosition;
+#ifdef HAS_NORMAL
 in vec3 vNormal;
+#else
+const vec3 vNormal = vec3(0.0); // lit by the triangle's plane
+#endif
+#ifdef HAS_TEXCOORD
 in vec2 vTexcoord;
+#else
+const vec2 vTexcoord = vec2(0.0);
+#endif
 uniform vec4 uDiffuse;
 uniform bool uHasTexture;
 uniform sampler2D uTexture;
@@ -97,5 +119,17 @@ void main() {
     fragColor = vec4(toDisplay(colour), base.a);
 }
 )";
+
+std::string withVariant(const char* body, SurfaceVariant variant) {
+    std::string source = "#version 330 core\n";
+    if (variant.normals) source += "#define HAS_NORMAL\n";
+    if (variant.texcoords) source += "#define HAS_TEXCOORD\n";
+    return source + body;
+}
+
+} // namespace
+
+std::string surfaceVertexShader(SurfaceVariant variant) { return withVariant(kVertexBody, variant); }
+std::string surfaceFragmentShader(SurfaceVariant variant) { return withVariant(kFragmentBody, variant); }
 
 } // namespace trimeo::gl

@@ -1,11 +1,21 @@
-// GLSL 3.30 sources of the one surface shader: metallic-roughness shading for physically
+// GLSL 3.30 sources of the surface shader: metallic-roughness shading for physically
 // based materials, Lambert for the others, a light that follows the camera plus a sky and
 // ground ambient, diffuse colour or texture with alpha, back faces lit from their own side.
+// Variants differ only in which vertex attributes they read: a mesh without normals is
+// lit by each triangle's plane, one without texture coordinates samples no image.
 #pragma once
+
+#include <string>
 
 namespace trimeo::gl {
 
-extern const char* const kSurfaceVertexShader;
-extern const char* const kSurfaceFragmentShader;
+struct SurfaceVariant {
+    bool normals = true;
+    bool texcoords = true;
+    int index() const { return (normals ? 1 : 0) | (texcoords ? 2 : 0); }
+};
+
+std::string surfaceVertexShader(SurfaceVariant variant);
+std::string surfaceFragmentShader(SurfaceVariant variant);
 
 } // namespace trimeo::gl
