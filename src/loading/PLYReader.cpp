@@ -156,6 +156,12 @@ public:
         return n;
     }
     std::size_t remaining() const { return data_.size() - at_; }
+    // Binary files in this machine's byte order can be read in place.
+    bool isNative() const {
+        return format_ != Format::ascii && (format_ == Format::little) == (std::endian::native == std::endian::little);
+    }
+    const std::uint8_t* here() const { return data_.data() + at_; }
+    void skip(std::size_t n) { at_ += n; }
 
 private:
     template <class T> static T load(const std::uint8_t* b) {
@@ -185,6 +191,75 @@ private:
     std::size_t at_;
     Format format_;
 };
+
+// Vertex rows of scalars only, with x, y, z (and nx, ny, nz when wanted) stored as floats.
+// False, reading nothing, for any other layout.
+bool readFloatRows(Body& body, const Element& e, const int xyz[3], const int nxyz[3], std::vector<float>& positions,
+                   std::vector<float>& normals) {
+    std::vector<std::size_t> offsets(e.properties.size());
+    std::size_t rowSize = 0;
+    for (std::size_t i = 0; i < e.properties.size(); ++i) {
+        const Property& p = e.properties[i];
+        if (p.countType != Type::none) return false;
+        offsets[i] = rowSize;
+        rowSize += sizeOf(p.type);
+    }
+    const bool withNormals = normals.capacity() > 0;
+    std::size_t at[6];
+    for (int k = 0; k < 6; ++k) {
+        const int index = k < 3 ? xyz[k] : nxyz[k - 3];
+        if (k >= 3 && !withNormals) break;
+        if (index < 0 || e.properties[std::size_t(index)].type != Type::f32) return false;
+        at[k] = offsets[index];
+    }
+    if (e.count > body.remaining() / std::max<std::size_t>(rowSize, 1)) return false; // the general path reports it
+    const std::uint8_t* row = body.here();
+    positions.resize(std::size_t(e.count) * 3);
+    if (withNormals) normals.resize(std::size_t(e.count) * 3);
+    for (std::size_t v = 0; v < e.count; ++v, row += rowSize) {
+        for (int k = 0; k < 3; ++k) std::memcpy(&positions[v * 3 + std::size_t(k)], row + at[k], 4);
+        if (withNormals)
+            for (int k = 0; k < 3; ++k) std::memcpy(&normals[v * 3 + std::size_t(k)], row + at[k + 3], 4);
+    }
+    body.skip(std::size_t(e.count) * rowSize);
+    return true;
+}
+
+// Faces whose only property is their index list (1-byte count, 4-byte indices), as fans.
+bool readIndexLists(Body& body, const Element& e, std::vector<std::uint32_t>& triangles) {
+    const Property& list = e.properties[0];
+    if (list.countType != Type::u8 || (list.type != Type::i32 && list.type != Type::u32)) {
+        // Any other layout: value by value, as the general path reads it.
+        double count = 0, v = 0;
+        std::vector<double> corners;
+        for (std::uint64_t f = 0; f < e.count; ++f) {
+            if (!body.value(list.countType, count) || count < 0 || count > double(body.remaining())) return false;
+            corners.resize(std::size_t(count));
+            for (double& c : corners) {
+                if (!body.value(list.type, v)) return false;
+                c = v;
+            }
+            for (std::size_t j = 1; j + 1 < corners.size(); ++j)
+                for (double idx : {corners[0], corners[j], corners[j + 1]})
+                    triangles.push_back(idx >= 0 && idx < 4294967295.0 ? std::uint32_t(idx) : 0xffffffffu);
+        }
+        return true;
+    }
+    const bool isSigned = list.type == Type::i32;
+    for (std::uint64_t f = 0; f < e.count; ++f) {
+        if (body.remaining() < 1) return false;
+        const std::size_t n = *body.here();
+        if (body.remaining() < 1 + 4 * n) return false;
+        std::uint32_t corners[255];
+        std::memcpy(corners, body.here() + 1, 4 * n);
+        body.skip(1 + 4 * n);
+        if (isSigned)
+            for (std::size_t j = 0; j < n; ++j)
+                if (std::int32_t(corners[j]) < 0) corners[j] = 0xffffffffu; // past any vertex list
+        for (std::size_t j = 1; j + 1 < n; ++j) triangles.insert(triangles.end(), {corners[0], corners[j], corners[j + 1]});
+    }
+    return true;
+}
 
 bool isTexcoord(const std::string& n) {
     return n == "s" || n == "t" || n == "u" || n == "v" || n == "texture_u" || n == "texture_v" ||
@@ -236,6 +311,15 @@ std::optional<AssetRead> readPLY(std::span<const std::uint8_t> data) {
             if (nxyz[0] >= 0 && nxyz[1] >= 0 && nxyz[2] >= 0) normals.reserve(std::size_t(e.count) * 3);
         }
         if (isFace) triangles.reserve(std::size_t(e.count) * 3);
+
+        // The common binary layouts, read in place: float coordinates (and normals) in a
+        // fixed-size row, and faces that are nothing but their index list.
+        if (body.isNative() && isVertex && readFloatRows(body, e, xyz, nxyz, positions, normals)) continue;
+        if (body.isNative() && isFace && e.properties.size() == 1 && indexList == 0) {
+            if (!readIndexLists(body, e, triangles)) return nothing;
+            continue;
+        }
+
         row.resize(e.properties.size());
         for (std::uint64_t item = 0; item < e.count; ++item) {
             for (std::size_t i = 0; i < e.properties.size(); ++i) {

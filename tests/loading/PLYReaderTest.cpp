@@ -1,7 +1,8 @@
-// The in-memory PLY reader: same meshes as the asset library on real files, all three
-// encodings, polygon fans, files cut off anywhere, and what it leaves to the library.
-#include "loading/AssetImport.h"
+// The in-memory PLY reader: same meshes as the asset library on real files, all
+// three encodings, polygon fans, files cut off anywhere, and what it leaves to
+// the library.
 #include "loading/PLYReader.h"
+#include "loading/AssetImport.h"
 #include "loading/TemporaryFiles.h"
 #include "scene/BoundingBox.h"
 #include "support/TestFiles.h"
@@ -29,17 +30,21 @@ std::size_t triangles(const trimeo::AssetRead& read) {
     return n;
 }
 
-// One quad (0,0,0)-(2,0,0)-(2,1,0)-(0,1,0) with normals +z, plus a triangle, as a file of the
-// given encoding; coordinates as doubles, the face list counted in uchar, indices as int.
-std::vector<std::uint8_t> quadFile(const std::string& format) {
-    std::string header = "ply\nformat " + format +
-                         " 1.0\ncomment made by hand\nelement vertex 4\nproperty double x\nproperty double y\n"
-                         "property double z\nproperty float nx\nproperty float ny\nproperty float nz\n"
-                         "property uchar quality\nelement face 2\nproperty list uchar int vertex_indices\n"
+// One quad (0,0,0)-(2,0,0)-(2,1,0)-(0,1,0) with normals +z, plus a triangle, as
+// a file of the given encoding; coordinates as doubles or floats, the face list
+// counted in uchar, indices as int.
+std::vector<std::uint8_t> quadFile(const std::string& format, bool doubles = true) {
+    const std::string c = doubles ? "double" : "float";
+    std::string header = "ply\nformat " + format + " 1.0\ncomment made by hand\nelement vertex 4\nproperty " + c +
+                         " x\nproperty " + c + " y\nproperty " + c +
+                         " z\nproperty float nx\nproperty float ny\nproperty float nz\n"
+                         "property uchar quality\nelement face 2\nproperty list uchar int "
+                         "vertex_indices\n"
                          "end_header\n";
     const double p[4][3] = {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {0, 1, 0}};
     if (format == "ascii") {
-        for (auto& v : p) header += std::to_string(v[0]) + " " + std::to_string(v[1]) + " " + std::to_string(v[2]) + " 0 0 1 7\n";
+        for (auto& v : p)
+            header += std::to_string(v[0]) + " " + std::to_string(v[1]) + " " + std::to_string(v[2]) + " 0 0 1 7\n";
         header += "4 0 1 2 3\n3 0 1 2";
         return bytes(header);
     }
@@ -53,7 +58,10 @@ std::vector<std::uint8_t> quadFile(const std::string& format) {
         out.insert(out.end(), b, b + n);
     };
     for (auto& v : p) {
-        for (double c : v) put(&c, 8);
+        for (double c : v) {
+            const float f = float(c);
+            doubles ? put(&c, 8) : put(&f, 4);
+        }
         for (float n : {0.0f, 0.0f, 1.0f}) put(&n, 4);
         out.push_back(7);
     }
@@ -67,9 +75,10 @@ std::vector<std::uint8_t> quadFile(const std::string& format) {
 } // namespace
 
 TEST(PLYReader, EveryEncodingGivesTheSameMeshWithPolygonsAsFans) {
-    for (const char* format : {"ascii", "binary_little_endian", "binary_big_endian"}) {
+    for (const char* format : {"ascii", "binary_little_endian", "binary_big_endian", "float"}) {
         SCOPED_TRACE(format);
-        const auto read = readPLY(quadFile(format));
+        const bool floats = std::string(format) == "float"; // the layout read in place
+        const auto read = readPLY(floats ? quadFile("binary_little_endian", false) : quadFile(format));
         ASSERT_TRUE(read);
         ASSERT_EQ(read->count, 1u);
         const auto& g = geometryOf(*read);
@@ -82,15 +91,17 @@ TEST(PLYReader, EveryEncodingGivesTheSameMeshWithPolygonsAsFans) {
 }
 
 TEST(PLYReader, FileCutOffAnywhereHoldsNothingAndHugeCountsReserveNothing) {
-    const std::vector<std::uint8_t> whole = quadFile("binary_little_endian");
-    const std::size_t body = std::string(whole.begin(), whole.end()).find("end_header\n") + 11;
-    for (std::size_t n = 0; n < whole.size(); ++n) {
-        const auto read = readPLY(std::span(whole).first(n));
-        if (n < body) {
-            EXPECT_FALSE(read) << n; // no header: not taken
-        } else {
-            ASSERT_TRUE(read) << n;
-            EXPECT_EQ(read->count, 0u) << n;
+    for (const bool doubles : {true, false}) {
+        const std::vector<std::uint8_t> whole = quadFile("binary_little_endian", doubles);
+        const std::size_t body = std::string(whole.begin(), whole.end()).find("end_header\n") + 11;
+        for (std::size_t n = 0; n < whole.size(); ++n) {
+            const auto read = readPLY(std::span(whole).first(n));
+            if (n < body) {
+                EXPECT_FALSE(read) << n; // no header: not taken
+            } else {
+                ASSERT_TRUE(read) << n;
+                EXPECT_EQ(read->count, 0u) << n;
+            }
         }
     }
     // Counts near the integer limits with a few bytes of body: refused before any reservation.
@@ -101,8 +112,8 @@ TEST(PLYReader, FileCutOffAnywhereHoldsNothingAndHugeCountsReserveNothing) {
         ASSERT_TRUE(read);
         EXPECT_EQ(read->count, 0u);
     }
-    const auto list = readPLY(bytes("ply\nformat binary_little_endian 1.0\nelement vertex 0\nproperty float x\n"
-                                    "property float y\nproperty float z\nelement face 1\n"
+    const auto list = readPLY(bytes("ply\nformat binary_little_endian 1.0\nelement vertex 0\n"
+                                    "property float x\nproperty float y\nproperty float z\nelement face 1\n"
                                     "property list uint int vertex_indices\nend_header\n\xff\xff\xff\x7f"));
     ASSERT_TRUE(list);
     EXPECT_EQ(list->count, 0u);
@@ -110,15 +121,18 @@ TEST(PLYReader, FileCutOffAnywhereHoldsNothingAndHugeCountsReserveNothing) {
 
 TEST(PLYReader, LeavesTexturedAndUnusualFilesToTheAssetLibrary) {
     const std::string start = "ply\nformat ascii 1.0\n";
-    const std::string vertex = "element vertex 3\nproperty float x\nproperty float y\nproperty float z\n";
-    const std::string face = "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+    const std::string vertex = "element vertex 3\nproperty float x\nproperty "
+                               "float y\nproperty float z\n";
+    const std::string face = "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 "
+                             "0\n1 0 0\n0 1 0\n3 0 1 2\n";
     EXPECT_TRUE(readPLY(bytes(start + vertex + face)));
     EXPECT_FALSE(readPLY(bytes(start + "comment TextureFile wood.png\n" + vertex + face)));
     EXPECT_FALSE(readPLY(bytes(start + vertex + "property float s\nproperty float t\n" + face)));
     EXPECT_FALSE(readPLY(bytes("ply\nformat binary_middle_endian 1.0\n" + vertex + face)));
     EXPECT_FALSE(readPLY(bytes(start + "element vertex 3\nproperty float x\nproperty float y\n" + face)));
     EXPECT_FALSE(readPLY(bytes("solid x\nendsolid x\n")));
-    // Points only, as scanners write them before meshing: read, but nothing to draw.
+    // Points only, as scanners write them before meshing: read, but nothing to
+    // draw.
     const auto points = readPLY(bytes(start + "element vertex 1\nproperty float x\nproperty float y\n"
                                               "property float z\nend_header\n1 2 3\n"));
     ASSERT_TRUE(points);
