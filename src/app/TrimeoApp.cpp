@@ -83,7 +83,10 @@ int TrimeoApp::run(int argc, char** argv) {
     TrimeoApp app;
     // Qt has taken its own options (-platform, -style...) out of the arguments by now.
     app.start(filesFromArguments(QApplication::arguments().mid(1), QDir::currentPath()));
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A read still running posts its outcome to the application: let it end while that lives.
+    fileReadingPool().waitForDone();
+    return status;
 }
 
 } // namespace trimeo
