@@ -225,27 +225,16 @@ bool readFloatRows(Body& body, const Element& e, const int xyz[3], const int nxy
     return true;
 }
 
-// Faces whose only property is their index list (1-byte count, 4-byte indices), as fans.
-bool readIndexLists(Body& body, const Element& e, std::vector<std::uint32_t>& triangles) {
+// Faces whose only property is their index list with a 1-byte count and 4-byte indices.
+bool isPlainIndexList(const Element& e) {
+    if (e.properties.size() != 1) return false;
     const Property& list = e.properties[0];
-    if (list.countType != Type::u8 || (list.type != Type::i32 && list.type != Type::u32)) {
-        // Any other layout: value by value, as the general path reads it.
-        double count = 0, v = 0;
-        std::vector<double> corners;
-        for (std::uint64_t f = 0; f < e.count; ++f) {
-            if (!body.value(list.countType, count) || count < 0 || count > double(body.remaining())) return false;
-            corners.resize(std::size_t(count));
-            for (double& c : corners) {
-                if (!body.value(list.type, v)) return false;
-                c = v;
-            }
-            for (std::size_t j = 1; j + 1 < corners.size(); ++j)
-                for (double idx : {corners[0], corners[j], corners[j + 1]})
-                    triangles.push_back(idx >= 0 && idx < 4294967295.0 ? std::uint32_t(idx) : 0xffffffffu);
-        }
-        return true;
-    }
-    const bool isSigned = list.type == Type::i32;
+    return list.countType == Type::u8 && (list.type == Type::i32 || list.type == Type::u32);
+}
+
+// Such faces, read in place, as fans.
+bool readIndexLists(Body& body, const Element& e, std::vector<std::uint32_t>& triangles) {
+    const bool isSigned = e.properties[0].type == Type::i32;
     for (std::uint64_t f = 0; f < e.count; ++f) {
         if (body.remaining() < 1) return false;
         const std::size_t n = *body.here();
@@ -315,7 +304,7 @@ std::optional<AssetRead> readPLY(std::span<const std::uint8_t> data) {
         // The common binary layouts, read in place: float coordinates (and normals) in a
         // fixed-size row, and faces that are nothing but their index list.
         if (body.isNative() && isVertex && readFloatRows(body, e, xyz, nxyz, positions, normals)) continue;
-        if (body.isNative() && isFace && e.properties.size() == 1 && indexList == 0) {
+        if (body.isNative() && isFace && indexList == 0 && isPlainIndexList(e)) {
             if (!readIndexLists(body, e, triangles)) return nothing;
             continue;
         }
