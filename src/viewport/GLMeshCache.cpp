@@ -98,8 +98,7 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     }
 
     const std::span<const std::uint32_t> indices = prepared->indices(g);
-    mesh.sequential = true;
-    for (std::size_t i = 0; i < indices.size() && mesh.sequential; ++i) mesh.sequential = indices[i] == i;
+    mesh.sequential = prepared->sequential;
     if (!mesh.sequential) {
         gl_->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.buffers[3]);
         gl_->glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);

@@ -69,11 +69,15 @@ std::vector<float> computeVertexNormals(std::span<const float> p, std::size_t st
     return vertexNormals(n, areaNormals(p, stride, tri), tri);
 }
 
+bool isSequential(std::span<const std::uint32_t> indices) {
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        if (indices[i] != i) return false;
+    return true;
+}
+
 bool eachVertexUsedAtMostOnce(std::size_t vertexCount, std::span<const std::uint32_t> indices) {
     // STL's layout, one vertex per corner, is told apart in one pass without a table.
-    bool identity = indices.size() <= vertexCount;
-    for (std::size_t i = 0; i < indices.size() && identity; ++i) identity = indices[i] == i;
-    if (identity) return true;
+    if (indices.size() <= vertexCount && isSequential(indices)) return true;
     std::vector<bool> seen(vertexCount);
     for (std::uint32_t v : indices) {
         if (v >= vertexCount || seen[v]) return false;
@@ -179,9 +183,12 @@ PreparedMesh prepareMesh(const scene::Geometry& g) {
             out.ownIndices.insert(out.ownIndices.end(), list.begin(), list.end());
     }
     const std::span<const std::uint32_t> all = out.indices(g);
+    out.sequential = isSequential(all);
     if (usableNormals(g)) return out;
-    out.planeShaded = eachVertexUsedAtMostOnce(vertexCount, all);
-    if (!out.planeShaded) out.shaded = computeCreasedNormals(positions->data, positions->componentsPerVector, all);
+    out.planeShaded = (out.sequential && all.size() <= vertexCount) || eachVertexUsedAtMostOnce(vertexCount, all);
+    if (out.planeShaded) return out;
+    out.shaded = computeCreasedNormals(positions->data, positions->componentsPerVector, all);
+    if (!out.shaded.remap.empty()) out.sequential = isSequential(out.shaded.indices); // the split list is drawn
     return out;
 }
 

@@ -26,6 +26,9 @@ std::span<const std::uint32_t> drawableIndices(const scene::Geometry& geometry, 
 std::vector<float> computeVertexNormals(std::span<const float> positions, std::size_t stride,
                                         std::span<const std::uint32_t> triangles);
 
+// True when index i is i throughout (STL's layout): drawable without an index list.
+bool isSequential(std::span<const std::uint32_t> indices);
+
 // True when no vertex is a corner of more than one triangle (STL's layout). Such a mesh's
 // smooth normals are its faces' own, which the renderer takes from each triangle's plane,
 // so none need computing or uploading.
@@ -56,6 +59,7 @@ struct PreparedMesh {
     std::vector<std::size_t> partSizes;     // index count of each element, in order
     std::vector<std::uint32_t> ownIndices;  // only when the geometry's own list cannot be drawn as it is
     bool planeShaded = false;               // no normals needed: eachVertexUsedAtMostOnce
+    bool sequential = false;                // the list to draw isSequential
     ShadedMesh shaded;                      // computed normals (and split vertices)
 
     // The list to draw: the split one, our own, or the geometry's first element as it is.
