@@ -1,0 +1,69 @@
+// Opens files that a model names relative to itself: glTF buffers and images, OBJ material
+// libraries and textures, USD layers. The only way a reader reaches a file other than the
+// model's own bytes.
+//
+// A reference is resolved against the model's folder and must stay inside it: absolute
+// paths, ".." that leaves the folder, symbolic links leading out of it, and anything that is
+// not a regular file (devices, FIFOs, sockets, folders) are refused. Each file is capped in
+// size, and every byte read counts against one budget for the whole load; a file read twice
+// is read once and counted once. Without a model location nothing resolves, so bytes-only
+// loads (fuzzing, pasted data) never touch the file system.
+//
+// One instance serves one load on one thread.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trimeo {
+
+class RelatedFiles {
+public:
+    struct Limits {
+        std::uint64_t maxFileBytes = std::uint64_t(2) << 30; // any one file
+        std::uint64_t budgetBytes = std::uint64_t(4) << 30;  // all files of the load together
+        std::size_t maxFiles = 4096;                         // distinct files opened
+    };
+    using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+    // Resolves nothing: every read is refused with "no location".
+    RelatedFiles() = default;
+    // `modelFile` is the model's own path; references resolve in its folder.
+    explicit RelatedFiles(const std::filesystem::path& modelFile, Limits limits = {});
+
+    bool hasLocation() const { return root_.has_value(); }
+
+    // The bytes of the file `reference` names: a relative path with '/' separators, already
+    // percent-decoded where the format asks for it, relative to the model's folder. Nothing
+    // when refused, with the reason in `why`: "not found", "outside the model's folder",
+    // "not a regular file", "larger than N MiB", "over the load's budget of N MiB",
+    // "too many files", "no location", or the system's reason for a failed read.
+    std::optional<Bytes> read(std::string_view reference, std::string& why);
+
+    // Everything refused so far, reference -> reason, for a reader's message.
+    const std::map<std::string, std::string>& refusals() const { return refusals_; }
+
+private:
+    std::optional<std::filesystem::path> root_; // canonical model folder
+    Limits limits_;
+    std::uint64_t used_ = 0;
+    std::map<std::filesystem::path, Bytes> opened_;
+    std::map<std::string, std::string> refusals_;
+};
+
+// "%20" and the like decoded; malformed escapes are kept as they are.
+std::string percentDecode(std::string_view text);
+
+// The path of `reference` as seen from the folder of `referrer`, both relative to one root
+// (the model's folder, or a package's top): "a/b.usda" + "../c.usda" -> "c.usda",
+// "a/b.usda" + "./d/e.bin" -> "a/d/e.bin". Nothing for an absolute reference, a scheme
+// ("http:", "file:"), an empty one, or one that leaves the root.
+std::optional<std::string> joinRelative(std::string_view referrer, std::string_view reference);
+
+} // namespace trimeo
