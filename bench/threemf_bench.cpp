@@ -4,12 +4,12 @@
 #include "support/BenchSupport.h"
 #include "support/ModelFiles.h"
 
-#include "loading/TemporaryFiles.h"
-#include "threemf/NumberParsing.h"
-#include "threemf/PackageExtractor.h"
-#include "threemf/PackagePaths.h"
-#include "threemf/ThreeMFParser.h"
-#include "threemf/ThreeMFXMLParser.h"
+#include "formats/common/TemporaryFiles.h"
+#include "formats/threemf/NumberParsing.h"
+#include "formats/threemf/PackageExtractor.h"
+#include "formats/threemf/PackagePaths.h"
+#include "formats/threemf/ThreeMFParser.h"
+#include "formats/threemf/ThreeMFXMLParser.h"
 
 #include <zip.h>
 

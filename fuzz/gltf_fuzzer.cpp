@@ -1,6 +1,6 @@
 // Feeds every input to both forms of the glTF importer. A LoaderError is a proper refusal;
 // anything else escaping, a crash or a sanitizer report is a bug.
-#include "gltf/GLTFParser.h"
+#include "formats/gltf/GLTFParser.h"
 
 #include <cstddef>
 #include <cstdint>

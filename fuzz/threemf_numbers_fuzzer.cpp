@@ -1,6 +1,6 @@
 // The 3MF number rules against their definitions: the float rule must give strtof's bits
 // (C locale, whole text, no leading blank), the unsigned rule the plain digit reading.
-#include "threemf/NumberParsing.h"
+#include "formats/threemf/NumberParsing.h"
 
 #include <bit>
 #include <cmath>

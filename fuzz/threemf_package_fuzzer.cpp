@@ -1,6 +1,6 @@
 // Whole 3MF packages through the importer: no crash, only the importer's own errors, and
 // nothing left in (or written beside) the temporary directory after any input.
-#include "threemf/ThreeMFParser.h"
+#include "formats/threemf/ThreeMFParser.h"
 
 #include <cstdint>
 #include <cstdlib>

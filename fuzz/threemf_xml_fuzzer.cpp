@@ -1,6 +1,6 @@
 // The 3MF model XML reader over arbitrary bytes: it must never crash, and every mesh it
 // hands back must be whole (vertices present, in threes; indices in threes).
-#include "threemf/ThreeMFXMLParser.h"
+#include "formats/threemf/ThreeMFXMLParser.h"
 
 #include <cstddef>
 #include <cstdint>

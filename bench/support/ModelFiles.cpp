@@ -1,6 +1,6 @@
 #include "ModelFiles.h"
 
-#include "loading/TemporaryFiles.h"
+#include "formats/common/TemporaryFiles.h"
 
 #include <nlohmann/json.hpp>
 #include <zip.h>

@@ -1,47 +1,81 @@
 #include "ModelLoader.h"
 
-#include "AssetImport.h"
-#include "OBJReader.h"
-#include "PLYReader.h"
-#include "STLReader.h"
-#include "TemporaryFiles.h"
-#include "alembic/AlembicReader.h"
-#include "gltf/GLTFParser.h"
-#include "threemf/ThreeMFParser.h"
-#include "usd/UsdReader.h"
+#include "formats/assimp/AssetImport.h"
+#include "formats/common/RelatedFiles.h"
+#include "formats/common/TemporaryFiles.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <string_view>
 
 namespace trimeo {
 namespace {
 
-struct DispatchRow {
-    std::array<std::string_view, 8> extensions;
-    ModelLoader::Route route;
-};
+using LoadResult = ModelLoader::LoadResult;
 
-// Compared in order; the first row holding the extension decides.
-constexpr DispatchRow kDispatch[] = {
-    {{"stl", "obj", "ply", "usd", "usdz", "usda", "usdc", "abc"}, ModelLoader::Route::modelIO},
-    {{"dae", "scn"}, ModelLoader::Route::sceneKit},
-    {{"gltf", "glb"}, ModelLoader::Route::gltf},
-    {{"3mf"}, ModelLoader::Route::threeMF},
-    {{"fbx"}, ModelLoader::Route::fbx},
-    {{"vdb"}, ModelLoader::Route::vdb},
-};
+LoadResult withoutAnimations(ReaderResult read) { return {std::move(read.scene), {}, false}; }
 
-// Formats read in memory by readers of our own: faster than the asset library, no
-// third-party code on the bytes, and no temporary copy. Nothing means "not ours".
-std::optional<AssetRead> readWithOwnReader(std::span<const std::uint8_t> data, const std::string& ext) {
-    if (ext == "stl") return readSTL(data); // bytes that are no STL are left to the asset library
-    if (ext == "obj") return readOBJ(data);
-    if (ext == "ply") return readPLY(data); // textured or unusual PLY files go to the asset library
-    if (ext == "abc") return readAlembic(data);
-    if (usd::isUsdExtension(ext)) return usd::readUsd(data, ext);
-    return std::nullopt;
+// The asset library reads what our own readers hand on, from a temporary copy: some of its
+// readers only read files.
+ReaderResult readThroughAssetFile(std::span<const std::uint8_t> data, const std::string& ext) {
+    TemporaryFile file(ext);
+    file.write(data);
+    return readAssetFile(file.path(), false);
+}
+
+// STL, OBJ, PLY, the USD family, Alembic: our own reader first, then the asset library.
+LoadResult loadWithModelIO(const FormatRow* row, const ReaderInput& input) {
+    std::optional<ReaderResult> read = row && row->reader ? row->reader(input) : std::nullopt;
+    if (!read) {
+        try {
+            read = readThroughAssetFile(input.bytes, input.extension);
+        } catch (const AssetLibraryError&) {
+            throw LoaderError::noGeometry();
+        }
+    }
+    if (read->count < 1 || !read->scene) throw LoaderError::noGeometry();
+    return withoutAnimations(std::move(*read));
+}
+
+// COLLADA with its animations.
+LoadResult loadWithSceneKit(const ReaderInput& input) {
+    const std::string& ext = input.extension;
+    // Scene archives are a format of another platform: nothing here reads them.
+    if (ext == "scn") throw PlatformError("Scene archive files (.scn) cannot be read on this system");
+    std::optional<ReaderResult> read;
+    try {
+        read = readAssetMemory(input.bytes, ext, true);
+    } catch (const AssetLibraryError& inMemory) {
+        // A reader that crashed or hung on these bytes does the same from a file: no second
+        // try, which would only double the time a hostile file holds the load.
+        if (inMemory.stopped()) throw PlatformError("The " + ext + " file could not be read: " + inMemory.payload());
+        try {
+            TemporaryFile file(ext);
+            file.write(input.bytes);
+            read = readAssetFile(file.path(), true);
+        } catch (const AssetLibraryError& fromFile) {
+            throw PlatformError("The " + ext + " file could not be read: " + fromFile.payload());
+        }
+    }
+    LoadResult result = withoutAnimations(std::move(*read));
+    ModelLoader::extractSceneAnimations(*result.scene->rootNode, result.animations);
+    result.hasAnimations = !result.animations.empty();
+    return result;
+}
+
+LoadResult loadFBX(const ReaderInput& input) {
+    try {
+        ReaderResult read = readThroughAssetFile(input.bytes, "fbx");
+        if (read.count > 0 && read.scene) return withoutAnimations(std::move(read));
+    } catch (const AssetLibraryError&) {
+    }
+    throw LoaderError::parseError("FBX format requires Autodesk FBX SDK for full support");
+}
+
+// glTF and 3MF: the importer's result as it is.
+LoadResult loadWithImporter(const FormatRow& row, const ReaderInput& input) {
+    ReaderResult read = *row.reader(input);
+    const bool animated = !read.animations.empty();
+    return {std::move(read.scene), std::move(read.animations), animated};
 }
 
 } // namespace
@@ -57,10 +91,8 @@ std::string ModelLoader::fileExtension(const std::filesystem::path& fileURL) {
 }
 
 ModelLoader::Route ModelLoader::routeFor(const std::string& extension) {
-    for (const DispatchRow& row : kDispatch)
-        for (std::string_view e : row.extensions)
-            if (!e.empty() && e == extension) return row.route;
-    return Route::unsupported;
+    const FormatRow* row = formatFor(extension);
+    return row ? row->route : Route::unsupported;
 }
 
 const char* ModelLoader::routeName(Route route) {
@@ -79,58 +111,19 @@ const char* ModelLoader::routeName(Route route) {
 ModelLoader::LoadResult ModelLoader::load(std::span<const std::uint8_t> data,
                                           const std::optional<std::filesystem::path>& fileURL) {
     const std::string extension = fileURL ? fileExtension(*fileURL) : std::string("obj");
-    switch (routeFor(extension)) {
-    case Route::modelIO: return loadWithModelIO(data, extension);
-    case Route::sceneKit: return loadWithSceneKit(data, extension);
-    case Route::gltf: return GLTFParser().parse(data, extension == "glb");
-    case Route::threeMF: return ThreeMFParser().parse(data);
-    case Route::fbx: return loadFBX(data);
+    RelatedFiles related = fileURL ? RelatedFiles(*fileURL) : RelatedFiles();
+    const ReaderInput input{data, extension, related};
+    const FormatRow* row = formatFor(extension);
+    switch (row ? row->route : Route::unsupported) {
+    case Route::modelIO: return loadWithModelIO(row, input);
+    case Route::sceneKit: return loadWithSceneKit(input);
+    case Route::gltf:
+    case Route::threeMF: return loadWithImporter(*row, input);
+    case Route::fbx: return loadFBX(input);
     case Route::vdb: throw LoaderError::unsupportedFormat("VDB volumetric files require OpenVDB library");
     case Route::unsupported: break;
     }
     throw LoaderError::unsupportedFormat(extension);
-}
-
-ModelLoader::LoadResult ModelLoader::loadFBX(std::span<const std::uint8_t> data) {
-    TemporaryFile file("fbx");
-    file.write(data);
-    AssetRead asset = isTruncatedPLYHeader(data) ? AssetRead{} : readAssetFile(file.path(), false);
-    if (asset.count > 0 && asset.scene) return {asset.scene, {}, false};
-    throw LoaderError::parseError("FBX format requires Autodesk FBX SDK for full support");
-}
-
-ModelLoader::LoadResult ModelLoader::loadWithModelIO(std::span<const std::uint8_t> data, const std::string& ext) {
-    if (std::optional<AssetRead> own = readWithOwnReader(data, ext)) {
-        if (own->count < 1 || !own->scene) throw LoaderError::noGeometry();
-        return {own->scene, {}, false};
-    }
-    TemporaryFile file(ext);
-    file.write(data);
-    AssetRead asset = isTruncatedPLYHeader(data) ? AssetRead{} : readAssetFile(file.path(), false);
-    if (asset.count < 1 || !asset.scene) throw LoaderError::noGeometry();
-    return {asset.scene, {}, false};
-}
-
-ModelLoader::LoadResult ModelLoader::loadWithSceneKit(std::span<const std::uint8_t> data, const std::string& ext) {
-    if (isTruncatedPLYHeader(data)) throw PlatformError("The " + ext + " file could not be read: it is cut off");
-    AssetRead asset = readAssetMemory(data, ext, true);
-    // A reader that crashed or hung on these bytes does the same from a file: no second try,
-    // which would only double the time a hostile file holds the load.
-    if (asset.stopped) throw PlatformError("The " + ext + " file could not be read: " + asset.error);
-    if (!asset.scene) {
-        TemporaryFile file(ext);
-        file.write(data);
-        asset = readAssetFile(file.path(), true);
-        if (!asset.scene) {
-            // Scene archives are a format of another platform: nothing here reads them.
-            if (ext == "scn") throw PlatformError("Scene archive files (.scn) cannot be read on this system");
-            throw PlatformError("The " + ext + " file could not be read: " + asset.error);
-        }
-    }
-    LoadResult result{asset.scene, {}, false};
-    extractSceneAnimations(*result.scene->rootNode, result.animations);
-    result.hasAnimations = !result.animations.empty();
-    return result;
 }
 
 void ModelLoader::extractSceneAnimations(const scene::Node& from, AnimationMap& into) {

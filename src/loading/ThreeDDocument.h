@@ -15,7 +15,7 @@ struct ContentType {
 };
 
 struct ThreeDDocument {
-    // A fresh list of 14 entries on every call.
+    // A fresh list of 14 entries on every call, from the format table.
     static std::vector<ContentType> readableContentTypes();
 };
 

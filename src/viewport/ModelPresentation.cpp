@@ -2,6 +2,7 @@
 
 #include "Framing.h"
 #include "GridFloor.h"
+#include "loading/FormatTable.h"
 
 #include <numbers>
 #include <vector>
@@ -26,7 +27,8 @@ void normalizeMaterials(const scene::Node& container) {
 }
 
 bool turnsUpright(const std::string& lowerCasedExtension) {
-    return lowerCasedExtension == "stl" || lowerCasedExtension == "3mf";
+    const FormatRow* row = formatFor(lowerCasedExtension);
+    return row && row->upright;
 }
 
 scene::Node::Ptr makeCameraNode() {

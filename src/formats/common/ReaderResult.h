@@ -2,8 +2,8 @@
 //
 //   std::optional<ReaderResult> read<Format>(const ReaderInput& input);
 //
-// - A result: the scene the file holds (count = top-level objects with geometry; 0 makes
-//   the loader report "No geometry found in file").
+// - A result: the scene the file holds (count = top-level objects with geometry; the asset
+//   route reports 0 as "No geometry found in file", the importers throw noGeometry themselves).
 // - A LoaderError (or PlatformError for a failure of the system underneath) whose text says
 //   what is wrong with the bytes.
 // - Nothing: only to hand the file on to the asset library, for layouts a reader of our own

@@ -1,0 +1,191 @@
+#include "OBJReader.h"
+
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+namespace trimeo {
+namespace {
+using namespace scene;
+
+constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+struct Line {
+    const char* p;
+    const char* end;
+
+    void skipSpace() {
+        while (p < end && isSpace(*p)) ++p;
+    }
+    std::string_view word() {
+        skipSpace();
+        const char* start = p;
+        while (p < end && !isSpace(*p)) ++p;
+        return {start, std::size_t(p - start)};
+    }
+    bool number(float& out) {
+        skipSpace();
+        const char* first = p;
+        if (first < end && *first == '+') ++first;
+        auto [next, ec] = std::from_chars(first, end, out);
+        if (ec != std::errc()) return false;
+        p = next;
+        return true;
+    }
+    // One face corner "v", "v/vt", "v//vn" or "v/vt/vn"; indices turned 0-based, negatives
+    // counted back from `counts`. kNone for an absent part, false for a malformed corner.
+    bool corner(const std::size_t counts[3], std::uint32_t out[3]) {
+        skipSpace();
+        out[0] = out[1] = out[2] = kNone;
+        for (int part = 0; part < 3; ++part) {
+            if (p < end && *p == '/' && part > 0) {
+                // empty part ("v//vn")
+            } else if (p < end && !isSpace(*p)) {
+                long long v = 0;
+                auto [next, ec] = std::from_chars(p, end, v);
+                if (ec != std::errc()) return false;
+                p = next;
+                long long index = v > 0 ? v - 1 : (long long)counts[part] + v;
+                if (v == 0 || index < 0 || index >= (long long)counts[part]) return false;
+                out[part] = std::uint32_t(index);
+            }
+            if (part < 2 && p < end && *p == '/') ++p;
+            else break;
+        }
+        return out[0] != kNone;
+    }
+};
+
+struct Group {
+    std::optional<std::string> name;
+    std::vector<std::uint32_t> corners; // triples of (v, vt, vn) per triangle corner
+};
+
+class Builder {
+public:
+    std::vector<float> v, vt, vn;
+    std::vector<Group> groups{1};
+
+    void start(std::string_view name) {
+        if (!groups.back().corners.empty()) groups.emplace_back();
+        groups.back().name = name.empty() ? std::nullopt : std::optional<std::string>(std::string(name));
+    }
+
+    ReaderResult finish() {
+        ReaderResult read;
+        read.scene = std::make_shared<Scene>();
+        std::vector<std::uint32_t> local(v.size() / 3, kNone);
+        for (Group& g : groups) {
+            if (g.corners.empty()) continue;
+            read.scene->rootNode->addChildNode(buildNode(g, local));
+            ++read.count;
+        }
+        return read;
+    }
+
+private:
+    Node::Ptr buildNode(Group& g, std::vector<std::uint32_t>& local) {
+        bool allNormals = true, anyUV = false, anyAttribute = false;
+        for (std::size_t i = 0; i < g.corners.size(); i += 3) {
+            allNormals &= g.corners[i + 2] != kNone;
+            anyUV |= g.corners[i + 1] != kNone;
+            anyAttribute |= g.corners[i + 1] != kNone || g.corners[i + 2] != kNone;
+        }
+        std::vector<float> pos, nrm, uv;
+        GeometryElement element;
+        element.indices.reserve(g.corners.size() / 3);
+        std::vector<std::uint32_t> touched;
+        for (std::size_t i = 0; i < g.corners.size(); i += 3) {
+            const std::uint32_t pi = g.corners[i];
+            // Corners that carry only a position share vertices; others get their own.
+            if (!anyAttribute) {
+                if (local[pi] == kNone) {
+                    local[pi] = std::uint32_t(pos.size() / 3);
+                    touched.push_back(pi);
+                    pos.insert(pos.end(), &v[pi * 3ull], &v[pi * 3ull] + 3);
+                }
+                element.indices.push_back(local[pi]);
+                continue;
+            }
+            element.indices.push_back(std::uint32_t(pos.size() / 3));
+            pos.insert(pos.end(), &v[pi * 3ull], &v[pi * 3ull] + 3);
+            if (allNormals) nrm.insert(nrm.end(), &vn[g.corners[i + 2] * 3ull], &vn[g.corners[i + 2] * 3ull] + 3);
+            if (anyUV) {
+                std::uint32_t t = g.corners[i + 1];
+                uv.push_back(t == kNone ? 0.f : vt[t * 2ull]);
+                uv.push_back(t == kNone ? 0.f : vt[t * 2ull + 1]);
+            }
+        }
+        for (std::uint32_t pi : touched) local[pi] = kNone;
+        g.corners = {};
+        std::vector<GeometrySource> sources{GeometrySource::vertices(std::move(pos))};
+        if (allNormals && !nrm.empty()) sources.push_back(GeometrySource::normals(std::move(nrm)));
+        if (anyUV) sources.push_back(GeometrySource::texcoords(std::move(uv)));
+        auto node = Node::make(std::make_shared<Geometry>(std::move(sources),
+                                                          std::vector<GeometryElement>{std::move(element)}));
+        node->name = std::move(g.name);
+        return node;
+    }
+};
+
+void readVector(Line& line, std::vector<float>& out, int components) {
+    float c[3] = {0, 0, 0};
+    for (int i = 0; i < components; ++i)
+        if (!line.number(c[i])) break; // missing components stay 0
+    out.insert(out.end(), c, c + components);
+}
+
+void readFace(Line& line, Builder& b) {
+    const std::size_t counts[3] = {b.v.size() / 3, b.vt.size() / 2, b.vn.size() / 3};
+    std::uint32_t first[3], previous[3], current[3];
+    int n = 0;
+    std::vector<std::uint32_t>& out = b.groups.back().corners;
+    const std::size_t mark = out.size();
+    while (true) {
+        line.skipSpace();
+        if (line.p >= line.end) break;
+        if (!line.corner(counts, current)) {
+            out.resize(mark); // a face naming a vertex that does not exist is dropped whole
+            return;
+        }
+        if (n == 0) std::copy(current, current + 3, first);
+        if (n >= 2) {
+            out.insert(out.end(), first, first + 3);
+            out.insert(out.end(), previous, previous + 3);
+            out.insert(out.end(), current, current + 3);
+        }
+        std::copy(current, current + 3, previous);
+        ++n;
+    }
+}
+
+} // namespace
+
+std::optional<ReaderResult> readOBJ(const ReaderInput& input) {
+    const std::span<const std::uint8_t> data = input.bytes;
+    Builder b;
+    const char* p = reinterpret_cast<const char*>(data.data());
+    const char* end = p + data.size();
+    while (p < end) {
+        const char* eol = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+        if (!eol) eol = end;
+        Line line{p, eol};
+        std::string_view w = line.word();
+        if (w == "v") readVector(line, b.v, 3);
+        else if (w == "f") readFace(line, b);
+        else if (w == "vn") readVector(line, b.vn, 3);
+        else if (w == "vt") readVector(line, b.vt, 2);
+        else if (w == "o" || w == "g") {
+            line.skipSpace();
+            const char* e = line.end;
+            while (e > line.p && isSpace(e[-1])) --e;
+            b.start({line.p, std::size_t(e - line.p)});
+        }
+        p = eol + 1;
+    }
+    return b.finish();
+}
+
+} // namespace trimeo

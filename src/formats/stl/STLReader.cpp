@@ -1,0 +1,132 @@
+#include "STLReader.h"
+
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+namespace trimeo {
+namespace {
+using namespace scene;
+
+constexpr std::size_t kHeader = 84, kFacet = 50;
+
+ReaderResult sceneOf(std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids) {
+    ReaderResult read;
+    read.scene = std::make_shared<Scene>();
+    for (auto& [name, positions] : solids) {
+        if (positions.empty()) continue;
+        const auto vertices = static_cast<std::uint32_t>(positions.size() / 3);
+        GeometryElement element;
+        element.indices.resize(vertices);
+        for (std::uint32_t i = 0; i < vertices; ++i) element.indices[i] = i;
+        auto node = Node::make(std::make_shared<Geometry>(
+            std::vector<GeometrySource>{GeometrySource::vertices(std::move(positions))},
+            std::vector<GeometryElement>{std::move(element)}));
+        node->name = std::move(name);
+        read.scene->rootNode->addChildNode(std::move(node));
+        ++read.count;
+    }
+    return read;
+}
+
+ReaderResult readBinary(std::span<const std::uint8_t> data, std::uint32_t facets) {
+    std::vector<float> positions(std::size_t(facets) * 9);
+    const std::uint8_t* p = data.data() + kHeader;
+    for (std::uint32_t f = 0; f < facets; ++f, p += kFacet) std::memcpy(&positions[std::size_t(f) * 9], p + 12, 36);
+    return sceneOf({{std::nullopt, std::move(positions)}});
+}
+
+struct Text {
+    std::string_view s;
+    std::size_t at = 0;
+
+    void skipSpace() {
+        while (at < s.size() && (s[at] == ' ' || s[at] == '\t' || s[at] == '\r' || s[at] == '\n')) ++at;
+    }
+    std::string_view word() {
+        skipSpace();
+        std::size_t start = at;
+        while (at < s.size() && !(s[at] == ' ' || s[at] == '\t' || s[at] == '\r' || s[at] == '\n')) ++at;
+        return s.substr(start, at - start);
+    }
+    std::string_view restOfLine() {
+        while (at < s.size() && (s[at] == ' ' || s[at] == '\t')) ++at;
+        std::size_t start = at;
+        while (at < s.size() && s[at] != '\n' && s[at] != '\r') ++at;
+        return s.substr(start, at - start);
+    }
+    bool number(float& out) {
+        skipSpace();
+        const char* first = s.data() + at;
+        const char* last = s.data() + s.size();
+        if (first < last && *first == '+') ++first; // from_chars takes no plus sign
+        auto [end, ec] = std::from_chars(first, last, out);
+        if (ec != std::errc()) return false;
+        at = std::size_t(end - s.data());
+        return true;
+    }
+};
+
+// ASCII: "solid name" ... "facet normal" "outer loop" 3 × "vertex x y z" "endloop" "endfacet"
+// ... "endsolid". Lenient like the common readers: only the vertex lines carry data.
+std::optional<ReaderResult> readASCII(std::string_view s) {
+    std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids;
+    Text t{s};
+    std::vector<float> corners;
+    // Counting the vertex lines first lets the (first) solid's positions be allocated once at
+    // their size, instead of growing by copies to up to twice that: a big file's peak memory.
+    // The count cannot exceed the text's length over six, and reserving touches no memory.
+    std::size_t expected = 0;
+    for (std::size_t at = s.find("vertex"); at != std::string_view::npos; at = s.find("vertex", at + 6)) ++expected;
+    auto startSolid = [&](std::optional<std::string> name) {
+        solids.emplace_back(std::move(name), std::vector<float>{});
+        if (solids.size() == 1) solids.back().second.reserve(expected / 3 * 9);
+    };
+    while (true) {
+        std::string_view w = t.word();
+        if (w.empty()) break;
+        if (w == "solid") {
+            std::string_view name = t.restOfLine();
+            startSolid(name.empty() ? std::nullopt : std::optional<std::string>(name));
+            corners.clear();
+        } else if (w == "vertex") {
+            float v[3];
+            if (!t.number(v[0]) || !t.number(v[1]) || !t.number(v[2])) return std::nullopt;
+            if (solids.empty()) startSolid(std::nullopt);
+            corners.insert(corners.end(), v, v + 3);
+            if (corners.size() == 9) {
+                auto& out = solids.back().second;
+                out.insert(out.end(), corners.begin(), corners.end());
+                corners.clear();
+            }
+        } else if (w == "endfacet") {
+            corners.clear(); // a facet with other than three vertices is dropped
+        }
+    }
+    return sceneOf(std::move(solids));
+}
+
+bool startsWithSolid(std::span<const std::uint8_t> data) {
+    std::size_t i = 0;
+    while (i < data.size() && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n')) ++i;
+    return data.size() - i >= 5 && std::memcmp(data.data() + i, "solid", 5) == 0;
+}
+
+} // namespace
+
+std::optional<ReaderResult> readSTL(const ReaderInput& input) {
+    const std::span<const std::uint8_t> data = input.bytes;
+    if (data.size() >= kHeader) {
+        std::uint32_t facets;
+        std::memcpy(&facets, data.data() + 80, 4);
+        // Binary files often begin with "solid" too: the exact size is what tells them apart.
+        if (kHeader + std::uint64_t(facets) * kFacet == data.size()) return readBinary(data, facets);
+    }
+    if (startsWithSolid(data)) {
+        std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+        if (text.find('\0') == std::string_view::npos) return readASCII(text);
+    }
+    return std::nullopt;
+}
+
+} // namespace trimeo
