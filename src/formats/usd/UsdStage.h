@@ -1,8 +1,11 @@
 // The part of a USD layer the viewer draws, as both the text and the binary reader
-// produce it: a tree of prims with their attributes' first values, and the stage's up axis.
+// produce it: a tree of prims with their attributes' first values, relationships and
+// composition arcs, and the layer's metadata. After composition the same types hold the
+// flattened stage.
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,21 +27,58 @@ struct Attribute {
 
 enum class Specifier { def, over, klass };
 
+// One composition arc: a layer (asset path as written, empty for the same layer) and a
+// prim in it (empty for the layer's default prim).
+struct Arc {
+    std::string assetPath;
+    std::string primPath;
+};
+
+struct Prim;
+
+// The opinions one variant of a variant set adds to its prim.
+struct Variant {
+    std::map<std::string, Attribute> attributes;
+    std::map<std::string, std::vector<std::string>> relationships;
+    std::vector<Arc> references, payloads, inherits, specializes;
+    std::vector<Prim> children;
+};
+
 struct Prim {
     std::string name;
     std::string typeName; // empty for untyped prims
     Specifier specifier = Specifier::def;
     std::map<std::string, Attribute> attributes;
+    // Relationship name -> target paths, e.g. "material:binding" -> {"/Looks/Wood"},
+    // "prototypes" -> {...}, "skel:skeleton" -> {...}.
+    std::map<std::string, std::vector<std::string>> relationships;
     std::vector<Prim> children;
+
+    // Composition metadata, as authored in this layer (list edits flattened: prepended,
+    // appended and explicit items in order, deleted ones left out).
+    std::vector<Arc> references, payloads, inherits, specializes;
+    std::map<std::string, std::string> variantSelections;            // set -> chosen variant
+    std::map<std::string, std::map<std::string, Variant>> variantSets; // set -> variant -> opinions
+    std::optional<bool> active;       // "active = false" leaves the prim out
+    std::optional<bool> instanceable;
+    std::string kind;
 
     const Attribute* attribute(const std::string& key) const {
         auto it = attributes.find(key);
         return it == attributes.end() ? nullptr : &it->second;
     }
+    const std::vector<std::string>* relationship(const std::string& key) const {
+        auto it = relationships.find(key);
+        return it == relationships.end() ? nullptr : &it->second;
+    }
+
 };
 
 struct Stage {
     std::string upAxis = "Y";
+    std::optional<double> metersPerUnit;
+    std::string defaultPrim;
+    std::vector<std::string> subLayers; // asset paths as written, strongest first
     std::vector<Prim> rootPrims;
 };
 
