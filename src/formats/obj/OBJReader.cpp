@@ -1,5 +1,7 @@
 #include "OBJReader.h"
 
+#include "formats/common/Numbers.h"
+
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -27,9 +29,7 @@ struct Line {
     }
     bool number(float& out) {
         skipSpace();
-        const char* first = p;
-        if (first < end && *first == '+') ++first;
-        auto [next, ec] = std::from_chars(first, end, out);
+        auto [next, ec] = scanNumber(p, end, out);
         if (ec != std::errc()) return false;
         p = next;
         return true;

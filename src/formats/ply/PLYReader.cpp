@@ -1,5 +1,7 @@
 #include "PLYReader.h"
 
+#include "formats/common/Numbers.h"
+
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -173,13 +175,12 @@ private:
         const char* p = reinterpret_cast<const char*>(data_.data()) + at_;
         const char* end = reinterpret_cast<const char*>(data_.data()) + data_.size();
         while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-        if (p < end && *p == '+') ++p;
         std::from_chars_result r{};
         if (t == Type::f32 || t == Type::f64) {
-            r = std::from_chars(p, end, out);
+            r = scanNumber(p, end, out);
         } else {
             long long v = 0;
-            r = std::from_chars(p, end, v);
+            r = scanNumber(p, end, v);
             out = double(v);
         }
         if (r.ec != std::errc()) return false;

@@ -1,5 +1,7 @@
 #include "STLReader.h"
 
+#include "formats/common/Numbers.h"
+
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -59,8 +61,7 @@ struct Text {
         skipSpace();
         const char* first = s.data() + at;
         const char* last = s.data() + s.size();
-        if (first < last && *first == '+') ++first; // from_chars takes no plus sign
-        auto [end, ec] = std::from_chars(first, last, out);
+        auto [end, ec] = scanNumber(first, last, out);
         if (ec != std::errc()) return false;
         at = std::size_t(end - s.data());
         return true;
