@@ -35,7 +35,10 @@ public:
     // Resolves nothing: every read is refused with "no location".
     RelatedFiles() = default;
     // `modelFile` is the model's own path; references resolve in its folder.
-    explicit RelatedFiles(const std::filesystem::path& modelFile, Limits limits = {});
+    // (Two constructors rather than a default argument: GCC cannot take `Limits{}` as one
+    // inside the class that defines it.)
+    explicit RelatedFiles(const std::filesystem::path& modelFile);
+    RelatedFiles(const std::filesystem::path& modelFile, Limits limits);
 
     bool hasLocation() const { return root_.has_value(); }
 
@@ -43,7 +46,8 @@ public:
     // percent-decoded where the format asks for it, relative to the model's folder. Nothing
     // when refused, with the reason in `why`: "not found", "outside the model's folder",
     // "not a regular file", "larger than N MiB", "over the load's budget of N MiB",
-    // "too many files", "no location", or the system's reason for a failed read.
+    // "too many files", "no location", or the system's reason for a failed read. (A limit
+    // that is not a whole number of MiB is told in bytes.)
     std::optional<Bytes> read(std::string_view reference, std::string& why);
 
     // Everything refused so far, reference -> reason, for a reader's message.
@@ -63,7 +67,9 @@ std::string percentDecode(std::string_view text);
 // The path of `reference` as seen from the folder of `referrer`, both relative to one root
 // (the model's folder, or a package's top): "a/b.usda" + "../c.usda" -> "c.usda",
 // "a/b.usda" + "./d/e.bin" -> "a/d/e.bin". Nothing for an absolute reference, a scheme
-// ("http:", "file:"), an empty one, or one that leaves the root.
+// ("http:", "file:", "data:") or a drive letter ("C:"), an empty one, one holding a NUL, or
+// one that leaves the root; "." when it names the root itself. A leading '\\' counts as
+// absolute; elsewhere '\\' is part of a name, not a separator.
 std::optional<std::string> joinRelative(std::string_view referrer, std::string_view reference);
 
 } // namespace trimeo
