@@ -64,6 +64,7 @@ TEST(JoinRelative, ResolvesAgainstTheReferrersFolderAndStaysUnderTheRoot) {
         {"", "sub/..", "."},
         {"", "a\\..\\..\\b", "a\\..\\..\\b"}, // one odd name on Linux, not a way up
         {"", "./a:b.bin", "a:b.bin"},
+        {"a:b/c.usda", "d.usda", "a:b/d.usda"},
         {"", "../a.bin", std::nullopt},
         {"a/b.usda", "../../c", std::nullopt},
         {"", "sub/../../a.bin", std::nullopt},
