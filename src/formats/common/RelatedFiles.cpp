@@ -238,10 +238,10 @@ std::optional<std::string> joinRelative(std::string_view referrer, std::string_v
         || referrer.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
-    for (std::string_view text : {referrer, reference}) {
-        if (!text.empty() && (text[0] == '/' || text[0] == '\\' || startsWithScheme(text))) {
-            return std::nullopt;
-        }
+    // The referrer is a path already resolved, which may well be "./a:b.usda" simplified.
+    auto absolute = [](std::string_view text) { return !text.empty() && (text[0] == '/' || text[0] == '\\'); };
+    if (absolute(referrer) || absolute(reference) || startsWithScheme(reference)) {
+        return std::nullopt;
     }
     std::vector<std::string_view> parts;
     const auto slash = referrer.rfind('/');
