@@ -183,3 +183,24 @@ TEST(AlembicReader, ObjectsAimedAtTheSameMeshGroupShareOneGeometry) {
     EXPECT_EQ(read.count, 2u);
     EXPECT_EQ(read.scene->rootNode->childNodes()[0]->geometry, read.scene->rootNode->childNodes()[1]->geometry);
 }
+
+TEST(AlembicReader, HeaderParsingIsBoundedWhenOneBigGroupIsAimedAtAgainAndAgain) {
+    // Every top-level entry is aimed at one object whose header block holds a 1 MiB name:
+    // without a bound each visit would parse (and keep) that megabyte again.
+    constexpr std::size_t kEntries = 1000;
+    std::vector<Object> top{Object{"big", "", {}, {Object{std::string(1 << 20, 'n'), "", {}, {}}}}};
+    for (std::size_t i = 1; i < kEntries; ++i) top.push_back(Object{"s", "", {}, {}});
+    Bytes file = writeOgawa(archiveTree(top));
+    std::uint64_t rootAt, topAt, bigAt;
+    std::memcpy(&rootAt, file.data() + 8, 8);
+    std::memcpy(&topAt, file.data() + rootAt + 8 + 2 * 8, 8);
+    std::memcpy(&bigAt, file.data() + topAt + 8 + 1 * 8, 8);
+    for (std::size_t i = 2; i <= kEntries; ++i) std::memcpy(file.data() + topAt + 8 + i * 8, &bigAt, 8);
+
+    auto read = readAlembic(file);
+    ASSERT_EQ(read.scene->rootNode->childNodes().size(), kEntries);
+    std::size_t expanded = 0;
+    for (const auto& node : read.scene->rootNode->childNodes()) expanded += node->childNodes().size();
+    EXPECT_GT(expanded, 100u);
+    EXPECT_LE(expanded, 256u); // 256 MiB of header blocks in all
+}
