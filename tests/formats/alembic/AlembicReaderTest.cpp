@@ -114,11 +114,15 @@ TEST(AlembicXform, MatrixAxisRotationAndMirrorOps) {
 TEST(AlembicReader, OtherSchemasAreSkippedButTheirChildrenRead) {
     Object camera{"cam", "schema=AbcGeom_Camera_v1", {}, {polyMesh("inside", kQuad, {4}, {0, 1, 2, 3})}};
     Object curves{"c", "schema=AbcGeom_Curve_v2", {floatArray("P", kQuad, 3)}, {}};
-    auto read = readAlembic(writeArchive({camera, curves}));
+    // Points keep their positions in a ".geom" compound as meshes do; they are still not drawn.
+    Object points = polyMesh("p", kQuad, {4}, {0, 1, 2, 3});
+    points.metadata = "schema=AbcGeom_Points_v1;schemaObjTitle=AbcGeom_Points_v1:.geom";
+    auto read = readAlembic(writeArchive({camera, curves, points}));
     EXPECT_EQ(read.count, 1u);
-    ASSERT_EQ(read.scene->rootNode->childNodes().size(), 2u);
+    ASSERT_EQ(read.scene->rootNode->childNodes().size(), 3u);
     EXPECT_TRUE(read.scene->rootNode->childNodes()[0]->childNodes().at(0)->geometry);
     EXPECT_FALSE(read.scene->rootNode->childNodes()[1]->geometry);
+    EXPECT_FALSE(read.scene->rootNode->childNodes()[2]->geometry);
 }
 
 TEST(AlembicReader, ArchivesWithoutMeshesEndInNoGeometryAndHDF5IsRefused) {
