@@ -7,8 +7,8 @@ namespace {
 // Root group children of an Alembic archive.
 enum RootChild : std::uint64_t { kTopObject = 2, kIndexedMetadata = 5 };
 
-// Header blocks of real archives are small; a file that makes the reader parse more than
-// this (one block again and again, through aliased groups) is not read further.
+// Header blocks and texts of real archives are small; a file that makes the reader parse
+// more than this (one block again and again, through aliased groups) is not read further.
 constexpr std::size_t kMaxParsedBytes = std::size_t(256) << 20;
 // Alembic's own writer makes neither instances of instances nor deep sources; these only
 // stop files that chain or nest them without end.
@@ -84,6 +84,7 @@ std::span<const std::uint8_t> Archive::firstSample(const Compound& c, const std:
 
 std::string Archive::firstText(const Compound& c, const std::string& name) {
     std::span<const std::uint8_t> bytes = firstSample(c, name, PropertyKind::scalar, Pod::string);
+    if (!spend(bytes.size())) return {};
     auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t(0));
     return std::string(bytes.begin(), end);
 }

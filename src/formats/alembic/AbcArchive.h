@@ -1,8 +1,8 @@
 // An Alembic archive's objects and properties over its Ogawa container: an object group
 // holds its property compound first, then its child objects, then their headers; a
 // compound holds its members, then their headers. Only first samples are read.
-// Work is bounded whatever the file says: header bytes parsed in all, instance hops, and
-// the components of an instance path.
+// Work is bounded whatever the file says: header and text bytes parsed in all, instance
+// hops, and the components of an instance path.
 #pragma once
 
 #include "AbcHeaders.h"
@@ -44,7 +44,8 @@ public:
     // when not 0), without the sample's digest; empty when there is no such property.
     std::span<const std::uint8_t> firstSample(const Compound& c, const std::string& name, PropertyKind kind, Pod pod,
                                               std::uint8_t extent = 0);
-    // Sample 0 of a text scalar, up to its terminating zero.
+    // Sample 0 of a text scalar, up to its terminating zero; counts against the bound on
+    // header bytes, as texts are read again for every object aimed at the same group.
     std::string firstText(const Compound& c, const std::string& name);
 
     // What the object shows: for an instance ("isInstance=1" with an ".instanceSource"

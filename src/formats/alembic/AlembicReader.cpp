@@ -51,7 +51,12 @@ private:
             if (props && hidden(*props)) continue;
             auto node = scene::Node::make();
             node->name = child.header.name;
-            if (props) readSchema(*shown, *props, *node);
+            if (props) {
+                const Content& content = contentOf(*shown, *props);
+                node->geometry = content.geometry;
+                if (content.geometry) ++read_.count;
+                if (content.transform) setNodeTransform(*node, *content.transform);
+            }
             path_.push_back(shown->group.offset);
             children(shown->group, *node);
             path_.pop_back();
@@ -65,44 +70,45 @@ private:
         return !sample.empty() && std::int8_t(sample[0]) == kHidden;
     }
 
-    void readSchema(const ObjectRef& object, const Compound& props, scene::Node& node) {
+    // What an object group holds is read once: entries aimed at it again, instances among
+    // them, share its geometry and transform instead of reading and copying them again.
+    struct Content {
+        std::shared_ptr<scene::Geometry> geometry;
+        std::optional<scene::Matrix4> transform;
+    };
+    const Content& contentOf(const ObjectRef& object, const Compound& props) {
+        auto [at, fresh] = contents_.try_emplace(object.group.offset);
+        if (!fresh) return at->second;
         const std::string schema = metadataValue(object.header.metadata, "schema");
         const bool polyMesh = schema == "AbcGeom_PolyMesh_v1";
         if (polyMesh || schema == "AbcGeom_SubD_v1") {
-            // Entries aimed at one group again, instances among them, share its geometry.
-            if (auto seen = meshes_.find(object.group.offset); seen != meshes_.end()) {
-                node.geometry = seen->second;
-                if (node.geometry) ++read_.count;
-            } else if (auto geom = archive_.member(props, ".geom")) {
-                // A subdivision surface is shown as its control mesh, which has no normals.
-                readMesh(*geom, polyMesh, node);
-                meshes_[object.group.offset] = node.geometry;
-            }
+            // A subdivision surface is shown as its control mesh, which has no normals.
+            if (auto geom = archive_.member(props, ".geom")) at->second.geometry = readMesh(*geom, polyMesh);
         } else if (schema == "AbcGeom_Xform_v3") {
-            if (auto xform = archive_.member(props, ".xform")) readXform(*xform, node);
+            if (auto xform = archive_.member(props, ".xform")) at->second.transform = readXform(*xform);
         }
+        return at->second;
     }
 
-    void readMesh(const Compound& geom, bool withNormals, scene::Node& node) {
+    std::shared_ptr<scene::Geometry> readMesh(const Compound& geom, bool withNormals) {
         PolyMeshSample s;
         s.positions = floats(geom, "P", 3);
         s.counts = ints(geom, ".faceCounts");
         s.indices = ints(geom, ".faceIndices");
         if (withNormals) s.normals = floats(geom, "N", 3); // an indexed N (a compound) is not read
-        if (auto geometry = buildPolyMesh(s)) {
-            node.geometry = std::make_shared<scene::Geometry>(std::move(*geometry));
-            ++read_.count;
-        }
+        auto geometry = buildPolyMesh(s);
+        return geometry ? std::make_shared<scene::Geometry>(std::move(*geometry)) : nullptr;
     }
 
-    void readXform(const Compound& xform, scene::Node& node) {
+    std::optional<scene::Matrix4> readXform(const Compound& xform) {
         std::span<const std::uint8_t> ops = archive_.firstSample(xform, ".ops", PropertyKind::scalar, Pod::uint8);
         std::vector<double> values =
             elementsOf<double>(archive_.firstSample(xform, ".vals", PropertyKind::scalar, Pod::float64));
         // Past 255 channels the values no longer fit a scalar's extent and become an array.
         if (values.empty())
             values = elementsOf<double>(archive_.firstSample(xform, ".vals", PropertyKind::array, Pod::float64));
-        if (!ops.empty()) setNodeTransform(node, composeXformOps(ops, values));
+        if (ops.empty()) return std::nullopt;
+        return composeXformOps(ops, values);
     }
 
     // Array samples are followed by their dimensions, which the flat arrays read here do not need.
@@ -118,7 +124,7 @@ private:
     Archive archive_;
     std::size_t objects_ = 0;
     std::vector<std::uint64_t> path_; // object groups from the top to the one being read
-    std::map<std::uint64_t, std::shared_ptr<scene::Geometry>> meshes_;
+    std::map<std::uint64_t, Content> contents_;
     ReaderResult read_;
 };
 

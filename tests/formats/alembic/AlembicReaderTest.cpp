@@ -174,7 +174,7 @@ TEST(AlembicReader, GroupsThatPointBackAtAnAncestorEnd) {
     EXPECT_EQ(read.count, 0u);
 }
 
-TEST(AlembicReader, ObjectsAimedAtTheSameMeshGroupShareOneGeometry) {
+TEST(AlembicReader, ObjectsAimedAtTheSameGroupShareItsGeometryAndTransform) {
     // Seen while fuzzing: a file repeating one mesh group many times grew memory with a copy each time.
     Bytes file = writeOgawa(archiveTree({polyMesh("m", kQuad, {4}, {0, 1, 2, 3}), polyMesh("n", kQuad, {3}, {0, 1, 2})}));
     std::uint64_t rootAt, topAt, firstMesh;
@@ -186,6 +186,21 @@ TEST(AlembicReader, ObjectsAimedAtTheSameMeshGroupShareOneGeometry) {
     ASSERT_EQ(read.scene->rootNode->childNodes().size(), 2u);
     EXPECT_EQ(read.count, 2u);
     EXPECT_EQ(read.scene->rootNode->childNodes()[0]->geometry, read.scene->rootNode->childNodes()[1]->geometry);
+
+    // A transform group aimed at twice moves both of its entries.
+    Bytes xforms = writeOgawa(archiveTree({xform("a", {translateOp}, {1, 2, 3}, {polyMesh("m", kQuad, {4}, {0, 1, 2, 3})}),
+                                           xform("b", {}, {}, {})}));
+    std::memcpy(&rootAt, xforms.data() + 8, 8);
+    std::memcpy(&topAt, xforms.data() + rootAt + 8 + 2 * 8, 8);
+    std::memcpy(&firstMesh, xforms.data() + topAt + 8 + 1 * 8, 8);
+    std::memcpy(xforms.data() + topAt + 8 + 2 * 8, &firstMesh, 8);
+    auto twice = readAlembic(xforms);
+    EXPECT_EQ(twice.count, 2u);
+    for (const auto& node : twice.scene->rootNode->childNodes()) {
+        EXPECT_TRUE(near(node->transform().transformPoint({0, 0, 0}), {1, 2, 3}));
+        ASSERT_EQ(node->childNodes().size(), 1u);
+        EXPECT_TRUE(node->childNodes()[0]->geometry);
+    }
 }
 
 TEST(AlembicReader, HeaderParsingIsBoundedWhenOneBigGroupIsAimedAtAgainAndAgain) {
