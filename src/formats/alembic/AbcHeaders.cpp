@@ -1,6 +1,6 @@
 #include "AbcHeaders.h"
 
-#include "ByteCursor.h"
+#include "formats/common/ByteCursor.h"
 
 namespace trimeo::alembic {
 namespace {

@@ -1,10 +1,10 @@
 #include "AlembicReader.h"
 
-#include "AbcHeaders.h"
+#include "AbcArchive.h"
 #include "AbcSchemas.h"
-#include "OgawaFile.h"
 #include "formats/common/LoaderError.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -17,13 +17,7 @@ using namespace alembic;
 constexpr int kMaxDepth = 128;
 constexpr std::size_t kMaxObjects = 100000;
 
-// Root group children of an Alembic archive.
-enum RootChild : std::uint64_t { kTopObject = 2, kTimeSamplings = 4, kIndexedMetadata = 5 };
-
-struct Compound {
-    OgawaGroup group;
-    std::vector<PropertyHeader> headers;
-};
+constexpr std::int8_t kHidden = 0;
 
 template <class T>
 std::vector<T> elementsOf(std::span<const std::uint8_t> bytes) {
@@ -34,129 +28,103 @@ std::vector<T> elementsOf(std::span<const std::uint8_t> bytes) {
 
 class Walker {
 public:
-    explicit Walker(std::span<const std::uint8_t> data) : file_(data) {}
+    explicit Walker(std::span<const std::uint8_t> data) : archive_(data) {}
 
     ReaderResult read() {
         read_.scene = std::make_shared<scene::Scene>();
-        std::optional<OgawaGroup> root = file_.root();
-        if (!root) return read_;
-        if (auto block = file_.data(*root, kIndexedMetadata)) metadata_ = parseIndexedMetadata(*block);
-        if (auto block = file_.data(*root, kTimeSamplings)) samplings_ = parseTimeSamplings(*block);
-        if (auto top = file_.group(*root, kTopObject)) children(*top, *read_.scene->rootNode, 0);
+        if (auto top = archive_.top()) {
+            path_.push_back(top->offset);
+            children(*top, *read_.scene->rootNode);
+        }
         return read_;
     }
 
 private:
-    // An object group holds its properties first, then its child objects, then their headers.
-    void children(const OgawaGroup& object, scene::Node& parent, int depth) {
-        if (object.count < 2 || depth >= kMaxDepth) return;
-        auto block = file_.data(object, object.count - 1);
-        if (!block) return;
-        std::vector<ObjectHeader> headers = parseObjectHeaders(*block, metadata_);
-        for (std::size_t i = 0; i < headers.size() && i + 2 < object.count; ++i) {
+    void children(const OgawaGroup& object, scene::Node& parent) {
+        if (path_.size() > kMaxDepth) return;
+        for (ObjectRef& child : archive_.children(object)) {
             if (++objects_ > kMaxObjects) return;
-            auto child = file_.group(object, i + 1);
-            if (!child) continue;
+            std::optional<ObjectRef> shown = archive_.resolve(child);
+            // An instance of nothing shows nothing; a group that is its own ancestor would never end.
+            if (!shown || std::find(path_.begin(), path_.end(), shown->group.offset) != path_.end()) continue;
+            std::optional<Compound> props = archive_.properties(shown->group);
+            if (props && hidden(*props)) continue;
             auto node = scene::Node::make();
-            node->name = headers[i].name;
-            readSchema(*child, headers[i], *node);
-            children(*child, *node, depth + 1);
+            node->name = child.header.name;
+            if (props) {
+                const Content& content = contentOf(*shown, *props);
+                node->geometry = content.geometry;
+                if (content.geometry) ++read_.count;
+                if (content.transform) setNodeTransform(*node, *content.transform);
+            }
+            path_.push_back(shown->group.offset);
+            children(shown->group, *node);
+            path_.pop_back();
             parent.addChildNode(std::move(node));
         }
     }
 
-    void readSchema(const OgawaGroup& object, const ObjectHeader& header, scene::Node& node) {
-        const std::string schema = metadataValue(header.metadata, "schema");
-        if (schema != "AbcGeom_PolyMesh_v1" && schema != "AbcGeom_Xform_v3") return;
-        auto props = compound(object, 0);
-        if (!props) return;
-        if (schema == "AbcGeom_PolyMesh_v1") {
-            // Entries aimed at one group again share its geometry instead of copying it.
-            if (auto seen = meshes_.find(object.offset); seen != meshes_.end()) {
-                node.geometry = seen->second;
-                if (node.geometry) ++read_.count;
-            } else if (auto geom = subCompound(*props, ".geom")) {
-                readPolyMesh(*geom, node);
-                meshes_[object.offset] = node.geometry;
-            }
-        } else if (auto xform = subCompound(*props, ".xform")) {
-            readXform(*xform, node);
-        }
+    // Hidden at the first sample; deferred (-1) and visible (1) objects are shown.
+    bool hidden(const Compound& props) {
+        auto sample = archive_.firstSample(props, "visible", PropertyKind::scalar, Pod::int8, 1);
+        return !sample.empty() && std::int8_t(sample[0]) == kHidden;
     }
 
-    void readPolyMesh(const Compound& geom, scene::Node& node) {
+    // What an object group holds is read once: entries aimed at it again, instances among
+    // them, share its geometry and transform instead of reading and copying them again.
+    struct Content {
+        std::shared_ptr<scene::Geometry> geometry;
+        std::optional<scene::Matrix4> transform;
+    };
+    const Content& contentOf(const ObjectRef& object, const Compound& props) {
+        auto [at, fresh] = contents_.try_emplace(object.group.offset);
+        if (!fresh) return at->second;
+        const std::string schema = metadataValue(object.header.metadata, "schema");
+        const bool polyMesh = schema == "AbcGeom_PolyMesh_v1";
+        if (polyMesh || schema == "AbcGeom_SubD_v1") {
+            // A subdivision surface is shown as its control mesh, which has no normals.
+            if (auto geom = archive_.member(props, ".geom")) at->second.geometry = readMesh(*geom, polyMesh);
+        } else if (schema == "AbcGeom_Xform_v3") {
+            if (auto xform = archive_.member(props, ".xform")) at->second.transform = readXform(*xform);
+        }
+        return at->second;
+    }
+
+    std::shared_ptr<scene::Geometry> readMesh(const Compound& geom, bool withNormals) {
         PolyMeshSample s;
         s.positions = floats(geom, "P", 3);
         s.counts = ints(geom, ".faceCounts");
         s.indices = ints(geom, ".faceIndices");
-        s.normals = floats(geom, "N", 3); // an indexed N (a compound) is not read
-        if (auto geometry = buildPolyMesh(s)) {
-            node.geometry = std::make_shared<scene::Geometry>(std::move(*geometry));
-            ++read_.count;
-        }
+        if (withNormals) s.normals = floats(geom, "N", 3); // an indexed N (a compound) is not read
+        auto geometry = buildPolyMesh(s);
+        return geometry ? std::make_shared<scene::Geometry>(std::move(*geometry)) : nullptr;
     }
 
-    void readXform(const Compound& xform, scene::Node& node) {
-        std::span<const std::uint8_t> ops = firstSample(xform, ".ops", PropertyKind::scalar, Pod::uint8);
-        std::vector<double> values = elementsOf<double>(firstSample(xform, ".vals", PropertyKind::scalar, Pod::float64));
+    std::optional<scene::Matrix4> readXform(const Compound& xform) {
+        std::span<const std::uint8_t> ops = archive_.firstSample(xform, ".ops", PropertyKind::scalar, Pod::uint8);
+        std::vector<double> values =
+            elementsOf<double>(archive_.firstSample(xform, ".vals", PropertyKind::scalar, Pod::float64));
         // Past 255 channels the values no longer fit a scalar's extent and become an array.
-        if (values.empty()) values = elementsOf<double>(firstSample(xform, ".vals", PropertyKind::array, Pod::float64));
-        if (!ops.empty()) setNodeTransform(node, composeXformOps(ops, values));
+        if (values.empty())
+            values = elementsOf<double>(archive_.firstSample(xform, ".vals", PropertyKind::array, Pod::float64));
+        if (ops.empty()) return std::nullopt;
+        return composeXformOps(ops, values);
     }
 
+    // Array samples are followed by their dimensions, which the flat arrays read here do not need.
     std::vector<float> floats(const Compound& c, const std::string& name, std::uint8_t extent) {
-        auto sample = firstSample(c, name, PropertyKind::array, Pod::float32, extent);
-        std::vector<float> out = elementsOf<float>(sample);
+        std::vector<float> out = elementsOf<float>(archive_.firstSample(c, name, PropertyKind::array, Pod::float32, extent));
         out.resize(out.size() / extent * extent);
         return out;
     }
     std::vector<std::int32_t> ints(const Compound& c, const std::string& name) {
-        return elementsOf<std::int32_t>(firstSample(c, name, PropertyKind::array, Pod::int32, 1));
+        return elementsOf<std::int32_t>(archive_.firstSample(c, name, PropertyKind::array, Pod::int32, 1));
     }
 
-    // The bytes of sample 0 of a property of the given kind and type, or empty. Samples
-    // start with a 16-byte digest; array samples are followed by their dimensions, which
-    // are not needed for the flat arrays read here.
-    std::span<const std::uint8_t> firstSample(const Compound& c, const std::string& name, PropertyKind kind, Pod pod,
-                                              std::uint8_t extent = 0) {
-        for (std::size_t i = 0; i < c.headers.size(); ++i) {
-            const PropertyHeader& h = c.headers[i];
-            if (h.name != name) continue;
-            if (h.kind != kind || h.pod != std::uint8_t(pod) || (extent && h.extent != extent) || h.sampleCount == 0)
-                return {};
-            auto property = file_.group(c.group, i);
-            if (!property) return {};
-            auto bytes = file_.data(*property, 0);
-            if (!bytes || bytes->size() < 16) return {};
-            return bytes->subspan(16);
-        }
-        return {};
-    }
-
-    std::optional<Compound> compound(const OgawaGroup& parent, std::uint64_t child) {
-        auto group = file_.group(parent, child);
-        if (!group) return std::nullopt;
-        Compound c{*group, {}};
-        if (group->count == 0) return c;
-        auto block = file_.data(*group, group->count - 1);
-        if (!block) return std::nullopt;
-        c.headers = parsePropertyHeaders(*block, metadata_);
-        if (c.headers.size() > group->count - 1) c.headers.resize(group->count - 1);
-        return c;
-    }
-
-    std::optional<Compound> subCompound(const Compound& parent, const std::string& name) {
-        for (std::size_t i = 0; i < parent.headers.size(); ++i)
-            if (parent.headers[i].name == name && parent.headers[i].kind == PropertyKind::compound)
-                return compound(parent.group, i);
-        return std::nullopt;
-    }
-
-    OgawaFile file_;
-    std::vector<std::string> metadata_{std::string()};
-    std::vector<TimeSampling> samplings_;
+    Archive archive_;
     std::size_t objects_ = 0;
-    std::map<std::uint64_t, std::shared_ptr<scene::Geometry>> meshes_;
+    std::vector<std::uint64_t> path_; // object groups from the top to the one being read
+    std::map<std::uint64_t, Content> contents_;
     ReaderResult read_;
 };
 

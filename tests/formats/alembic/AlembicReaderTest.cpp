@@ -114,11 +114,15 @@ TEST(AlembicXform, MatrixAxisRotationAndMirrorOps) {
 TEST(AlembicReader, OtherSchemasAreSkippedButTheirChildrenRead) {
     Object camera{"cam", "schema=AbcGeom_Camera_v1", {}, {polyMesh("inside", kQuad, {4}, {0, 1, 2, 3})}};
     Object curves{"c", "schema=AbcGeom_Curve_v2", {floatArray("P", kQuad, 3)}, {}};
-    auto read = readAlembic(writeArchive({camera, curves}));
+    // Points keep their positions in a ".geom" compound as meshes do; they are still not drawn.
+    Object points = polyMesh("p", kQuad, {4}, {0, 1, 2, 3});
+    points.metadata = "schema=AbcGeom_Points_v1;schemaObjTitle=AbcGeom_Points_v1:.geom";
+    auto read = readAlembic(writeArchive({camera, curves, points}));
     EXPECT_EQ(read.count, 1u);
-    ASSERT_EQ(read.scene->rootNode->childNodes().size(), 2u);
+    ASSERT_EQ(read.scene->rootNode->childNodes().size(), 3u);
     EXPECT_TRUE(read.scene->rootNode->childNodes()[0]->childNodes().at(0)->geometry);
     EXPECT_FALSE(read.scene->rootNode->childNodes()[1]->geometry);
+    EXPECT_FALSE(read.scene->rootNode->childNodes()[2]->geometry);
 }
 
 TEST(AlembicReader, ArchivesWithoutMeshesEndInNoGeometryAndHDF5IsRefused) {
@@ -170,7 +174,7 @@ TEST(AlembicReader, GroupsThatPointBackAtAnAncestorEnd) {
     EXPECT_EQ(read.count, 0u);
 }
 
-TEST(AlembicReader, ObjectsAimedAtTheSameMeshGroupShareOneGeometry) {
+TEST(AlembicReader, ObjectsAimedAtTheSameGroupShareItsGeometryAndTransform) {
     // Seen while fuzzing: a file repeating one mesh group many times grew memory with a copy each time.
     Bytes file = writeOgawa(archiveTree({polyMesh("m", kQuad, {4}, {0, 1, 2, 3}), polyMesh("n", kQuad, {3}, {0, 1, 2})}));
     std::uint64_t rootAt, topAt, firstMesh;
@@ -182,4 +186,40 @@ TEST(AlembicReader, ObjectsAimedAtTheSameMeshGroupShareOneGeometry) {
     ASSERT_EQ(read.scene->rootNode->childNodes().size(), 2u);
     EXPECT_EQ(read.count, 2u);
     EXPECT_EQ(read.scene->rootNode->childNodes()[0]->geometry, read.scene->rootNode->childNodes()[1]->geometry);
+
+    // A transform group aimed at twice moves both of its entries.
+    Bytes xforms = writeOgawa(archiveTree({xform("a", {translateOp}, {1, 2, 3}, {polyMesh("m", kQuad, {4}, {0, 1, 2, 3})}),
+                                           xform("b", {}, {}, {})}));
+    std::memcpy(&rootAt, xforms.data() + 8, 8);
+    std::memcpy(&topAt, xforms.data() + rootAt + 8 + 2 * 8, 8);
+    std::memcpy(&firstMesh, xforms.data() + topAt + 8 + 1 * 8, 8);
+    std::memcpy(xforms.data() + topAt + 8 + 2 * 8, &firstMesh, 8);
+    auto twice = readAlembic(xforms);
+    EXPECT_EQ(twice.count, 2u);
+    for (const auto& node : twice.scene->rootNode->childNodes()) {
+        EXPECT_TRUE(near(node->transform().transformPoint({0, 0, 0}), {1, 2, 3}));
+        ASSERT_EQ(node->childNodes().size(), 1u);
+        EXPECT_TRUE(node->childNodes()[0]->geometry);
+    }
+}
+
+TEST(AlembicReader, HeaderParsingIsBoundedWhenOneBigGroupIsAimedAtAgainAndAgain) {
+    // Every top-level entry is aimed at one object whose header block holds a 1 MiB name:
+    // without a bound each visit would parse (and keep) that megabyte again.
+    constexpr std::size_t kEntries = 1000;
+    std::vector<Object> top{Object{"big", "", {}, {Object{std::string(1 << 20, 'n'), "", {}, {}}}}};
+    for (std::size_t i = 1; i < kEntries; ++i) top.push_back(Object{"s", "", {}, {}});
+    Bytes file = writeOgawa(archiveTree(top));
+    std::uint64_t rootAt, topAt, bigAt;
+    std::memcpy(&rootAt, file.data() + 8, 8);
+    std::memcpy(&topAt, file.data() + rootAt + 8 + 2 * 8, 8);
+    std::memcpy(&bigAt, file.data() + topAt + 8 + 1 * 8, 8);
+    for (std::size_t i = 2; i <= kEntries; ++i) std::memcpy(file.data() + topAt + 8 + i * 8, &bigAt, 8);
+
+    auto read = readAlembic(file);
+    ASSERT_EQ(read.scene->rootNode->childNodes().size(), kEntries);
+    std::size_t expanded = 0;
+    for (const auto& node : read.scene->rootNode->childNodes()) expanded += node->childNodes().size();
+    EXPECT_GT(expanded, 100u);
+    EXPECT_LE(expanded, 256u); // 256 MiB of header blocks in all
 }

@@ -156,15 +156,46 @@ Property intArray(std::string name, const std::vector<std::int32_t>& values) {
     return {std::move(name), Kind::array, 6, 1, "", bytesOf(values), {}};
 }
 
-Object polyMesh(std::string name, const std::vector<float>& points, const std::vector<std::int32_t>& counts,
-                const std::vector<std::int32_t>& indices, const std::vector<float>& normals) {
-    Property geom{".geom", Kind::compound, 0, 0, "schema=AbcGeom_PolyMesh_v1", {}, {}};
+namespace {
+Object surface(const std::string& schema, std::string name, const std::vector<float>& points,
+               const std::vector<std::int32_t>& counts, const std::vector<std::int32_t>& indices) {
+    Property geom{".geom", Kind::compound, 0, 0, "schema=" + schema, {}, {}};
     geom.members.push_back(floatArray("P", points, 3));
     geom.members.back().metadata = "interpretation=point";
     geom.members.push_back(intArray(".faceIndices", indices));
     geom.members.push_back(intArray(".faceCounts", counts));
-    if (!normals.empty()) geom.members.push_back(floatArray("N", normals, 3));
-    return {std::move(name), "schema=AbcGeom_PolyMesh_v1;schemaObjTitle=AbcGeom_PolyMesh_v1:.geom", {geom}, {}};
+    return {std::move(name), "schema=" + schema + ";schemaObjTitle=" + schema + ":.geom", {geom}, {}};
+}
+} // namespace
+
+Object polyMesh(std::string name, const std::vector<float>& points, const std::vector<std::int32_t>& counts,
+                const std::vector<std::int32_t>& indices, const std::vector<float>& normals) {
+    Object mesh = surface("AbcGeom_PolyMesh_v1", std::move(name), points, counts, indices);
+    if (!normals.empty()) mesh.properties[0].members.push_back(floatArray("N", normals, 3));
+    return mesh;
+}
+
+Object subD(std::string name, const std::vector<float>& points, const std::vector<std::int32_t>& counts,
+            const std::vector<std::int32_t>& indices) {
+    Object mesh = surface("AbcGeom_SubD_v1", std::move(name), points, counts, indices);
+    mesh.properties[0].members.push_back(stringScalar(".scheme", "catmull-clark"));
+    mesh.properties[0].members.push_back(intArray(".creaseIndices", {0, 1}));
+    return mesh;
+}
+
+Property stringScalar(std::string name, const std::string& text) {
+    Bytes sample(text.begin(), text.end());
+    sample.push_back(0);
+    return {std::move(name), Kind::scalar, 12, 1, "", std::move(sample), {}};
+}
+
+Object visible(Object object, std::int8_t visibility) {
+    object.properties.push_back({"visible", Kind::scalar, 2, 1, "", {std::uint8_t(visibility)}, {}});
+    return object;
+}
+
+Object instance(std::string name, const std::string& sourcePath) {
+    return {std::move(name), "isInstance=1", {stringScalar(".instanceSource", sourcePath)}, {}};
 }
 
 Object xform(std::string name, const std::vector<std::uint8_t>& ops, const std::vector<double>& values,

@@ -57,6 +57,15 @@ Property floatArray(std::string name, const std::vector<float>& values, std::uin
 Property intArray(std::string name, const std::vector<std::int32_t>& values);
 Object polyMesh(std::string name, const std::vector<float>& points, const std::vector<std::int32_t>& counts,
                 const std::vector<std::int32_t>& indices, const std::vector<float>& normals = {});
+// A subdivision surface: its control mesh, a scheme and a crease the reader has no use for.
+Object subD(std::string name, const std::vector<float>& points, const std::vector<std::int32_t>& counts,
+            const std::vector<std::int32_t>& indices);
+// A text scalar, stored with its terminating zero.
+Property stringScalar(std::string name, const std::string& text);
+// The object with a "visible" property: 0 hidden, -1 deferred to the parent, 1 visible.
+Object visible(Object object, std::int8_t visibility);
+// An object standing for the object at `sourcePath` ("/a/b"), as Alembic's instancing writes it.
+Object instance(std::string name, const std::string& sourcePath);
 Object xform(std::string name, const std::vector<std::uint8_t>& ops, const std::vector<double>& values,
              std::vector<Object> children);
 

@@ -20,6 +20,11 @@ int main(int argc, char** argv) {
          writeArchive({xform("root", {translateOp, rotateOp, scaleOp}, {1, 2, 3, 0, 1, 0, 45, 2, 2, 2},
                              {xform("inner", {matrixOp}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 4, 5, 6, 1},
                                     {polyMesh("tri", quad, {3, 3}, {0, 1, 2, 2, 3, 0})})})})},
+        {"subd_instances_hidden.abc",
+         writeArchive({xform("a", {translateOp}, {1, 0, 0}, {subD("cage", quad, {4}, {0, 1, 2, 3})}),
+                       xform("b", {translateOp}, {4, 0, 0}, {instance("copy", "/a"), instance("deep", "/b/copy/cage")}),
+                       visible(polyMesh("hidden", quad, {4}, {0, 1, 2, 3}), 0)},
+                      {true})},
     };
     for (const auto& [name, bytes] : seeds) {
         std::ofstream out(std::string(argv[1]) + "/" + name, std::ios::binary);
