@@ -68,30 +68,14 @@ void ContentView::showEvent(QShowEvent* event) {
 
 // Runs only for a different file (AppState signals distinct values only).
 void ContentView::fileURLChanged() {
-    ++viewportGeneration_; // whatever the previous file's viewport still reports is stale
     errorMessage_.reset();
     isLoading_ = true;
     hasAnimations_ = false;
     isPlaying_ = false;
-    updateWindowTitle();
     applyState();
 }
 
 void ContentView::applyState() {
-    // A binding written while the state is being applied asks for one more pass.
-    if (applying_) {
-        reapply_ = true;
-        return;
-    }
-    applying_ = true;
-    do {
-        reapply_ = false;
-        applyStateOnce();
-    } while (reapply_);
-    applying_ = false;
-}
-
-void ContentView::applyStateOnce() {
     const Display shown = display();
     if (shown == Display::model) {
         if (!viewport_ || viewportURL_ != *state_.fileURL()) showViewportForCurrentFile();
@@ -108,43 +92,44 @@ void ContentView::applyStateOnce() {
     toolBar_->setState({state_.fileURL(), hasAnimations_, isPlaying_, showWireframe_});
     if (viewport_) {
         viewport_->setShowWireframe(showWireframe_);
-        viewport_->refresh();
+        viewport_->setPlaying(isPlaying_);
     }
 }
 
 void ContentView::showViewportForCurrentFile() {
     if (viewport_) retireViewport();
-    const quint64 generation = ++viewportGeneration_;
-    QPointer<ContentView> self(this);
-    // Writes from a viewport of an earlier file are dropped, so a slow load of the
-    // previous file cannot end the new file's loading state or show its error over the
-    // new model. A viewport taken down by its own error still finishes its report.
-    auto current = [self, generation] { return self && self->viewportGeneration_ == generation; };
-    ViewportBindings bindings;
-    bindings.isPlaying = [self] { return self && self->isPlaying_; };
-    bindings.hasAnimations = [self] { return self && self->hasAnimations_; };
-    bindings.setHasAnimations = [self, current](bool value) {
-        if (!current()) return;
-        self->hasAnimations_ = value;
-        self->applyState();
-    };
-    bindings.setErrorMessage = [self, current](std::optional<std::string> message) {
-        if (!current()) return;
-        self->errorMessage_ = message ? std::optional<QString>(QString::fromStdString(*message)) : std::nullopt;
-        self->applyState();
-    };
-    bindings.setIsLoading = [self, current](bool value) {
-        if (!current()) return;
-        self->isLoading_ = value;
-        self->applyState();
-    };
     viewportURL_ = *state_.fileURL();
     viewportFinished_ = false;
-    viewport_ = new SceneKitView(state_.fileData(), state_.fileURL(), showWireframe_, std::move(bindings), model_);
-    connect(viewport_, &SceneKitView::loadFinished, this, [this, generation] {
-        if (generation == viewportGeneration_) viewportFinished_ = true;
-    });
-    model_->setViewport(viewport_);
+    auto* view = new SceneKitView(state_.fileData(), state_.fileURL(), showWireframe_, model_);
+    connect(view, &SceneKitView::loaded, this, [this, view](bool animated) { viewportLoaded(view, animated); });
+    connect(view, &SceneKitView::failed, this,
+            [this, view](const QString& description) { viewportFailed(view, description); });
+    viewport_ = view;
+    model_->setViewport(view);
+}
+
+// Only the viewport of the file shown now reports into the state: a slow load of an earlier
+// file cannot end the new file's loading state or show its error over the new model.
+void ContentView::viewportLoaded(SceneKitView* view, bool hasAnimations) {
+    if (view != viewport_) {
+        view->deleteLater(); // retired while loading: its report was all it waited for
+        return;
+    }
+    viewportFinished_ = true;
+    isLoading_ = false;
+    if (hasAnimations) hasAnimations_ = true;
+    applyState();
+}
+
+void ContentView::viewportFailed(SceneKitView* view, const QString& description) {
+    if (view != viewport_) {
+        view->deleteLater();
+        return;
+    }
+    viewportFinished_ = true;
+    errorMessage_ = description;
+    isLoading_ = false;
+    applyState(); // shows the error display, which retires this viewport
 }
 
 void ContentView::retireViewport() {
@@ -153,7 +138,6 @@ void ContentView::retireViewport() {
     model_->removeViewport(old);
     // A load still running reports back to its view; that view stays until it has.
     if (viewportFinished_) old->deleteLater();
-    else connect(old, &SceneKitView::loadFinished, old, &QObject::deleteLater);
 }
 
 void ContentView::configureWindow() {
@@ -173,10 +157,6 @@ void ContentView::configureWindow() {
                                    outside.right() - inside.right(), outside.bottom() - inside.bottom());
         window->setGeometry(frame.marginsRemoved(decorations));
     });
-}
-
-void ContentView::updateWindowTitle() {
-    QTimer::singleShot(0, this, [this] { window()->setWindowTitle(QStringLiteral("Trimeo")); });
 }
 
 } // namespace trimeo

@@ -1,8 +1,9 @@
 // The main window's content. Chooses the empty, error or model display from the state,
 // owns the toolbar, hosts one viewport per distinct open file and keeps the per-window
-// view state the viewport reads and writes through its bindings. Every change of that
-// state, or of the application state, re-applies the display, the toolbar and the
-// viewport's options. Sizes its window on first appearance.
+// view state: the viewport reports how its load ended, the content records it and hands
+// the viewport its options. Every change of that state, or of the application state,
+// re-applies the display, the toolbar and the viewport's options. Sizes its window on
+// first appearance.
 #pragma once
 
 #include "viewport/SceneKitView.h"
@@ -59,11 +60,11 @@ protected:
 private:
     void fileURLChanged();
     void applyState();
-    void applyStateOnce();
     void showViewportForCurrentFile();
+    void viewportLoaded(SceneKitView* view, bool hasAnimations);
+    void viewportFailed(SceneKitView* view, const QString& description);
     void retireViewport();
     void configureWindow();
-    void updateWindowTitle();
 
     AppState& state_;
     bool showWireframe_ = false;
@@ -81,11 +82,6 @@ private:
     QPointer<SceneKitView> viewport_;
     QUrl viewportURL_;
     bool viewportFinished_ = false;
-    // Bumped for each new file and each new viewport: late results of a viewport made
-    // for an earlier file are ignored.
-    quint64 viewportGeneration_ = 0;
-    bool applying_ = false;
-    bool reapply_ = false;
     bool appeared_ = false;
 };
 

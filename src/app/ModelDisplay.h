@@ -19,7 +19,6 @@ public:
     void removeViewport(QWidget* viewport);
     void setLoading(bool loading);
     bool isLoadingShown() const;
-    QWidget* loadingOverlay() const { return overlay_; }
 
 private:
     QStackedLayout* layers_;

@@ -1,10 +1,8 @@
 // Entry point: `--info FILE` needs no display; everything else starts the viewer.
 #include "InfoCommand.h"
 #ifdef TRIMEO_WITH_QT
-#include "viewport/RenderCommand.h"
-#endif
-#ifdef TRIMEO_HAS_GUI
 #include "TrimeoApp.h"
+#include "viewport/RenderCommand.h"
 #endif
 
 #include <cstring>
@@ -28,8 +26,6 @@ int main(int argc, char** argv) {
     }
 #ifdef TRIMEO_WITH_QT
     if (argc >= 2 && std::strcmp(argv[1], "--render") == 0) return trimeo::runRenderCommand(argc, argv);
-#endif
-#ifdef TRIMEO_HAS_GUI
     return trimeo::TrimeoApp::run(argc, argv);
 #else
     printUsage();

@@ -42,7 +42,6 @@ public:
     // Frees every buffer (and what was prepared); call before the scene changes and before
     // the context goes.
     void clear();
-    std::size_t size() const { return meshes_.size(); }
 
 private:
     struct Entry {

@@ -4,6 +4,7 @@
 #include "GLMeshCache.h"
 #include "GLShaders.h"
 #include "GLTextureCache.h"
+#include "LiveViewOptions.h"
 
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -25,6 +26,7 @@ struct DrawItem {
     const GLMeshCache::Mesh* mesh;
     std::size_t part;
     const scene::Material* material; // null: the renderer's plain white
+    bool lines;
     GLTextureCache::Texture texture;
     double depth; // view-space z of the node's origin, for sorting blended items
 };
@@ -41,6 +43,7 @@ struct GLSceneRenderer::Impl {
     std::optional<GLMeshCache> meshes;
     std::optional<GLTextureCache> textures;
     std::shared_ptr<const scene::Scene> scene;
+    bool wireframe = false;
     std::vector<DrawItem> opaque, blended;
     struct Uniforms {
         int modelView, normalMatrix, projection, diffuse, hasTexture, texture, physicallyBased, metalness,
@@ -96,7 +99,7 @@ void GLSceneRenderer::setScene(std::shared_ptr<const scene::Scene> scene, std::f
 
 const scene::Scene* GLSceneRenderer::scene() const { return d->scene.get(); }
 
-std::size_t GLSceneRenderer::uploadedGeometryCount() const { return d->meshes ? d->meshes->size() : 0; }
+void GLSceneRenderer::setWireframe(bool wireframe) { d->wireframe = wireframe; }
 
 GLSceneRenderer::Impl::Program* GLSceneRenderer::Impl::programFor(SurfaceVariant variant, std::string* error) {
     Program& p = programs[variant.index()];
@@ -149,8 +152,9 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
         const auto& materials = node->geometry->materials;
         for (std::size_t part = 0; part < mesh.parts.size(); ++part) {
             if (mesh.parts[part].count == 0) continue;
-            const scene::Material* m = materials.empty() ? nullptr : &materials[part % materials.size()];
-            DrawItem item{modelView, &mesh, part, m, {}, modelView.at(2, 3)};
+            const std::size_t materialIndex = materials.empty() ? 0 : part % materials.size();
+            const scene::Material* m = materials.empty() ? nullptr : &materials[materialIndex];
+            DrawItem item{modelView, &mesh, part, m, drawsAsLines(m, materialIndex, wireframe), {}, modelView.at(2, 3)};
             bool isBlended = false;
             if (m) {
                 if (const scene::Image* image = m->diffuse.image()) {
@@ -215,7 +219,7 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
     else gl->glEnable(GL_CULL_FACE);
     // A mirroring transform turns counter-clockwise faces clockwise on screen.
     gl->glFrontFace(determinant3(item.modelView) < 0 ? GL_CW : GL_CCW);
-    gl->glPolygonMode(GL_FRONT_AND_BACK, m.fillMode == scene::FillMode::lines ? GL_LINE : GL_FILL);
+    gl->glPolygonMode(GL_FRONT_AND_BACK, item.lines ? GL_LINE : GL_FILL);
 
     const GLMeshCache::Part& part = item.mesh->parts[item.part];
     gl->glBindVertexArray(item.mesh->vao);

@@ -36,14 +36,16 @@ public:
     // Uploads every geometry and texture of the scene now rather than on the first frame.
     void prepare();
 
+    // The wireframe option: every geometry's first material is drawn as lines (see
+    // drawsAsLines). The scene itself is not changed.
+    void setWireframe(bool wireframe);
+
     // Draws into the currently bound framebuffer of the given size in pixels.
     void render(const scene::Matrix4& view, const scene::Matrix4& projection, int width, int height,
                 scene::Color background);
 
     // Frees every GL object. Needs the context current; safe to call twice.
     void release();
-
-    std::size_t uploadedGeometryCount() const;
 
 private:
     struct Impl;

@@ -2,13 +2,9 @@
 
 namespace trimeo {
 
-void applyWireframe(const scene::Scene* scene, bool showWireframe) {
-    if (!scene || !scene->rootNode) return;
-    const scene::FillMode mode = showWireframe ? scene::FillMode::lines : scene::FillMode::fill;
-    scene->rootNode->enumerateChildNodes([mode](const scene::Node::Ptr& node) {
-        if (!node->geometry) return;
-        if (scene::Material* first = node->geometry->firstMaterial()) first->fillMode = mode;
-    });
+bool drawsAsLines(const scene::Material* material, std::size_t materialIndex, bool showWireframe) {
+    if (!material) return false;
+    return material->fillMode == scene::FillMode::lines || (showWireframe && materialIndex == 0);
 }
 
 void applyPlayback(bool hasAnimations, bool isPlaying, const std::vector<scene::Node::Ptr>& animationNodes,

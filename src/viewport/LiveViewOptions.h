@@ -1,16 +1,18 @@
-// The host's live display options applied to a presented scene: wireframe and playback.
-// Both apply the current values in full and remember nothing between calls.
+// The host's live display options as they reach a presented scene: wireframe is a draw
+// option the renderer asks about per drawn part; playback pauses and resumes nodes.
 #pragma once
 
 #include "scene/Scene.h"
 
+#include <cstddef>
 #include <vector>
 
 namespace trimeo {
 
-// Sets the first material of every geometry below the root (the floor's included) to
-// lines or fill. Further materials keep their fill mode. No scene: nothing happens.
-void applyWireframe(const scene::Scene* scene, bool showWireframe);
+// Whether a geometry's part is drawn as lines: its material says so, or the wireframe
+// option is on and the part uses the geometry's first material (further materials keep
+// their own fill mode). A part without a material is drawn filled.
+bool drawsAsLines(const scene::Material* material, std::size_t materialIndex, bool showWireframe);
 
 // With animations: playing sets `viewIsPlaying` and unpauses the collected nodes;
 // not playing pauses them and leaves `viewIsPlaying` as it is. Without: touches nothing.

@@ -76,6 +76,8 @@ double seconds() {
 }
 } // namespace
 
+void OffscreenRenderer::setWireframe(bool wireframe) { d->renderer.setWireframe(wireframe); }
+
 QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSize size, scene::Color background,
                                  const std::filesystem::path& resourceDirectory, Timings* timings,
                                  PreparedMeshes prepared) {

@@ -31,6 +31,9 @@ public:
     const std::string& error() const;
     gl::AntialiasedTarget::Mode antialiasing() const;
 
+    // Draws every geometry's first material as lines in the renders that follow.
+    void setWireframe(bool wireframe);
+
     // Where a render's time went, each step waited for with glFinish. With `orbitFrames`
     // above zero that many further frames are drawn, turning the view about the model,
     // and their rate is reported: the interactive cost once everything is uploaded.

@@ -1,6 +1,5 @@
 #include "RenderCommand.h"
 
-#include "LiveViewOptions.h"
 #include "LoadPipeline.h"
 #include "OffscreenRenderer.h"
 
@@ -178,7 +177,7 @@ int runRenderCommand(int argc, char** argv) {
         return 1;
     }
     auto& presented = std::get<PresentedModel>(outcome);
-    applyWireframe(presented.scene.get(), args->wireframe);
+    renderer.setWireframe(args->wireframe);
 
     const QColor window = QGuiApplication::palette().color(QPalette::Window);
     const scene::Color background{float(window.redF()), float(window.greenF()), float(window.blueF()), 1};

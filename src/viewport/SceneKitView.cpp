@@ -43,16 +43,12 @@ struct SceneKitView::Impl {
     QByteArray data;
     std::optional<QUrl> fileURL;
     bool showWireframe = false;
-    ViewportBindings bindings;
+    bool playing = false;        // the host's option
+    bool hasAnimations = false;  // as the load reported
     Coordinator coordinator;
     std::shared_ptr<scene::Scene> scene;
     bool viewIsPlaying = false;
     std::shared_ptr<ViewHandle> handle;
-
-    // How the view is set up when it is made.
-    bool allowsCameraControl = true;
-    bool autoenablesDefaultLighting = true; // the renderer's light that follows the camera
-    bool showsStatistics = false;
 
     gl::GLSceneRenderer renderer;
     std::optional<gl::AntialiasedTarget> target;
@@ -70,17 +66,16 @@ struct SceneKitView::Impl {
     QElapsedTimer sinceLastFrame;
     QTimer frameTimer;
 
-    void finishLoad(const std::shared_ptr<ViewHandle>& handle, LoadOutcome outcome);
+    void finishLoad(SceneKitView& view, LoadOutcome outcome);
+    void applyPlayback();
     PointOfView pointOfView() const { return findPointOfView(scene ? *scene : scene::Scene{}); }
 };
 
-SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe,
-                           ViewportBindings bindings, QWidget* parent)
+SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent)
     : QOpenGLWidget(parent), d(std::make_unique<Impl>()) {
     d->data = std::move(data);
     d->fileURL = std::move(fileURL);
     d->showWireframe = showWireframe;
-    d->bindings = std::move(bindings);
     d->handle = std::make_shared<ViewHandle>(ViewHandle{this});
 
     setFormat(viewportSurfaceFormat());
@@ -106,7 +101,7 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
                 QCoreApplication::instance(),
                 [weak, outcome] {
                     if (auto handle = weak.lock(); handle && handle->view)
-                        handle->view->d->finishLoad(handle, std::move(*outcome));
+                        handle->view->d->finishLoad(*handle->view, std::move(*outcome));
                 },
                 Qt::QueuedConnection);
         },
@@ -124,18 +119,10 @@ SceneKitView::~SceneKitView() {
     }
 }
 
-void SceneKitView::Impl::finishLoad(const std::shared_ptr<ViewHandle>& handle, LoadOutcome outcome) {
-    // A binding write may make the host drop this viewport on the spot: each write goes
-    // through a copy of the binding, and nothing of the viewport is touched after it is gone.
-    auto write = [&handle](auto binding, auto value) {
-        if (binding) binding(std::move(value));
-        return handle->view != nullptr;
-    };
-    SceneKitView& view = *handle->view;
+void SceneKitView::Impl::finishLoad(SceneKitView& view, LoadOutcome outcome) {
+    // The signal is the last thing done here: its slot may delete the view.
     if (auto* failure = std::get_if<LoadFailure>(&outcome)) {
-        if (!write(bindings.setErrorMessage, std::optional<std::string>(failure->description))) return;
-        if (!write(bindings.setIsLoading, false)) return;
-        emit view.loadFinished();
+        emit view.failed(QString::fromStdString(failure->description));
         return;
     }
     auto& presented = std::get<PresentedModel>(outcome);
@@ -144,27 +131,32 @@ void SceneKitView::Impl::finishLoad(const std::shared_ptr<ViewHandle>& handle, L
     sceneChanged = true;
     if (auto path = pathOf(fileURL)) resourceDirectory = std::filesystem::absolute(*path).parent_path();
     animator.setScene(scene->rootNode);
+    hasAnimations = presented.loadResult.hasAnimations;
+    if (hasAnimations) collectAnimatedNodes(scene->rootNode, coordinator.animationNodes);
+    applyPlayback();
     view.update();
-    if (!write(bindings.setIsLoading, false)) return;
-    if (presented.loadResult.hasAnimations) {
-        collectAnimatedNodes(scene->rootNode, coordinator.animationNodes);
-        if (!write(bindings.setHasAnimations, true)) return;
-    }
-    emit view.loadFinished();
+    emit view.loaded(hasAnimations);
 }
 
-void SceneKitView::setShowWireframe(bool showWireframe) { d->showWireframe = showWireframe; }
-
-void SceneKitView::refresh() {
-    applyWireframe(d->scene.get(), d->showWireframe);
-    const bool hasAnimations = d->bindings.hasAnimations && d->bindings.hasAnimations();
-    const bool playing = d->bindings.isPlaying && d->bindings.isPlaying();
-    applyPlayback(hasAnimations, playing, d->coordinator.animationNodes, d->viewIsPlaying);
-    if (d->viewIsPlaying && d->animator.hasAnimatedNodes() && !d->frameTimer.isActive()) {
-        d->sinceLastFrame.start();
-        d->frameTimer.start();
+void SceneKitView::Impl::applyPlayback() {
+    trimeo::applyPlayback(hasAnimations, playing, coordinator.animationNodes, viewIsPlaying);
+    if (viewIsPlaying && animator.hasAnimatedNodes() && !frameTimer.isActive()) {
+        sinceLastFrame.start();
+        frameTimer.start();
     }
+}
+
+void SceneKitView::setShowWireframe(bool showWireframe) {
+    if (showWireframe == d->showWireframe) return;
+    d->showWireframe = showWireframe;
     update();
+}
+
+bool SceneKitView::showWireframe() const { return d->showWireframe; }
+
+void SceneKitView::setPlaying(bool playing) {
+    d->playing = playing;
+    d->applyPlayback();
 }
 
 SceneKitView::Coordinator& SceneKitView::coordinator() { return d->coordinator; }
@@ -196,6 +188,7 @@ void SceneKitView::paintGL() {
         d->renderer.setScene(d->scene, d->resourceDirectory, std::exchange(d->preparedMeshes, {}));
         d->sceneChanged = false;
     }
+    d->renderer.setWireframe(d->showWireframe);
     const qreal ratio = devicePixelRatioF();
     const int w = std::max(1, int(width() * ratio)), h = std::max(1, int(height() * ratio));
     const PointOfView pov = d->pointOfView();
@@ -217,7 +210,7 @@ void SceneKitView::paintGL() {
 void SceneKitView::mousePressEvent(QMouseEvent* event) { d->lastPointer = event->position(); }
 
 void SceneKitView::mouseMoveEvent(QMouseEvent* event) {
-    if (!d->allowsCameraControl || !d->scene) return;
+    if (!d->scene) return;
     const QPointF delta = event->position() - d->lastPointer;
     d->lastPointer = event->position();
     if (!d->userCamera) {
@@ -237,7 +230,7 @@ void SceneKitView::mouseDoubleClickEvent(QMouseEvent*) {
 }
 
 void SceneKitView::wheelEvent(QWheelEvent* event) {
-    if (!d->allowsCameraControl || !d->scene) return;
+    if (!d->scene) return;
     if (!d->userCamera) {
         d->orbit.resetTo(d->pointOfView().world);
         d->userCamera = true;

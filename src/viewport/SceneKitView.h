@@ -1,60 +1,54 @@
 // The interactive viewport: a QOpenGLWidget that loads its file once, in the background,
-// shows the presented scene, lets the user orbit, pan and zoom, and applies the host's
-// wireframe and playback options on every refresh.
+// shows the presented scene and lets the user orbit, pan and zoom. It reports how the load
+// ended with a signal and takes the host's wireframe and playback options through setters.
 #pragma once
 
 #include "scene/Scene.h"
 
 #include <QByteArray>
 #include <QOpenGLWidget>
+#include <QString>
 #include <QUrl>
 
-#include <functional>
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 namespace trimeo {
 
-// The host's state that the viewport reads and writes (two-way bindings). Each setter
-// changes the host's value; the host then refreshes the viewport.
-struct ViewportBindings {
-    std::function<bool()> isPlaying;
-    std::function<bool()> hasAnimations;
-    std::function<void(bool)> setHasAnimations;
-    std::function<void(std::optional<std::string>)> setErrorMessage;
-    std::function<void(bool)> setIsLoading;
-};
-
 class SceneKitView : public QOpenGLWidget {
     Q_OBJECT
 public:
-    // Per-viewport store that outlives a single refresh.
+    // Per-viewport store that outlives a single frame.
     class Coordinator {
     public:
+        // Nodes with animations of their own, collected once a model with animations loads.
         std::vector<scene::Node::Ptr> animationNodes;
     };
 
     // Starts the one background load of `data` at once.
-    SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, ViewportBindings bindings,
-                 QWidget* parent = nullptr);
+    SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent = nullptr);
     ~SceneKitView() override;
 
-    // The host's wireframe value; applied by the next refresh().
+    // Draws the first material of every geometry, the floor's included, as lines.
     void setShowWireframe(bool showWireframe);
-    // Applies wireframe and playback from the current values; never reloads.
-    void refresh();
+    bool showWireframe() const;
+    // Runs or pauses the collected animated nodes; acts only once a model with animations
+    // has loaded, and a value set earlier is applied then.
+    void setPlaying(bool playing);
 
     Coordinator& coordinator();
     // The presented scene, or null until the load has succeeded.
     std::shared_ptr<scene::Scene> scene() const;
-    // The view's playing flag: set by the first refresh that plays, never cleared.
+    // The view's playing flag: set by the first play, never cleared.
     bool isPlaying() const;
 
 signals:
-    // Emitted on the GUI thread after the load's success or failure step has run.
-    void loadFinished();
+    // Exactly one of the two, once, on the GUI thread, as the view's last act of the load:
+    // a slot may delete the view. `loaded` comes after the scene is shown and its animated
+    // nodes are collected (and paused unless playing was set).
+    void loaded(bool hasAnimations);
+    void failed(const QString& description);
 
 protected:
     void initializeGL() override;

@@ -14,7 +14,7 @@ struct FakeState {
     QByteArray data;
     std::optional<QUrl> fileURL;
     bool showWireframe = false;
-    ViewportBindings bindings;
+    bool hasAnimations = false;
     SceneKitView::Coordinator coordinator;
     int refreshes = 0;
     bool playing = false;
@@ -31,14 +31,12 @@ std::map<const SceneKitView*, FakeState*>& registry() {
 
 struct SceneKitView::Impl : FakeState {};
 
-SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe,
-                           ViewportBindings bindings, QWidget* parent)
+SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent)
     : QOpenGLWidget(parent), d(std::make_unique<Impl>()) {
     ++created;
     d->data = std::move(data);
     d->fileURL = std::move(fileURL);
     d->showWireframe = showWireframe;
-    d->bindings = std::move(bindings);
     registry()[this] = d.get();
     if (mode == fake::Mode::hold) return;
     QTimer::singleShot(0, this, [this] {
@@ -57,14 +55,19 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
 
 SceneKitView::~SceneKitView() { registry().erase(this); }
 
-void SceneKitView::setShowWireframe(bool showWireframe) { d->showWireframe = showWireframe; }
-
-void SceneKitView::refresh() {
+void SceneKitView::setShowWireframe(bool showWireframe) {
     ++d->refreshes;
-    if (d->bindings.hasAnimations() && d->bindings.isPlaying()) d->playing = true;
+    d->showWireframe = showWireframe;
 }
 
-// Draws nothing and ignores the pointer: the shell's tests only watch the bindings.
+bool SceneKitView::showWireframe() const { return d->showWireframe; }
+
+void SceneKitView::setPlaying(bool playing) {
+    ++d->refreshes;
+    if (d->hasAnimations && playing) d->playing = true;
+}
+
+// Draws nothing and ignores the pointer: the shell's tests only watch the reports.
 void SceneKitView::initializeGL() {}
 void SceneKitView::paintGL() {}
 void SceneKitView::mousePressEvent(QMouseEvent* event) { QOpenGLWidget::mousePressEvent(event); }
@@ -82,18 +85,11 @@ void setMode(Mode newMode) { mode = newMode; }
 int createdCount() { return created; }
 
 void finish(SceneKitView* view, bool hasAnimations) {
-    const ViewportBindings bindings = registry().at(view)->bindings;
-    bindings.setIsLoading(false);
-    if (hasAnimations) bindings.setHasAnimations(true);
-    emit view->loadFinished();
+    registry().at(view)->hasAnimations = hasAnimations;
+    emit view->loaded(hasAnimations);
 }
 
-void fail(SceneKitView* view, const std::string& error) {
-    const ViewportBindings bindings = registry().at(view)->bindings;
-    bindings.setErrorMessage(error);
-    bindings.setIsLoading(false);
-    emit view->loadFinished();
-}
+void fail(SceneKitView* view, const std::string& error) { emit view->failed(QString::fromStdString(error)); }
 
 bool wireframeOf(const SceneKitView* view) { return registry().at(view)->showWireframe; }
 int refreshCount(const SceneKitView* view) { return registry().at(view)->refreshes; }

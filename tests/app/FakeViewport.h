@@ -1,6 +1,6 @@
 // Test-only stand-in for the OpenGL viewport, built on the same header. By default a
 // new fake loads its file with the real ModelLoader on the next event-loop turn and
-// reports through the bindings like the real one; in hold mode it waits for finish().
+// reports with the same signals as the real one; in hold mode it waits for finish().
 #pragma once
 
 #include "viewport/SceneKitView.h"
@@ -18,6 +18,7 @@ void finish(SceneKitView* view, bool hasAnimations);
 void fail(SceneKitView* view, const std::string& error);
 
 bool wireframeOf(const SceneKitView* view);
+// How many times the host has handed the view its options.
 int refreshCount(const SceneKitView* view);
 
 } // namespace trimeo::fake

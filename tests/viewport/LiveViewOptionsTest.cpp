@@ -1,4 +1,5 @@
-// Wireframe and playback as a refresh applies them, and the nodes playback acts on.
+// Wireframe as the renderer draws it, playback as the viewport applies it, and the nodes
+// playback acts on.
 #include "viewport/AnimatedNodes.h"
 #include "viewport/LiveViewOptions.h"
 #include "viewport/ModelPresentation.h"
@@ -24,26 +25,30 @@ std::shared_ptr<scene::Scene> presentedTwoMaterialBox() {
     return presentLoadedModel(loaded, "obj");
 }
 
-std::vector<FillMode> firstFillModes(const scene::Scene& s) {
-    std::vector<FillMode> modes;
+// Whether each geometry's first part, then its second, is drawn as lines.
+std::vector<std::pair<bool, bool>> linesPerGeometry(const scene::Scene& s, bool showWireframe) {
+    std::vector<std::pair<bool, bool>> drawn;
     s.rootNode->enumerateChildNodes([&](const Node::Ptr& n) {
-        if (n->geometry && n->geometry->firstMaterial()) modes.push_back(n->geometry->firstMaterial()->fillMode);
+        if (!n->geometry || !n->geometry->firstMaterial()) return;
+        const auto& materials = n->geometry->materials;
+        const scene::Material* second = materials.size() > 1 ? &materials[1] : nullptr;
+        drawn.emplace_back(drawsAsLines(&materials[0], 0, showWireframe), drawsAsLines(second, 1, showWireframe));
     });
-    return modes;
+    return drawn;
 }
 
 TEST(LiveViewOptions, WireframeReachesEveryFirstMaterialFloorIncludedAndBack) {
     auto s = presentedTwoMaterialBox();
-    applyWireframe(s.get(), true);
-    auto modes = firstFillModes(*s);
-    ASSERT_EQ(modes.size(), 43u); // the model and the floor's 42 lines
-    for (FillMode m : modes) EXPECT_EQ(m, FillMode::lines);
-    const auto& model = s->rootNode->childNodes()[0]->childNodes()[0]->geometry->materials;
-    EXPECT_EQ(model[1].fillMode, FillMode::fill); // only the first material changes
+    auto on = linesPerGeometry(*s, true);
+    ASSERT_EQ(on.size(), 43u); // the model and the floor's 42 lines
+    for (auto [first, second] : on) EXPECT_TRUE(first);
+    EXPECT_FALSE(on[0].second); // only the first material changes
 
-    applyWireframe(s.get(), false);
-    for (FillMode m : firstFillModes(*s)) EXPECT_EQ(m, FillMode::fill);
-    applyWireframe(nullptr, true); // no scene yet: nothing to do, no failure
+    for (auto [first, second] : linesPerGeometry(*s, false)) EXPECT_FALSE(first || second);
+    EXPECT_FALSE(drawsAsLines(nullptr, 0, true)); // no material: the renderer's plain fill
+    scene::Material own;
+    own.fillMode = FillMode::lines; // a material's own mode stays its own
+    EXPECT_TRUE(drawsAsLines(&own, 1, false));
 }
 
 TEST(LiveViewOptions, CollectsAnimatedNodesDepthFirstSkippingPlainParents) {

@@ -2,7 +2,6 @@
 // culling and double-sidedness, blending order, textures, out-of-range indices.
 #include "GLTestEnvironment.h"
 #include "support/TestFiles.h"
-#include "viewport/LiveViewOptions.h"
 #include "viewport/LoadPipeline.h"
 #include "viewport/ModelPresentation.h"
 #include "viewport/OffscreenRenderer.h"
@@ -104,8 +103,9 @@ TEST_F(Renderer, WireframeLightsFarFewerPixelsThanFill) {
     auto presented = presentFile(test::assimpModels() / "PLY" / "cube.ply");
     presented->rootNode->childNodes()[1]->removeFromParentNode(); // count the model alone
     const int filled = test::pixelsDifferingFrom(render(presented, "renderer-fill"), kBackgroundPixel, 8);
-    applyWireframe(presented.get(), true);
+    renderer().setWireframe(true);
     const int lines = test::pixelsDifferingFrom(render(presented, "renderer-wireframe"), kBackgroundPixel, 8);
+    renderer().setWireframe(false); // the renderer is shared by the other cases
     EXPECT_GT(filled, 5000);
     EXPECT_GT(lines, 100); // the edges are drawn
     EXPECT_LT(lines * 4, filled);

@@ -1,10 +1,11 @@
-// The viewport widget against a host that, like the window, refreshes the viewport
-// whenever one of its bound values is written.
+// The viewport widget against a host that, like the window, keeps the state the viewport
+// reports and hands it its options.
 #include "GLTestEnvironment.h"
 #include "support/TestFiles.h"
 #include "viewport/SceneKitView.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <QThreadPool>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,18 +24,17 @@ struct Host {
     bool hasAnimations = false;
     bool isLoading = true;
     std::optional<std::string> errorMessage;
-    int writes = 0;
-    SceneKitView* view = nullptr;
+    int writes = 0; // state values written from the viewport's reports
 
-    void changed() {
-        ++writes;
-        if (view) view->refresh();
-    }
-    ViewportBindings bindings() {
-        return {[this] { return isPlaying; }, [this] { return hasAnimations; },
-                [this](bool v) { hasAnimations = v, changed(); },
-                [this](std::optional<std::string> m) { errorMessage = std::move(m), changed(); },
-                [this](bool v) { isLoading = v, changed(); }};
+    void connectTo(SceneKitView& view) {
+        QObject::connect(&view, &SceneKitView::loaded, [this](bool animated) {
+            isLoading = false, ++writes;
+            if (animated) hasAnimations = true, ++writes;
+        });
+        QObject::connect(&view, &SceneKitView::failed, [this](const QString& description) {
+            errorMessage = description.toStdString(), ++writes;
+            isLoading = false, ++writes;
+        });
     }
 };
 
@@ -44,15 +44,17 @@ QByteArray fileBytes(const std::filesystem::path& path) {
 }
 
 std::unique_ptr<SceneKitView> open(Host& host, QByteArray data, const QString& name, bool wireframe = false) {
-    auto view = std::make_unique<SceneKitView>(std::move(data), QUrl::fromLocalFile(name), wireframe,
-                                               host.bindings());
-    host.view = view.get();
+    auto view = std::make_unique<SceneKitView>(std::move(data), QUrl::fromLocalFile(name), wireframe);
+    host.connectTo(*view);
     return view;
 }
 
 bool waitForLoad(SceneKitView& view) {
-    QSignalSpy finished(&view, &SceneKitView::loadFinished);
-    return finished.count() > 0 || finished.wait(30000);
+    QSignalSpy loaded(&view, &SceneKitView::loaded), failed(&view, &SceneKitView::failed);
+    QElapsedTimer waited;
+    waited.start();
+    while (loaded.isEmpty() && failed.isEmpty() && waited.elapsed() < 30000) QTest::qWait(10);
+    return !loaded.isEmpty() || !failed.isEmpty();
 }
 
 TEST(SceneKitView, SuccessfulLoadShowsTheSceneAndEndsLoadingOnly) {
@@ -82,29 +84,26 @@ TEST(SceneKitView, RefusedFileReportsItsDescriptionAndShowsNoScene) {
     EXPECT_TRUE(host.hasAnimations);
     EXPECT_EQ(host.writes, 2);
     EXPECT_FALSE(view->scene());
-    view->refresh(); // no scene: nothing to do, no failure
+    view->setShowWireframe(true); // no scene: nothing to do, no failure
+    view->setPlaying(true);
+    EXPECT_FALSE(view->isPlaying());
 }
 
-TEST(SceneKitView, RefreshAppliesWireframeToEveryFirstMaterialFloorIncluded) {
+TEST(SceneKitView, WireframeIsADrawOptionThatLeavesTheSceneAlone) {
     Host host;
     auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj", true);
-    view->refresh(); // before the load: no scene yet
+    view->setShowWireframe(true); // before the load: no scene yet
     ASSERT_TRUE(waitForLoad(*view));
-    auto modes = [&] {
-        std::vector<scene::FillMode> m;
-        view->scene()->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
-            if (n->geometry && n->geometry->firstMaterial()) m.push_back(n->geometry->firstMaterial()->fillMode);
-        });
-        return m;
-    };
-    // The host's refresh after isLoading was written applied the option to the new scene.
-    auto on = modes();
-    EXPECT_GE(on.size(), 43u);
-    for (auto m : on) EXPECT_EQ(m, scene::FillMode::lines);
+    EXPECT_TRUE(view->showWireframe());
+    std::size_t geometries = 0;
+    view->scene()->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
+        if (!n->geometry || !n->geometry->firstMaterial()) return;
+        ++geometries;
+        EXPECT_EQ(n->geometry->firstMaterial()->fillMode, scene::FillMode::fill);
+    });
+    EXPECT_GE(geometries, 43u); // the model and the floor's 42 lines
     view->setShowWireframe(false);
-    for (auto m : modes()) EXPECT_EQ(m, scene::FillMode::lines); // stored only
-    view->refresh();
-    for (auto m : modes()) EXPECT_EQ(m, scene::FillMode::fill);
+    EXPECT_FALSE(view->showWireframe());
 }
 
 TEST(SceneKitView, PlaybackPausesAndResumesCollectedNodesOnly) {
@@ -115,15 +114,13 @@ TEST(SceneKitView, PlaybackPausesAndResumesCollectedNodesOnly) {
     if (!host.hasAnimations) GTEST_SKIP() << "the reader found no animations in this file";
     const auto nodes = view->coordinator().animationNodes;
     ASSERT_FALSE(nodes.empty());
-    for (const auto& n : nodes) EXPECT_TRUE(n->isPaused); // refreshed with isPlaying false
+    for (const auto& n : nodes) EXPECT_TRUE(n->isPaused); // loaded with playing off
     EXPECT_FALSE(view->isPlaying());
 
-    host.isPlaying = true;
-    view->refresh();
+    view->setPlaying(true);
     EXPECT_TRUE(view->isPlaying());
     for (const auto& n : nodes) EXPECT_FALSE(n->isPaused);
-    host.isPlaying = false;
-    view->refresh();
+    view->setPlaying(false);
     EXPECT_TRUE(view->isPlaying()); // never set back
     for (const auto& n : nodes) EXPECT_TRUE(n->isPaused);
     // Nodes that were not collected are never paused.
@@ -161,14 +158,12 @@ TEST(SceneKitView, PlayingMovesAnimatedNodesAndPausingHoldsThem) {
     spin(150);
     EXPECT_EQ(pose(), loaded); // not playing: nothing moves
 
-    host.isPlaying = true;
-    view->refresh();
+    view->setPlaying(true);
     spin(300);
     const auto moved = pose();
     EXPECT_NE(moved, loaded);
 
-    host.isPlaying = false;
-    view->refresh();
+    view->setPlaying(false);
     const auto held = pose();
     spin(200);
     EXPECT_EQ(pose(), held); // paused where it was
@@ -177,7 +172,6 @@ TEST(SceneKitView, PlayingMovesAnimatedNodesAndPausingHoldsThem) {
 TEST(SceneKitView, ReplacedViewportIgnoresItsLateResult) {
     Host host;
     auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
-    host.view = nullptr;
     view.reset(); // replaced before its load could finish
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
@@ -186,18 +180,23 @@ TEST(SceneKitView, ReplacedViewportIgnoresItsLateResult) {
     EXPECT_TRUE(host.isLoading); // the state of whatever the host shows now is untouched
 }
 
-TEST(SceneKitView, HostMayDropTheViewportFromInsideABindingWrite) {
-    std::unique_ptr<SceneKitView> view;
-    int hasAnimationsWrites = 0;
-    ViewportBindings b{[] { return false; }, [] { return false; }, [&](bool) { ++hasAnimationsWrites; },
-                       [](std::optional<std::string>) {}, [&](bool) { view.reset(); }};
-    view = std::make_unique<SceneKitView>(
+TEST(SceneKitView, HostMayDropTheViewportFromInsideItsReport) {
+    std::unique_ptr<SceneKitView> view = std::make_unique<SceneKitView>(
         fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
-        QUrl::fromLocalFile("/models/box_nested_animation.dae"), false, b);
+        QUrl::fromLocalFile("/models/box_nested_animation.dae"), false);
+    int reportsAfterDrop = 0;
+    bool dropped = false;
+    auto report = [&] {
+        if (dropped) ++reportsAfterDrop;
+        dropped = true;
+        view.reset();
+    };
+    QObject::connect(view.get(), &SceneKitView::loaded, report);
+    QObject::connect(view.get(), &SceneKitView::failed, report);
     QThreadPool::globalInstance()->waitForDone();
     for (int i = 0; i < 5 && view; ++i) QCoreApplication::processEvents();
-    EXPECT_FALSE(view);                   // dropped while writing isLoading
-    EXPECT_EQ(hasAnimationsWrites, 0);    // and nothing was written after that
+    EXPECT_FALSE(view);               // dropped while handling the report
+    EXPECT_EQ(reportsAfterDrop, 0);   // and nothing was reported after that
 }
 
 TEST(SceneKitView, DrawsTheLoadedModel) {
@@ -214,6 +213,12 @@ TEST(SceneKitView, DrawsTheLoadedModel) {
     const QColor middle = frame.pixelColor(frame.width() / 2, frame.height() / 2);
     EXPECT_GT(test::colourDistance(corner, middle), 40);
     EXPECT_EQ(corner, view->palette().color(QPalette::Window));
+
+    view->setShowWireframe(true);
+    const QImage lines = view->grabFramebuffer();
+    test::saveForInspection(lines, "widget-box-wireframe");
+    const QColor bg = view->palette().color(QPalette::Window);
+    EXPECT_LT(test::pixelsDifferingFrom(lines, bg, 30) * 2, test::pixelsDifferingFrom(frame, bg, 30));
 }
 
 void send(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
