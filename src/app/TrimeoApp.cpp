@@ -72,7 +72,7 @@ QList<QUrl> TrimeoApp::filesFromArguments(const QStringList& arguments, const QS
     return files;
 }
 
-int TrimeoApp::run(int argc, char** argv) {
+int TrimeoApp::run(int argc, char** argv, const QList<QUrl>& files) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trimeo"));
     QApplication::setOrganizationName(QStringLiteral("Trimeo"));
@@ -81,8 +81,7 @@ int TrimeoApp::run(int argc, char** argv) {
     QApplication::setWindowIcon(icon(IconName::application));
 
     TrimeoApp app;
-    // Qt has taken its own options (-platform, -style...) out of the arguments by now.
-    app.start(filesFromArguments(QApplication::arguments().mid(1), QDir::currentPath()));
+    app.start(files);
     const int status = QApplication::exec();
     // A read still running posts its outcome to the application: let it end while that lives.
     fileReadingPool().waitForDone();

@@ -40,8 +40,9 @@ public:
     // Command-line arguments as file URLs: paths relative to `workingDirectory`, or file: URLs.
     static QList<QUrl> filesFromArguments(const QStringList& arguments, const QString& workingDirectory);
 
-    // The GUI entry point: argv[1...] are files; returns the exit status.
-    static int run(int argc, char** argv);
+    // The window's entry point: Qt takes its own options from argv; the first of `files`
+    // is opened. Returns the exit status.
+    static int run(int argc, char** argv, const QList<QUrl>& files);
 
 private:
     AppState appState_;

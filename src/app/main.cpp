@@ -1,34 +1,39 @@
-// Entry point: `--info FILE` needs no display; everything else starts the viewer.
+// Entry point: reads the command line, then runs what it asks for. --help, --version,
+// --info and usage errors need no display; --render needs OpenGL but no window.
+#include "CommandLine.h"
 #include "InfoCommand.h"
-#ifdef TRIMEO_WITH_QT
 #include "TrimeoApp.h"
 #include "viewport/RenderCommand.h"
-#endif
 
-#include <cstring>
+#include <QDir>
+#include <QStringList>
+
 #include <iostream>
 
-namespace {
-void printUsage() {
-    std::cerr << "usage: trimeo [FILE]\n"
-                 "       trimeo --info FILE\n"
-                 "       trimeo --render OUT.png [--size WxH] [--wireframe] [--timings] FILE\n";
-}
-} // namespace
-
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "--info") == 0) {
-        if (argc != 3) {
-            printUsage();
-            return 2;
-        }
-        return trimeo::runInfoCommand(argv[2]);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    const trimeo::CommandLine line = trimeo::CommandLine::parse(arguments);
+    using Mode = trimeo::CommandLine::Mode;
+    switch (line.mode) {
+    case Mode::help:
+        std::cout << trimeo::CommandLine::helpText().toStdString();
+        return 0;
+    case Mode::version:
+        std::cout << trimeo::CommandLine::versionText().toStdString() << '\n';
+        return 0;
+    case Mode::usageError:
+        std::cerr << "trimeo: " << line.error.toStdString() << "\nusage: trimeo [options] [FILE] (trimeo --help lists them)\n";
+        return 2;
+    case Mode::info:
+        return trimeo::runInfoCommand(line.files.first().toLocal8Bit().toStdString());
+    case Mode::render:
+        return trimeo::runRenderCommand({line.output.toLocal8Bit().toStdString(),
+                                         line.files.first().toLocal8Bit().toStdString(), line.width, line.height,
+                                         line.wireframe, line.timings},
+                                        argv[0]);
+    case Mode::window:
+        break;
     }
-#ifdef TRIMEO_WITH_QT
-    if (argc >= 2 && std::strcmp(argv[1], "--render") == 0) return trimeo::runRenderCommand(argc, argv);
-    return trimeo::TrimeoApp::run(argc, argv);
-#else
-    printUsage();
-    return 2;
-#endif
+    return trimeo::TrimeoApp::run(argc, argv, trimeo::TrimeoApp::filesFromArguments(line.files, QDir::currentPath()));
 }

@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <cerrno>
 #include <cstdio>
 #include <span>
@@ -27,52 +26,6 @@
 
 namespace trimeo {
 namespace {
-
-struct RenderArguments {
-    std::string output;
-    std::string file;
-    int width = 800, height = 600;
-    bool wireframe = false;
-    bool timings = false;
-};
-
-int usage() {
-    std::cerr << "usage: trimeo --render OUT.png [--size WxH] [--wireframe] [--timings] FILE\n";
-    return 2;
-}
-
-bool parseSize(const char* text, int& w, int& h) {
-    char* end = nullptr;
-    long a = std::strtol(text, &end, 10);
-    if (end == text || (*end != 'x' && *end != 'X')) return false;
-    const char* rest = end + 1;
-    long b = std::strtol(rest, &end, 10);
-    if (end == rest || *end != '\0') return false;
-    if (a < 1 || b < 1 || a > 16384 || b > 16384) return false; // what GL framebuffers allow
-    w = int(a), h = int(b);
-    return true;
-}
-
-std::optional<RenderArguments> parse(int argc, char** argv) {
-    if (argc < 4) return std::nullopt;
-    RenderArguments args;
-    args.output = argv[2];
-    for (int i = 3; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--size") == 0) {
-            if (++i >= argc || !parseSize(argv[i], args.width, args.height)) return std::nullopt;
-        } else if (std::strcmp(argv[i], "--wireframe") == 0) {
-            args.wireframe = true;
-        } else if (std::strcmp(argv[i], "--timings") == 0) {
-            args.timings = true;
-        } else if (args.file.empty()) {
-            args.file = argv[i];
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (args.file.empty()) return std::nullopt;
-    return args;
-}
 
 // The file's bytes, mapped rather than copied: a 100 MB model costs no read and no
 // zero-filled buffer. The mapping is populated up front (one pass over the page cache
@@ -135,14 +88,12 @@ double seconds() {
 
 } // namespace
 
-int runRenderCommand(int argc, char** argv) {
+int runRenderCommand(const RenderRequest& request, char* programName) {
     const double start = seconds();
-    const std::optional<RenderArguments> args = parse(argc, argv);
-    if (!args) return usage();
 
     // Reading and loading run while the GL context and shaders are being set up; the
     // file's bytes are released as soon as the scene is built, before anything is uploaded.
-    const std::filesystem::path path(args->file);
+    const std::filesystem::path path(request.file);
     double readSeconds = 0;
     LoadTimings loadTimings;
     auto loading = std::async(std::launch::async, [&]() -> std::optional<LoadOutcome> {
@@ -155,7 +106,7 @@ int runRenderCommand(int argc, char** argv) {
 
     choosePlatform();
     int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
+    char* qtArgv[] = {programName, nullptr};
     QGuiApplication app(qtArgc, qtArgv);
     OffscreenRenderer renderer;
     const double contextReady = seconds();
@@ -163,7 +114,7 @@ int runRenderCommand(int argc, char** argv) {
     std::optional<LoadOutcome> loaded = loading.get();
     const double sceneReady = seconds();
     if (!loaded) {
-        std::cerr << "Cannot read file " << args->file << '\n';
+        std::cerr << "Cannot read file " << request.file << '\n';
         return 1;
     }
     LoadOutcome& outcome = *loaded;
@@ -177,15 +128,15 @@ int runRenderCommand(int argc, char** argv) {
         return 1;
     }
     auto& presented = std::get<PresentedModel>(outcome);
-    renderer.setWireframe(args->wireframe);
+    renderer.setWireframe(request.wireframe);
 
     const QColor window = QGuiApplication::palette().color(QPalette::Window);
     const scene::Color background{float(window.redF()), float(window.greenF()), float(window.blueF()), 1};
     OffscreenRenderer::Timings renderTimings;
-    renderTimings.orbitFrames = args->timings ? 20 : 0;
-    const QImage image = renderer.render(presented.scene, QSize(args->width, args->height), background,
+    renderTimings.orbitFrames = request.timings ? 20 : 0;
+    const QImage image = renderer.render(presented.scene, QSize(request.width, request.height), background,
                                          std::filesystem::absolute(path).parent_path(),
-                                         args->timings ? &renderTimings : nullptr, std::move(presented.meshes));
+                                         request.timings ? &renderTimings : nullptr, std::move(presented.meshes));
     if (image.isNull()) {
         std::cerr << "Rendering failed\n";
         return 1;
@@ -193,11 +144,11 @@ int runRenderCommand(int argc, char** argv) {
     const double beforeSave = seconds();
     // Light compression: the image is written once, and level 9 takes several times longer
     // for a few per cent.
-    if (!image.save(QString::fromStdString(args->output), "PNG", 80)) {
-        std::cerr << "Cannot write " << args->output << '\n';
+    if (!image.save(QString::fromStdString(request.output), "PNG", 80)) {
+        std::cerr << "Cannot write " << request.output << '\n';
         return 1;
     }
-    if (args->timings) {
+    if (request.timings) {
         // One "name seconds" line per step, for bench/render_bench. Reading and loading
         // overlap the context set-up; "wait" is how long the scene was still missing after it.
         // The orbit frames are left out of the total.
