@@ -1,17 +1,11 @@
 #include "AppState.h"
 
+#include "Settings.h"
+
 #include <QFileInfo>
-#include <QSettings>
 #include <QStringList>
 
 namespace trimeo {
-
-namespace {
-// An INI file in the user's XDG config folder: "Trimeo/Trimeo.conf".
-struct TrimeoSettings : QSettings {
-    TrimeoSettings() : QSettings(IniFormat, UserScope, "Trimeo", "Trimeo") {}
-};
-} // namespace
 
 AppState::AppState(QObject* parent) : QObject(parent) { loadRecentFiles(); }
 

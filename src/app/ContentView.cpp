@@ -7,10 +7,9 @@
 #include "ModelDisplay.h"
 #include "OpenPanel.h"
 #include "OpenSequence.h"
+#include "WindowPlacement.h"
 #include "viewport/SceneKitView.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QStackedLayout>
 #include <QTimer>
 
@@ -141,22 +140,8 @@ void ContentView::retireViewport() {
 }
 
 void ContentView::configureWindow() {
-    // After the current update, when the window has its screen and frame.
-    QTimer::singleShot(0, this, [this] {
-        QWidget* window = this->window();
-        QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-        if (!screen) return;
-        const QRect available = screen->availableGeometry();
-        const int width = qRound(available.width() * 0.65);
-        const QRect frame(available.left() + qRound((available.width() - width) / 2.0), available.top(), width,
-                          available.height());
-        // setGeometry places the inside of the window; the decorations go around it.
-        const QRect inside = window->geometry();
-        const QRect outside = window->frameGeometry();
-        const QMargins decorations(inside.left() - outside.left(), inside.top() - outside.top(),
-                                   outside.right() - inside.right(), outside.bottom() - inside.bottom());
-        window->setGeometry(frame.marginsRemoved(decorations));
-    });
+    // After the current update, when the window has its screen.
+    QTimer::singleShot(0, this, [this] { placeWindow(window()); });
 }
 
 } // namespace trimeo

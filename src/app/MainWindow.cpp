@@ -3,7 +3,9 @@
 #include "ContentToolBar.h"
 #include "ContentView.h"
 #include "Icons.h"
+#include "WindowPlacement.h"
 
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -44,6 +46,11 @@ void MainWindow::dropEvent(QDropEvent* event) {
     if (files.isEmpty()) return;
     event->acceptProposedAction();
     emit filesDropped(files);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    rememberPlacement(this);
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace trimeo

@@ -1,6 +1,6 @@
 // The application's one window: the menu bar, the content's toolbar and the content.
-// Files dropped on it are handed on through filesDropped(); closing it quits, as on
-// Linux desktops.
+// Files dropped on it are handed on through filesDropped(); closing it remembers where it
+// was and quits, as on Linux desktops.
 #pragma once
 
 #include <QList>
@@ -26,6 +26,7 @@ signals:
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     ContentView* content_;
