@@ -44,11 +44,15 @@ public:
     // Writes the list as it is now, an empty list included.
     void saveRecentFiles() const;
 
+    // Tells the windows that opening `url` failed for `reason` (the state is unchanged).
+    void reportOpenFailure(const QUrl& url, const QString& reason) { emit openFailed(url, reason); }
+
 signals:
     void fileURLChanged();
     void fileDataChanged();
     void recentFilesChanged();
     void readingFileChanged();
+    void openFailed(const QUrl& url, const QString& reason);
 
 private:
     // Replaces the list with the stored one, less files that are gone; never writes back.

@@ -4,6 +4,7 @@
 #include "ContentToolBar.h"
 #include "EmptyDisplay.h"
 #include "ErrorDisplay.h"
+#include "FailureNotice.h"
 #include "ModelDisplay.h"
 #include "OpenPanel.h"
 #include "OpenSequence.h"
@@ -12,12 +13,19 @@
 
 #include <QStackedLayout>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace trimeo {
 
 ContentView::ContentView(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setMinimumSize(400, 300);
-    displays_ = new QStackedLayout(this);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    notice_ = new FailureNotice(this);
+    column->addWidget(notice_);
+    displays_ = new QStackedLayout;
+    column->addLayout(displays_, 1);
     empty_ = new EmptyDisplay(this);
     error_ = new ErrorDisplay(this);
     model_ = new ModelDisplay(this);
@@ -38,6 +46,7 @@ ContentView::ContentView(AppState& state, QWidget* parent) : QWidget(parent), st
         applyState();
     });
     connect(&state_, &AppState::fileURLChanged, this, &ContentView::fileURLChanged);
+    connect(&state_, &AppState::openFailed, notice_, &FailureNotice::showFailure);
     connect(&state_, &AppState::readingFileChanged, this, &ContentView::applyState);
     connect(&state_, &AppState::recentFilesChanged, this, [this] {
         empty_->setRecentFiles(state_.recentFiles());
@@ -67,6 +76,7 @@ void ContentView::showEvent(QShowEvent* event) {
 
 // Runs only for a different file (AppState signals distinct values only).
 void ContentView::fileURLChanged() {
+    notice_->hide(); // about an earlier attempt
     errorMessage_.reset();
     isLoading_ = true;
     hasAnimations_ = false;

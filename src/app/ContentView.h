@@ -22,6 +22,7 @@ class AppState;
 class ContentToolBar;
 class EmptyDisplay;
 class ErrorDisplay;
+class FailureNotice;
 class ModelDisplay;
 
 class ContentView : public QWidget {
@@ -38,6 +39,8 @@ public:
     EmptyDisplay* emptyDisplay() const { return empty_; }
     ErrorDisplay* errorDisplay() const { return error_; }
     ModelDisplay* modelDisplay() const { return model_; }
+    // Says, above the displays, that a file could not be opened.
+    FailureNotice* failureNotice() const { return notice_; }
     // The viewport of the open file, or null outside the model display.
     SceneKitView* viewport() const { return viewport_; }
 
@@ -77,6 +80,7 @@ private:
     EmptyDisplay* empty_;
     ErrorDisplay* error_;
     ModelDisplay* model_;
+    FailureNotice* notice_;
     ContentToolBar* toolBar_;
 
     QPointer<SceneKitView> viewport_;

@@ -14,10 +14,17 @@
 namespace trimeo {
 
 namespace {
-// The whole file, or the reason it cannot be read.
-std::optional<QByteArray> readWholeFile(const QUrl& url, QString& error) {
+// Where a read failed and why, as the standard-output line and the window name them.
+struct ReadFailure {
+    QString where; // the path, or the URL when it is not a local file
+    QString reason;
+    QString description() const { return where + QStringLiteral(": ") + reason; }
+};
+
+// The whole file, or why it cannot be read.
+std::optional<QByteArray> readWholeFile(const QUrl& url, ReadFailure& failure) {
     if (!url.isLocalFile()) {
-        error = url.toDisplayString() + QStringLiteral(": not a local file");
+        failure = {url.toDisplayString(), QStringLiteral("not a local file")};
         return std::nullopt;
     }
     const QString path = url.toLocalFile();
@@ -25,32 +32,31 @@ std::optional<QByteArray> readWholeFile(const QUrl& url, QString& error) {
     // QFile opens a folder without complaint and reads nothing from it; a device such as
     // /dev/zero would be read until memory runs out, and a FIFO would block the window.
     if (info.isDir()) {
-        error = path + QStringLiteral(": Is a directory");
+        failure = {path, QStringLiteral("Is a directory")};
         return std::nullopt;
     }
     if (info.exists() && !info.isFile()) {
-        error = path + QStringLiteral(": Not a regular file");
+        failure = {path, QStringLiteral("Not a regular file")};
         return std::nullopt;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = path + QStringLiteral(": ") + file.errorString();
+        failure = {path, file.errorString()};
         return std::nullopt;
     }
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        error = path + QStringLiteral(": ") + file.errorString();
+        failure = {path, file.errorString()};
         return std::nullopt;
     }
     return data;
 }
-} // namespace
 
-namespace {
-bool applyOutcome(AppState& state, const QUrl& url, std::optional<QByteArray> data, const QString& error,
+bool applyOutcome(AppState& state, const QUrl& url, std::optional<QByteArray> data, const ReadFailure& failure,
                   std::ostream& out) {
     if (!data) {
-        out << "Failed to open file: " << error.toStdString() << '\n' << std::flush;
+        out << "Failed to open file: " << failure.description().toStdString() << '\n' << std::flush;
+        state.reportOpenFailure(url, failure.reason);
         return false;
     }
     state.setFileData(std::move(*data));
@@ -61,9 +67,9 @@ bool applyOutcome(AppState& state, const QUrl& url, std::optional<QByteArray> da
 } // namespace
 
 bool runOpenSequence(AppState& state, const QUrl& url, std::ostream& out) {
-    QString error;
-    std::optional<QByteArray> data = readWholeFile(url, error);
-    return applyOutcome(state, url, std::move(data), error, out);
+    ReadFailure failure;
+    std::optional<QByteArray> data = readWholeFile(url, failure);
+    return applyOutcome(state, url, std::move(data), failure, out);
 }
 
 QThreadPool& fileReadingPool() {
@@ -79,16 +85,16 @@ void startOpenSequence(AppState& state, const QUrl& url, std::ostream& out, int 
         if (!*finished && target && target->isNewestOpen(ticket)) target->setReadingFile(true);
     });
     fileReadingPool().start([target, ticket, url, finished, &out] {
-        auto error = std::make_shared<QString>();
-        auto data = std::make_shared<std::optional<QByteArray>>(readWholeFile(url, *error));
+        auto failure = std::make_shared<ReadFailure>();
+        auto data = std::make_shared<std::optional<QByteArray>>(readWholeFile(url, *failure));
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return; // the application is going away
         // Back on the interface thread; the pointer is only read there.
-        QMetaObject::invokeMethod(app, [target, ticket, url, data, error, finished, &out] {
+        QMetaObject::invokeMethod(app, [target, ticket, url, data, failure, finished, &out] {
             *finished = true;
             if (!target || !target->isNewestOpen(ticket)) return; // a newer open replaced this one
             target->setReadingFile(false);
-            applyOutcome(*target, url, std::move(*data), *error, out);
+            applyOutcome(*target, url, std::move(*data), *failure, out);
         }, Qt::QueuedConnection);
     });
 }

@@ -1,7 +1,8 @@
 // The one way a file is opened. Reads the whole file now, on the calling thread; on
 // success stores the bytes, then the location, in `state` and records the file as
-// recent. On failure writes one line "Failed to open file: <description>" to `out`
-// and changes nothing. Returns whether the file was opened.
+// recent. On failure writes one line "Failed to open file: <description>" to `out`,
+// changes nothing and reports the failure through the state's openFailed signal, for
+// the window to show. Returns whether the file was opened.
 #pragma once
 
 #include <QThreadPool>
