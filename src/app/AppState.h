@@ -44,7 +44,9 @@ public:
     // Writes the list as it is now, an empty list included.
     void saveRecentFiles() const;
 
-    // Tells the windows that opening `url` failed for `reason` (the state is unchanged).
+    // The open sequence's outcome, for the windows: `url` was read and stored (even when
+    // it was already the open file), or reading it failed for `reason` (nothing changed).
+    void reportOpened(const QUrl& url) { emit fileOpened(url); }
     void reportOpenFailure(const QUrl& url, const QString& reason) { emit openFailed(url, reason); }
 
 signals:
@@ -52,6 +54,7 @@ signals:
     void fileDataChanged();
     void recentFilesChanged();
     void readingFileChanged();
+    void fileOpened(const QUrl& url);
     void openFailed(const QUrl& url, const QString& reason);
 
 private:

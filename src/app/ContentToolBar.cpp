@@ -2,7 +2,9 @@
 
 #include "DisplayStyle.h"
 #include "Icons.h"
+#include "KeyboardFocus.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 
@@ -37,6 +39,8 @@ ContentToolBar::ContentToolBar(QWidget* parent) : QToolBar(parent) {
     wireframe_->setToolTip(tr("Toggle wireframe view"));
     open_ = addAction(icon(IconName::open), tr("Open"), this, &ContentToolBar::openTriggered);
     open_->setToolTip(tr("Open a 3D file"));
+    for (QAction* action : {playPause_, wireframe_, open_})
+        if (auto* button = qobject_cast<QAbstractButton*>(widgetForAction(action))) makeKeyboardReachable(button);
     setState({});
 }
 

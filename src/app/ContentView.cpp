@@ -37,16 +37,14 @@ ContentView::ContentView(AppState& state, QWidget* parent) : QWidget(parent), st
     connect(empty_, &EmptyDisplay::openClicked, this, &ContentView::openFile);
     connect(empty_, &EmptyDisplay::recentFileClicked, this, [this](const QUrl& url) { startOpenSequence(state_, url); });
     connect(toolBar_, &ContentToolBar::openTriggered, this, &ContentView::openFile);
-    connect(toolBar_, &ContentToolBar::playPauseTriggered, this, [this] {
-        isPlaying_ = !isPlaying_;
-        applyState();
-    });
-    connect(toolBar_, &ContentToolBar::wireframeTriggered, this, [this] {
-        showWireframe_ = !showWireframe_;
-        applyState();
-    });
+    connect(toolBar_, &ContentToolBar::playPauseTriggered, this, &ContentView::togglePlaying);
+    connect(toolBar_, &ContentToolBar::wireframeTriggered, this, &ContentView::toggleWireframe);
     connect(&state_, &AppState::fileURLChanged, this, &ContentView::fileURLChanged);
-    connect(&state_, &AppState::openFailed, notice_, &FailureNotice::showFailure);
+    connect(&state_, &AppState::fileOpened, this, &ContentView::fileOpened);
+    connect(&state_, &AppState::openFailed, this, [this](const QUrl& url, const QString& reason) {
+        if (reloading_ == url) reloading_.reset();
+        notice_->showFailure(url, reason);
+    });
     connect(&state_, &AppState::readingFileChanged, this, &ContentView::applyState);
     connect(&state_, &AppState::recentFilesChanged, this, [this] {
         empty_->setRecentFiles(state_.recentFiles());
@@ -74,14 +72,48 @@ void ContentView::showEvent(QShowEvent* event) {
     emit appeared();
 }
 
+void ContentView::toggleWireframe() {
+    showWireframe_ = !showWireframe_;
+    applyState();
+}
+
+void ContentView::togglePlaying() {
+    if (!state_.fileURL() || !hasAnimations_) return;
+    isPlaying_ = !isPlaying_;
+    applyState();
+}
+
+void ContentView::resetView() {
+    if (viewport_) viewport_->resetView();
+}
+
+void ContentView::reload() {
+    if (!state_.fileURL()) return;
+    reloading_ = *state_.fileURL();
+    startOpenSequence(state_, *reloading_);
+}
+
 // Runs only for a different file (AppState signals distinct values only).
 void ContentView::fileURLChanged() {
+    reloading_.reset(); // another file has replaced the one being read again
+    resetFileState();
+    applyState();
+}
+
+void ContentView::fileOpened(const QUrl& url) {
     notice_->hide(); // about an earlier attempt
+    if (reloading_ != url) return;
+    reloading_.reset();
+    resetFileState();
+    if (viewport_) retireViewport(); // the bytes just read get a viewport of their own
+    applyState();
+}
+
+void ContentView::resetFileState() {
     errorMessage_.reset();
     isLoading_ = true;
     hasAnimations_ = false;
     isPlaying_ = false;
-    applyState();
 }
 
 void ContentView::applyState() {
@@ -103,6 +135,7 @@ void ContentView::applyState() {
         viewport_->setShowWireframe(showWireframe_);
         viewport_->setPlaying(isPlaying_);
     }
+    emit stateChanged();
 }
 
 void ContentView::showViewportForCurrentFile() {
@@ -115,6 +148,9 @@ void ContentView::showViewportForCurrentFile() {
             [this, view](const QString& description) { viewportFailed(view, description); });
     viewport_ = view;
     model_->setViewport(view);
+    // Keys go to the model (W, Space, Home...), not to whichever button the hidden
+    // display's focus fell to.
+    view->setFocus(Qt::OtherFocusReason);
 }
 
 // Only the viewport of the file shown now reports into the state: a slow load of an earlier

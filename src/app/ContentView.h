@@ -52,16 +52,27 @@ public:
 
     // The open dialog, then the open sequence on the chosen file.
     void openFile();
+    // The toolbar's and the View menu's commands.
+    void toggleWireframe();
+    void togglePlaying(); // only while the model has animations
+    void resetView();
+    // Runs the open sequence on the open file again; once it is read, the model is loaded
+    // anew as for a newly opened file (wireframe kept). A failed read changes nothing.
+    void reload();
 
 signals:
     // The content has been shown for the first time.
     void appeared();
+    // The display, the view state or the open file changed.
+    void stateChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void fileURLChanged();
+    void fileOpened(const QUrl& url);
+    void resetFileState();
     void applyState();
     void showViewportForCurrentFile();
     void viewportLoaded(SceneKitView* view, bool hasAnimations);
@@ -86,6 +97,7 @@ private:
     QPointer<SceneKitView> viewport_;
     QUrl viewportURL_;
     bool viewportFinished_ = false;
+    std::optional<QUrl> reloading_; // read again by reload(), not yet back
     bool appeared_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "DisplayStyle.h"
 #include "Icons.h"
+#include "KeyboardFocus.h"
 #include "RecentFileButton.h"
 
 #include <QLabel>
@@ -26,6 +27,7 @@ EmptyDisplay::EmptyDisplay(QWidget* parent) : QWidget(parent) {
     // Ctrl+O belongs to the menu's "Open...": a second shortcut on the same key in the
     // same window would make Qt fire neither.
     openButton_ = new QPushButton(tr("Open..."), this);
+    makeKeyboardReachable(openButton_);
     connect(openButton_, &QPushButton::clicked, this, &EmptyDisplay::openClicked);
     layout->addWidget(openButton_, 0, Qt::AlignHCenter);
 

@@ -2,6 +2,7 @@
 
 #include "DisplayStyle.h"
 #include "Icons.h"
+#include "KeyboardFocus.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -41,7 +42,7 @@ FailureNotice::FailureNotice(QWidget* parent, int lifetimeMs) : QFrame(parent) {
     dismiss_ = new QToolButton(this);
     dismiss_->setText(tr("Dismiss"));
     dismiss_->setToolTip(tr("Hide this notice"));
-    dismiss_->setFocusPolicy(Qt::StrongFocus);
+    makeKeyboardReachable(dismiss_);
     connect(dismiss_, &QToolButton::clicked, this, &QWidget::hide);
     layout->addWidget(dismiss_);
 

@@ -1,6 +1,8 @@
 #include "MenuCommands.h"
 
 #include "AppState.h"
+#include "DisplayStyle.h"
+#include "RecentNames.h"
 
 #include <QAction>
 #include <QMenu>
@@ -17,6 +19,7 @@ MenuCommands::MenuCommands(AppState& state, QMenuBar* menuBar) : QObject(menuBar
     });
     file->addSeparator();
     recent_ = file->addMenu(tr("Open Recent"));
+    recent_->setToolTipsVisible(true); // the full path of each item
     clearRecent_ = new QAction(tr("Clear Menu"), this);
     connect(clearRecent_, &QAction::triggered, this, [this] {
         state_.setRecentFiles({});
@@ -26,8 +29,8 @@ MenuCommands::MenuCommands(AppState& state, QMenuBar* menuBar) : QObject(menuBar
     quit_ = file->addAction(tr("Quit"), QKeySequence(tr("Ctrl+Q")), this, &MenuCommands::quitRequested);
     quit_->setMenuRole(QAction::QuitRole);
 
-    QMenu* help = menuBar->addMenu(tr("&Help"));
-    about_ = help->addAction(tr("About Trimeo"), this, &MenuCommands::aboutRequested);
+    help_ = menuBar->addMenu(tr("&Help"));
+    about_ = help_->addAction(tr("About Trimeo"), this, &MenuCommands::aboutRequested);
     about_->setMenuRole(QAction::AboutRole);
 
     connect(&state_, &AppState::fileURLChanged, this, &MenuCommands::updateEnablement);
@@ -47,10 +50,16 @@ void MenuCommands::rebuildRecentMenu() {
         recent_->removeAction(action);
         if (action != clearRecent_) action->deleteLater();
     }
-    for (const QUrl& url : state_.recentFiles()) {
+    const QList<QUrl>& files = state_.recentFiles();
+    const QStringList titles = recentFileTitles(files);
+    for (int i = 0; i < files.size(); ++i) {
+        const QUrl url = files[i];
         // File names are shown verbatim: a '&' must not turn into a mnemonic.
-        const QString title = url.fileName().replace('&', QStringLiteral("&&"));
-        recent_->addAction(title, this, [this, url] { emit openRecentRequested(url); });
+        QAction* item = recent_->addAction(QString(titles[i]).replace('&', QStringLiteral("&&")), this,
+                                           [this, url] { emit openRecentRequested(url); });
+        const QString path = url.isLocalFile() ? url.toLocalFile() : url.toDisplayString();
+        item->setToolTip(verbatimToolTip(path));
+        item->setStatusTip(path);
     }
     if (!state_.recentFiles().isEmpty()) {
         recent_->addSeparator();

@@ -26,6 +26,7 @@ public:
     QAction* clearRecentAction() const { return clearRecent_; }
     QAction* quitAction() const { return quit_; }
     QAction* aboutAction() const { return about_; }
+    QMenu* helpMenu() const { return help_; }
 
 signals:
     void openRequested();
@@ -44,6 +45,7 @@ private:
     QAction* clearRecent_;
     QAction* quit_;
     QAction* about_;
+    QMenu* help_;
 };
 
 } // namespace trimeo

@@ -62,6 +62,7 @@ bool applyOutcome(AppState& state, const QUrl& url, std::optional<QByteArray> da
     state.setFileData(std::move(*data));
     state.setFileURL(url);
     state.addToRecentFiles(url);
+    state.reportOpened(url);
     return true;
 }
 } // namespace

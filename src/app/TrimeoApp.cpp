@@ -7,6 +7,7 @@
 #include "MenuCommands.h"
 #include "OpenPanel.h"
 #include "OpenSequence.h"
+#include "ViewCommands.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,7 +17,8 @@ namespace trimeo {
 
 TrimeoApp::TrimeoApp()
     : content_(new ContentView(appState_)), window_(std::make_unique<MainWindow>(content_)),
-      menus_(new MenuCommands(appState_, window_->menuBar())) {
+      menus_(new MenuCommands(appState_, window_->menuBar())),
+      viewMenu_(new ViewCommands(*content_, window_.get(), window_->menuBar(), menus_->helpMenu()->menuAction())) {
     connect(menus_, &MenuCommands::openRequested, this, &TrimeoApp::openFile);
     connect(menus_, &MenuCommands::openRecentRequested, this, &TrimeoApp::openRecent);
     connect(menus_, &MenuCommands::aboutRequested, this, &TrimeoApp::showAbout);

@@ -17,6 +17,7 @@ namespace trimeo {
 class ContentView;
 class MainWindow;
 class MenuCommands;
+class ViewCommands;
 
 class TrimeoApp : public QObject {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
     AppState& appState() { return appState_; }
     MainWindow* window() const { return window_.get(); }
     MenuCommands* menus() const { return menus_; }
+    ViewCommands* viewMenu() const { return viewMenu_; }
 
     // Shows the window; the first of `files` is opened once the window has appeared.
     void start(const QList<QUrl>& files);
@@ -49,6 +51,7 @@ private:
     ContentView* content_;
     std::unique_ptr<MainWindow> window_;
     MenuCommands* menus_;
+    ViewCommands* viewMenu_;
     bool contentAppeared_ = false;
     QList<QUrl> pendingFiles_;
 };

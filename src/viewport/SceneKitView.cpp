@@ -224,8 +224,10 @@ void SceneKitView::mouseMoveEvent(QMouseEvent* event) {
     update();
 }
 
-void SceneKitView::mouseDoubleClickEvent(QMouseEvent*) {
-    d->userCamera = false; // back to the scene's own camera
+void SceneKitView::mouseDoubleClickEvent(QMouseEvent*) { resetView(); }
+
+void SceneKitView::resetView() {
+    d->userCamera = false;
     update();
 }
 

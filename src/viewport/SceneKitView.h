@@ -37,6 +37,9 @@ public:
     // has loaded, and a value set earlier is applied then.
     void setPlaying(bool playing);
 
+    // Back to the scene's own camera, as a double-click does.
+    void resetView();
+
     Coordinator& coordinator();
     // The presented scene, or null until the load has succeeded.
     std::shared_ptr<scene::Scene> scene() const;

@@ -17,6 +17,7 @@ struct FakeState {
     bool hasAnimations = false;
     SceneKitView::Coordinator coordinator;
     int refreshes = 0;
+    int resets = 0;
     bool playing = false;
 };
 
@@ -38,6 +39,7 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
     d->fileURL = std::move(fileURL);
     d->showWireframe = showWireframe;
     registry()[this] = d.get();
+    setFocusPolicy(Qt::StrongFocus); // as the real one
     if (mode == fake::Mode::hold) return;
     QTimer::singleShot(0, this, [this] {
         try {
@@ -67,6 +69,8 @@ void SceneKitView::setPlaying(bool playing) {
     if (d->hasAnimations && playing) d->playing = true;
 }
 
+void SceneKitView::resetView() { ++d->resets; }
+
 // Draws nothing and ignores the pointer: the shell's tests only watch the reports.
 void SceneKitView::initializeGL() {}
 void SceneKitView::paintGL() {}
@@ -93,6 +97,7 @@ void fail(SceneKitView* view, const std::string& error) { emit view->failed(QStr
 
 bool wireframeOf(const SceneKitView* view) { return registry().at(view)->showWireframe; }
 int refreshCount(const SceneKitView* view) { return registry().at(view)->refreshes; }
+int resetCount(const SceneKitView* view) { return registry().at(view)->resets; }
 
 } // namespace fake
 } // namespace trimeo

@@ -20,5 +20,6 @@ void fail(SceneKitView* view, const std::string& error);
 bool wireframeOf(const SceneKitView* view);
 // How many times the host has handed the view its options.
 int refreshCount(const SceneKitView* view);
+int resetCount(const SceneKitView* view);
 
 } // namespace trimeo::fake

@@ -3,8 +3,11 @@
 #include "AppTestSupport.h"
 #include "MenuCommands.h"
 #include "OpenSequence.h"
+#include "RecentNames.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -98,6 +101,34 @@ private slots:
         menus.recentMenu()->actions().at(1)->trigger();
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toUrl(), QUrl::fromLocalFile(path));
+    }
+
+    void clashingNamesAreToldApartByTheirFolders() {
+        auto titlesOf = [](const QStringList& paths) {
+            QList<QUrl> urls;
+            for (const QString& path : paths) urls.append(QUrl::fromLocalFile(path));
+            return trimeo::recentFileTitles(urls);
+        };
+        QCOMPARE(titlesOf({"/m/left/part.stl", "/m/right/part.stl", "/m/other.stl"}),
+                 (QStringList{"part.stl (left)", "part.stl (right)", "other.stl"}));
+        QCOMPARE(titlesOf({"/a/x/same/k.obj", "/b/x/same/k.obj", "/c/k.obj"}),
+                 (QStringList{"k.obj (a/x/same)", "k.obj (b/x/same)", "k.obj (c)"}));
+        QCOMPARE(titlesOf({"/k.obj", "/d/k.obj"}), (QStringList{"k.obj", "k.obj (d)"}));
+        QCOMPARE(titlesOf({"/d/k.obj", "/d/k.obj"}), (QStringList{"k.obj", "k.obj"})); // a stored duplicate
+
+        AppState state;
+        QMenuBar bar;
+        MenuCommands menus(state, &bar);
+        const QString first = makeFile("part.stl"), second = makeFile("part.stl"); // two folders
+        open(state, first);
+        open(state, second);
+        const QList<QAction*> items = menus.recentMenu()->actions();
+        const QString folder = QFileInfo(second).dir().dirName();
+        QCOMPARE(items[0]->text(), "part.stl (" + folder + ")");
+        QCOMPARE(items[0]->toolTip(), second);
+        QCOMPARE(items[0]->statusTip(), second);
+        QCOMPARE(items[1]->toolTip(), first);
+        QVERIFY(menus.recentMenu()->toolTipsVisible());
     }
 
     // A file name is a title shown as written, not a mnemonic.

@@ -252,6 +252,12 @@ TEST(SceneKitView, DragOrbitsWheelZoomsDoubleClickReturnsToTheSceneCamera) {
 
     send(*view, QEvent::MouseButtonDblClick, {200, 150}, Qt::LeftButton, Qt::LeftButton);
     EXPECT_EQ(view->grabFramebuffer(), start);
+
+    send(*view, QEvent::MouseButtonPress, {200, 150}, Qt::LeftButton, Qt::LeftButton);
+    send(*view, QEvent::MouseMove, {120, 100}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_NE(view->grabFramebuffer(), start);
+    view->resetView(); // what the window's Reset View does
+    EXPECT_EQ(view->grabFramebuffer(), start);
 }
 
 } // namespace
