@@ -5,19 +5,56 @@
 #include <QTextDocument>
 #include <QWidget>
 
+#include <algorithm>
+#include <cmath>
+
 namespace trimeo {
+
+namespace {
+QColor mix(const QColor& a, const QColor& b, qreal share_of_a) {
+    const qreal t = share_of_a;
+    return QColor::fromRgbF(t * a.redF() + (1 - t) * b.redF(), t * a.greenF() + (1 - t) * b.greenF(),
+                            t * a.blueF() + (1 - t) * b.blueF());
+}
+
+double luminance(const QColor& c) {
+    auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+// `color` moved toward the palette's text colour until it stands 4.5:1 against both
+// backgrounds a display text sits on (the window, and the toolbar's button colour).
+QColor readable(const QColor& color, const QPalette& palette) {
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor backgrounds[] = {palette.color(QPalette::Window), palette.color(QPalette::Button)};
+    QColor result = color;
+    for (int step = 1; step <= 20; ++step) {
+        bool enough = true;
+        for (const QColor& background : backgrounds) enough = enough && contrastRatio(result, background) >= 4.5;
+        if (enough) break;
+        result = mix(text, color, step / 20.0);
+    }
+    return result;
+}
+} // namespace
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 QColor secondaryColor(const QWidget* widget) {
     // The placeholder colour is often translucent; rich text and some styles drop the
     // alpha, so it is mixed with the background here.
-    const QColor text = widget->palette().color(QPalette::PlaceholderText);
-    const QColor background = widget->palette().color(QPalette::Window);
-    const qreal a = text.alphaF();
-    return QColor::fromRgbF(a * text.redF() + (1 - a) * background.redF(), a * text.greenF() + (1 - a) * background.greenF(),
-                            a * text.blueF() + (1 - a) * background.blueF());
+    const QPalette& palette = widget->palette();
+    const QColor text = palette.color(QPalette::PlaceholderText);
+    const QColor opaque = mix(text, palette.color(QPalette::Window), text.alphaF());
+    return readable(opaque, palette);
 }
 
-QColor accentColor(const QWidget* widget) { return widget->palette().color(QPalette::Highlight); }
+QColor accentColor(const QWidget* widget) {
+    return readable(widget->palette().color(QPalette::Highlight), widget->palette());
+}
 
 QFont headlineFont(const QWidget* widget) {
     QFont font = widget->font();

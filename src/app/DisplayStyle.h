@@ -1,7 +1,8 @@
 // The platform's stand-ins for the displays' named colours and fonts: "secondary" is
 // the palette's placeholder-text colour (made opaque over the window colour), "accent"
-// its highlight, the headline a bold
-// default font and the caption a smaller one.
+// its highlight, each moved toward the text colour as far as needed to stand at least
+// 4.5:1 against the window and button backgrounds, in light and dark palettes alike; the
+// headline is a bold default font and the caption a smaller one.
 #pragma once
 
 #include <QColor>
@@ -11,6 +12,9 @@ class QLabel;
 class QWidget;
 
 namespace trimeo {
+
+// The contrast ratio of two opaque colours as WCAG 2 defines it: 1 (same) to 21.
+double contrastRatio(const QColor& a, const QColor& b);
 
 QColor secondaryColor(const QWidget* widget);
 QColor accentColor(const QWidget* widget);

@@ -17,7 +17,7 @@ EmptyDisplay::EmptyDisplay(QWidget* parent) : QWidget(parent) {
     layout->addStretch();
 
     auto* symbol = new QLabel(this);
-    symbol->setPixmap(tintedPixmap(IconName::cube, 64, secondaryColor(this))); // 48 pt at 96 dpi
+    symbol->setPixmap(tintedPixmap(IconName::cube, 64, secondaryColor(this), devicePixelRatioF())); // 48 pt at 96 dpi
     layout->addWidget(symbol, 0, Qt::AlignHCenter);
 
     QLabel* invitation = plainLabel(tr("Open a 3D file to get started"), this);

@@ -14,7 +14,7 @@ ErrorDisplay::ErrorDisplay(QWidget* parent) : QWidget(parent) {
     layout->addStretch();
 
     auto* symbol = new QLabel(this);
-    symbol->setPixmap(tintedPixmap(IconName::warning, 64, secondaryColor(this)));
+    symbol->setPixmap(tintedPixmap(IconName::warning, 64, secondaryColor(this), devicePixelRatioF()));
     layout->addWidget(symbol, 0, Qt::AlignHCenter);
 
     QLabel* heading = plainLabel(tr("Unable to load 3D model"), this);

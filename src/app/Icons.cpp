@@ -44,11 +44,11 @@ QIcon icon(IconName name) {
     return chosen;
 }
 
-QPixmap tintedPixmap(IconName name, int size, const QColor& color) {
-    QPixmap pixmap = icon(name).pixmap(size, size);
+QPixmap tintedPixmap(IconName name, int size, const QColor& color, qreal devicePixelRatio) {
+    QPixmap pixmap = icon(name).pixmap(QSize(size, size), devicePixelRatio);
     QPainter painter(&pixmap);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), color);
+    painter.fillRect(QRectF(QPointF(0, 0), pixmap.deviceIndependentSize()), color);
     return pixmap;
 }
 

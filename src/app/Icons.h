@@ -11,8 +11,9 @@ namespace trimeo {
 enum class IconName { cube, warning, play, pause, grid, gridFilled, open, application };
 
 QIcon icon(IconName name);
-// The icon drawn `size` pixels square in one colour (the palette's secondary text colour
-// in the displays), so that theme icons and bundled ones look alike.
-QPixmap tintedPixmap(IconName name, int size, const QColor& color);
+// The icon drawn `size` logical pixels square in one colour (the palette's secondary text
+// colour in the displays), so that theme icons and bundled ones look alike; drawn at
+// `devicePixelRatio` so that it stays crisp on high-density screens.
+QPixmap tintedPixmap(IconName name, int size, const QColor& color, qreal devicePixelRatio);
 
 } // namespace trimeo

@@ -60,6 +60,7 @@ uniform vec3 uViewUp;        // the world's up axis in view space
 out vec4 fragColor;
 
 const float PI = 3.14159265;
+const float KEY_LIGHT = 0.5;
 
 vec3 toLinear(vec3 c) { return pow(max(c, vec3(0.0)), vec3(2.2)); }
 vec3 toDisplay(vec3 c) { return pow(clamp(c, 0.0, 1.0), vec3(1.0 / 2.2)); }
@@ -97,9 +98,11 @@ void main() {
     float nl = max(dot(n, l), 0.0);
     float nv = max(dot(n, v), 1e-4);
 
-    // Sky above, darker ground below: keeps faces turned from the light readable.
+    // Sky above, darker ground below: keeps faces turned from the light readable. The key
+    // light and the sky together stay below full white, so a white model keeps its shades
+    // (about 0.35 to 0.85 once encoded) and stands apart from a light window background.
     float up = dot(n, uViewUp) * 0.5 + 0.5;
-    vec3 ambient = mix(vec3(0.22), vec3(0.5), up);
+    vec3 ambient = mix(vec3(0.09), vec3(0.2), up);
 
     vec3 colour;
     if (uPhysicallyBased) {
@@ -112,9 +115,9 @@ void main() {
         vec3 specular = f * ggx(nh, a) * smithSchlick(nv, nl, a) / (4.0 * nv * max(nl, 1e-4));
         vec3 diffuse = (1.0 - f) * (1.0 - metal) * albedo / PI;
         vec3 ambientSpecular = mix(vec3(0.04), albedo, metal) * ambient * (1.0 - 0.5 * a);
-        colour = (diffuse + specular) * PI * 1.35 * nl + albedo * (1.0 - metal) * ambient + ambientSpecular;
+        colour = (diffuse + specular) * PI * KEY_LIGHT * nl + albedo * (1.0 - metal) * ambient + ambientSpecular;
     } else {
-        colour = albedo * (1.35 * nl + ambient);
+        colour = albedo * (KEY_LIGHT * nl + ambient);
     }
     fragColor = vec4(toDisplay(colour), base.a);
 }
