@@ -4,14 +4,19 @@
 
 #include "BoundingBox.h"
 #include "Material.h"
+#include "Transform.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <span>
 #include <vector>
 
 namespace trimeo::scene {
 
-enum class Semantic { vertex, normal, texcoord };
+// boneIndices and boneWeights: 4 per vertex, the joints (indices into Skin::jointNames,
+// stored as floats) that move the vertex and how much each counts (summing to 1).
+enum class Semantic { vertex, normal, texcoord, boneIndices, boneWeights };
 
 struct GeometrySource {
     Semantic semantic = Semantic::vertex;
@@ -22,6 +27,8 @@ struct GeometrySource {
     static GeometrySource vertices(std::vector<float> xyz) { return {Semantic::vertex, 3, std::move(xyz)}; }
     static GeometrySource normals(std::vector<float> xyz) { return {Semantic::normal, 3, std::move(xyz)}; }
     static GeometrySource texcoords(std::vector<float> uv) { return {Semantic::texcoord, 2, std::move(uv)}; }
+    static GeometrySource boneIndices(std::vector<float> joints) { return {Semantic::boneIndices, 4, std::move(joints)}; }
+    static GeometrySource boneWeights(std::vector<float> weights) { return {Semantic::boneWeights, 4, std::move(weights)}; }
 
     std::size_t vectorCount() const { return componentsPerVector > 0 ? data.size() / componentsPerVector : 0; }
 };
@@ -36,6 +43,15 @@ struct GeometryElement {
     std::size_t primitiveCount() const { return indices.size() / 3; }
 };
 
+// How a skinned geometry follows its skeleton: joint i is the node named jointNames[i];
+// inverseBindMatrices[i] takes the geometry's coordinates into that joint's space as it
+// stood when the skin was bound. A vertex is drawn at the weighted sum, over its joints,
+// of jointWorld * inverseBind applied to it (the geometry's own node does not move it).
+struct Skin {
+    std::vector<std::string> jointNames;
+    std::vector<Matrix4> inverseBindMatrices; // one per joint
+};
+
 class Geometry {
 public:
     Geometry() = default;
@@ -44,6 +60,7 @@ public:
     std::vector<GeometrySource> sources;
     std::vector<GeometryElement> elements;
     std::vector<Material> materials;
+    std::optional<Skin> skin; // with boneIndices and boneWeights sources
 
     Material* firstMaterial() { return materials.empty() ? nullptr : &materials.front(); }
     const Material* firstMaterial() const { return materials.empty() ? nullptr : &materials.front(); }

@@ -1,5 +1,7 @@
 #include "GLMeshCache.h"
 
+#include "GLShaders.h"
+
 #include "MeshData.h"
 
 namespace trimeo::gl {
@@ -14,7 +16,7 @@ void GLMeshCache::setPrepared(PreparedMeshes prepared) { prepared_ = std::move(p
 
 void GLMeshCache::clear() {
     for (auto& [key, entry] : meshes_) {
-        gl_->glDeleteBuffers(4, entry.mesh.buffers);
+        gl_->glDeleteBuffers(6, entry.mesh.buffers);
         gl_->glDeleteVertexArrays(1, &entry.mesh.vao);
     }
     meshes_.clear();
@@ -64,7 +66,7 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
 
     gl_->glGenVertexArrays(1, &mesh.vao);
     gl_->glBindVertexArray(mesh.vao);
-    gl_->glGenBuffers(4, mesh.buffers);
+    gl_->glGenBuffers(6, mesh.buffers);
     auto arrayBuffer = [&](int slot, int attribute, int components, const float* data, std::size_t floats,
                            GLsizei stride) {
         gl_->glBindBuffer(GL_ARRAY_BUFFER, mesh.buffers[slot]);
@@ -95,6 +97,20 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
         mesh.hasTexcoords = true;
     } else {
         gl_->glDisableVertexAttribArray(2); // reads the default (0, 0): no texture is drawn anyway
+    }
+
+    const scene::GeometrySource* joints = g.skin ? usableSource(g, scene::Semantic::boneIndices, 4) : nullptr;
+    const scene::GeometrySource* weights = g.skin ? usableSource(g, scene::Semantic::boneWeights, 4) : nullptr;
+    if (joints && weights && g.skin->jointNames.size() <= std::size_t(kMaxJoints)) {
+        for (auto [slot, source] : {std::pair{4, joints}, std::pair{5, weights}}) {
+            if (split) {
+                const std::vector<float> v = gather(*source, 4, shaded.remap);
+                arrayBuffer(slot, slot - 1, 4, v.data(), v.size(), 0);
+            } else {
+                arrayBuffer(slot, slot - 1, 4, source->data.data(), source->data.size(), 0);
+            }
+        }
+        mesh.hasSkin = true;
     }
 
     const std::span<const std::uint32_t> indices = prepared->indices(g);

@@ -1,6 +1,7 @@
 // Geometry uploaded to the GPU once per scene: positions straight from the geometry's
 // flat arrays, normals from the file or computed once here (none for meshes whose
-// triangles share no vertex: their planes shade them), texture coordinates when they fit,
+// triangles share no vertex: their planes shade them), texture coordinates and a skin's
+// joints and weights when they fit,
 // and only the triangles whose indices all lie inside the vertex list.
 // Every call needs the owning OpenGL context current.
 #pragma once
@@ -24,10 +25,11 @@ public:
     };
     struct Mesh {
         GLuint vao = 0;
-        GLuint buffers[4] = {}; // positions, normals, texcoords, indices
+        GLuint buffers[6] = {}; // positions, normals, texcoords, indices, joints, weights
         std::vector<Part> parts;
         bool hasTexcoords = false;
         bool hasNormals = false; // else shaded by each triangle's plane
+        bool hasSkin = false;    // joints and weights uploaded (attributes 3 and 4)
         bool sequential = false; // index i is vertex i (STL's layout): drawn without an index buffer
     };
 

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace trimeo::gl {
@@ -28,7 +30,8 @@ struct DrawItem {
     const scene::Material* material; // null: the renderer's plain white
     bool lines;
     GLTextureCache::Texture texture;
-    double depth; // view-space z of the node's origin, for sorting blended items
+    double depth;     // view-space z of the node's origin, for sorting blended items
+    int palette = -1; // skinned: index of its joint matrices in the frame's palettes
 };
 
 void toFloats(const Matrix4& m, float out[16]) {
@@ -47,20 +50,25 @@ struct GLSceneRenderer::Impl {
     std::vector<DrawItem> opaque, blended;
     struct Uniforms {
         int modelView, normalMatrix, projection, diffuse, hasTexture, texture, physicallyBased, metalness,
-            roughness, lightPosition, viewUp;
+            roughness, lightPosition, viewUp, joints;
     };
     struct Program { // one per SurfaceVariant, built on first use
         std::unique_ptr<QOpenGLShaderProgram> shader;
         Uniforms u{};
         bool failed = false;
     };
-    Program programs[4];
+    Program programs[SurfaceVariant::count];
+    // Skinning: joints found by name once per scene; each frame's joint matrices.
+    std::unordered_map<std::string, const scene::Node*> nodesByName;
+    bool namesIndexed = false;
+    std::vector<std::vector<float>> palettes;
     int bound = -1; // variant bound in this frame
     float projection[16] = {};
     scene::Vector3 viewUp;
 
     Program* programFor(SurfaceVariant variant, std::string* error = nullptr);
     void collect(const Matrix4& view);
+    int jointPalette(const scene::Skin& skin, const Matrix4& view, const Matrix4& modelView);
     void draw(const DrawItem& item);
 };
 
@@ -95,6 +103,8 @@ void GLSceneRenderer::setScene(std::shared_ptr<const scene::Scene> scene, std::f
         d->textures->setResourceDirectory(std::move(resourceDirectory));
     }
     d->scene = std::move(scene);
+    d->nodesByName.clear();
+    d->namesIndexed = false;
 }
 
 const scene::Scene* GLSceneRenderer::scene() const { return d->scene.get(); }
@@ -119,7 +129,7 @@ GLSceneRenderer::Impl::Program* GLSceneRenderer::Impl::programFor(SurfaceVariant
            s.uniformLocation("uHasTexture"),      s.uniformLocation("uTexture"),
            s.uniformLocation("uPhysicallyBased"), s.uniformLocation("uMetalness"),
            s.uniformLocation("uRoughness"),       s.uniformLocation("uLightPosition"),
-           s.uniformLocation("uViewUp")};
+           s.uniformLocation("uViewUp"),          s.uniformLocation("uJoints")};
     p.shader = std::move(shader);
     return &p;
 }
@@ -135,9 +145,30 @@ void GLSceneRenderer::release() {
     d->ready = false;
 }
 
+int GLSceneRenderer::Impl::jointPalette(const scene::Skin& skin, const Matrix4& view, const Matrix4& modelView) {
+    if (!namesIndexed) {
+        scene->rootNode->enumerateChildNodes([this](const scene::Node::Ptr& n) {
+            if (n->name) nodesByName.emplace(*n->name, n.get()); // the first of a name wins
+        });
+        namesIndexed = true;
+    }
+    std::vector<float> matrices(skin.jointNames.size() * 16);
+    for (std::size_t j = 0; j < skin.jointNames.size(); ++j) {
+        const auto found = nodesByName.find(skin.jointNames[j]);
+        // A joint that is not there leaves its vertices where the geometry's node puts them.
+        const Matrix4 m = found == nodesByName.end() || j >= skin.inverseBindMatrices.size()
+                              ? modelView
+                              : view * found->second->worldTransform() * skin.inverseBindMatrices[j];
+        toFloats(m, &matrices[j * 16]);
+    }
+    palettes.push_back(std::move(matrices));
+    return int(palettes.size()) - 1;
+}
+
 void GLSceneRenderer::Impl::collect(const Matrix4& view) {
     opaque.clear();
     blended.clear();
+    palettes.clear();
     if (!scene || !scene->rootNode) return;
     // Explicit stack: file hierarchies can be deeper than the call stack allows.
     std::vector<std::pair<const scene::Node*, Matrix4>> stack{{scene->rootNode.get(), view}};
@@ -150,11 +181,13 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
         if (!node->geometry) continue;
         const GLMeshCache::Mesh& mesh = meshes->meshFor(node->geometry);
         const auto& materials = node->geometry->materials;
+        const int palette = mesh.hasSkin ? jointPalette(*node->geometry->skin, view, modelView) : -1;
         for (std::size_t part = 0; part < mesh.parts.size(); ++part) {
             if (mesh.parts[part].count == 0) continue;
             const std::size_t materialIndex = materials.empty() ? 0 : part % materials.size();
             const scene::Material* m = materials.empty() ? nullptr : &materials[materialIndex];
-            DrawItem item{modelView, &mesh, part, m, drawsAsLines(m, materialIndex, wireframe), {}, modelView.at(2, 3)};
+            DrawItem item{modelView, &mesh, part, m, drawsAsLines(m, materialIndex, wireframe), {}, modelView.at(2, 3),
+                          palette};
             bool isBlended = false;
             if (m) {
                 if (const scene::Image* image = m->diffuse.image()) {
@@ -180,9 +213,9 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
     }();
     const scene::Material& m = item.material ? *item.material : fallback;
     const bool textured = item.texture.id != 0 && item.mesh->hasTexcoords;
-    const SurfaceVariant variant{item.mesh->hasNormals, textured};
+    const SurfaceVariant variant{item.mesh->hasNormals, textured, item.palette >= 0};
     Program* program = programFor(variant);
-    if (!program) program = programFor({}); // the full variant reads what it lacks as zero
+    if (!program) program = programFor({true, true, variant.skinned}); // reads what it lacks as zero
     if (!program) return;
     const Uniforms& u = program->u;
     if (bound != program - programs) {
@@ -202,6 +235,10 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
                          float(n.at(2, 1)), float(n.at(0, 2)), float(n.at(1, 2)), float(n.at(2, 2))};
     gl->glUniformMatrix4fv(u.modelView, 1, GL_FALSE, mv);
     gl->glUniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, nm);
+    if (item.palette >= 0) {
+        const std::vector<float>& joints = palettes[std::size_t(item.palette)];
+        gl->glUniformMatrix4fv(u.joints, GLsizei(joints.size() / 16), GL_FALSE, joints.data());
+    }
 
     scene::Color diffuse = scene::Color::white();
     if (const scene::Color* c = m.diffuse.color()) diffuse = *c;

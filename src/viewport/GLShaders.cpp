@@ -22,11 +22,27 @@ out vec3 vNormal;
 layout(location = 2) in vec2 aTexcoord;
 out vec2 vTexcoord;
 #endif
+#ifdef HAS_SKIN
+layout(location = 3) in vec4 aJoints;
+layout(location = 4) in vec4 aWeights;
+uniform mat4 uJoints[MAX_JOINTS];
+#endif
 void main() {
+#ifdef HAS_SKIN
+    ivec4 j = clamp(ivec4(aJoints), 0, MAX_JOINTS - 1); // never outside the array
+    mat4 skin = aWeights.x * uJoints[j.x] + aWeights.y * uJoints[j.y] + aWeights.z * uJoints[j.z] +
+                aWeights.w * uJoints[j.w];
+    vec4 p = skin * vec4(aPosition, 1.0);
+#else
     vec4 p = uModelView * vec4(aPosition, 1.0);
+#endif
     vViewPosition = p.xyz;
 #ifdef HAS_NORMAL
+#ifdef HAS_SKIN
+    vNormal = mat3(skin) * aNormal;
+#else
     vNormal = uNormalMatrix * aNormal;
+#endif
 #endif
 #ifdef HAS_TEXCOORD
     vTexcoord = aTexcoord;
@@ -127,6 +143,7 @@ std::string withVariant(const char* body, SurfaceVariant variant) {
     std::string source = "#version 330 core\n";
     if (variant.normals) source += "#define HAS_NORMAL\n";
     if (variant.texcoords) source += "#define HAS_TEXCOORD\n";
+    if (variant.skinned) source += "#define HAS_SKIN\n#define MAX_JOINTS " + std::to_string(kMaxJoints) + "\n";
     return source + body;
 }
 

@@ -161,6 +161,13 @@ const scene::GeometrySource* usableTexcoords(const scene::Geometry& geometry) {
     return s;
 }
 
+const scene::GeometrySource* usableSource(const scene::Geometry& geometry, scene::Semantic semantic, int components) {
+    const scene::GeometrySource* s = geometry.source(semantic);
+    if (!s || s->componentsPerVector != components || s->data.size() != geometry.vertexCount() * std::size_t(components))
+        return nullptr;
+    return s;
+}
+
 std::span<const std::uint32_t> PreparedMesh::indices(const scene::Geometry& geometry) const {
     if (!shaded.remap.empty()) return shaded.indices;
     if (!ownIndices.empty() || partSizes.size() != 1) return ownIndices;

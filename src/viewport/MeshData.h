@@ -51,6 +51,9 @@ ShadedMesh computeCreasedNormals(std::span<const float> positions, std::size_t s
 const scene::GeometrySource* usableNormals(const scene::Geometry& geometry);
 // The geometry's 2-component texture coordinates when they match its vertex count, else null.
 const scene::GeometrySource* usableTexcoords(const scene::Geometry& geometry);
+// The first source of `semantic` with exactly `components` floats per vertex for every
+// vertex, else null.
+const scene::GeometrySource* usableSource(const scene::Geometry& geometry, scene::Semantic semantic, int components);
 
 // The CPU side of a geometry's upload, which needs no GL and can be made on the loading
 // thread: the drawable triangles of all elements as one list, and the normals to go with

@@ -221,6 +221,44 @@ TEST(SceneKitView, DrawsTheLoadedModel) {
     EXPECT_LT(test::pixelsDifferingFrom(lines, bg, 30) * 2, test::pixelsDifferingFrom(frame, bg, 30));
 }
 
+// A mesh bound to a skeleton follows its bones: the drawn box moves while playing and
+// holds still when paused.
+TEST(SceneKitView, PlayingMovesASkinnedMeshAndPausingHoldsIt) {
+    TRIMEO_REQUIRE_GL();
+    Host host;
+    auto view = open(host, fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
+                     "/models/box_nested_animation.dae");
+    view->resize(400, 300);
+    view->show();
+    ASSERT_TRUE(waitForLoad(*view));
+    ASSERT_TRUE(host.hasAnimations);
+    auto spin = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    const QImage bound = view->grabFramebuffer();
+    test::saveForInspection(bound, "widget-skinned-start");
+    const QColor bg = view->palette().color(QPalette::Window);
+    auto changed = [&](const QImage& a, const QImage& b) {
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) n += test::colourDistance(a.pixelColor(x, y), b.pixelColor(x, y)) > 30;
+        return n;
+    };
+    view->setPlaying(true);
+    spin(600);
+    const QImage moved = view->grabFramebuffer();
+    test::saveForInspection(moved, "widget-skinned-playing");
+    EXPECT_GT(changed(bound, moved), 1000); // the box itself has moved, not a few edge pixels
+    EXPECT_GT(test::pixelsDifferingFrom(moved, bg, 30), 1000);
+
+    view->setPlaying(false);
+    const QImage held = view->grabFramebuffer();
+    spin(300);
+    EXPECT_EQ(changed(held, view->grabFramebuffer()), 0);
+}
+
 void send(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
     QMouseEvent e(type, at, w.mapToGlobal(at), button, held, Qt::NoModifier);
     QCoreApplication::sendEvent(&w, &e);

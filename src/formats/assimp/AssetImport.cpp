@@ -59,8 +59,46 @@ std::optional<Material> convertMaterial(const aiScene& s, const aiMaterial& m) {
     return out;
 }
 
+Matrix4 toMatrix(const aiMatrix4x4& a) {
+    Matrix4 m;
+    const float rows[4][4] = {{a.a1, a.a2, a.a3, a.a4}, {a.b1, a.b2, a.b3, a.b4}, {a.c1, a.c2, a.c3, a.c4},
+                              {a.d1, a.d2, a.d3, a.d4}};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) m.at(r, c) = rows[r][c];
+    return m;
+}
+
+// The mesh's bones as a skin: each vertex keeps its four heaviest joints, weights scaled to
+// sum to 1. Weights naming a vertex the mesh does not have are skipped.
+void addSkin(const aiMesh& mesh, std::vector<GeometrySource>& sources, std::optional<Skin>& skin) {
+    const std::size_t n = mesh.mNumVertices;
+    std::vector<float> joints(n * 4, 0.0f), weights(n * 4, 0.0f);
+    skin.emplace();
+    for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+        const aiBone* bone = mesh.mBones[b];
+        skin->jointNames.emplace_back(bone->mName.C_Str());
+        skin->inverseBindMatrices.push_back(toMatrix(bone->mOffsetMatrix));
+        for (unsigned k = 0; k < bone->mNumWeights; ++k) {
+            const aiVertexWeight& vw = bone->mWeights[k];
+            if (vw.mVertexId >= n || !(vw.mWeight > 0)) continue;
+            float* w = &weights[std::size_t(vw.mVertexId) * 4];
+            float* j = &joints[std::size_t(vw.mVertexId) * 4];
+            const int lightest = int(std::min_element(w, w + 4) - w);
+            if (vw.mWeight > w[lightest]) w[lightest] = vw.mWeight, j[lightest] = float(b);
+        }
+    }
+    for (std::size_t v = 0; v < n; ++v) {
+        float* w = &weights[v * 4];
+        const float sum = w[0] + w[1] + w[2] + w[3];
+        if (sum > 0) for (int i = 0; i < 4; ++i) w[i] /= sum;
+    }
+    sources.push_back(GeometrySource::boneIndices(std::move(joints)));
+    sources.push_back(GeometrySource::boneWeights(std::move(weights)));
+}
+
 std::shared_ptr<Geometry> convertMesh(const aiMesh& mesh, const std::vector<std::optional<Material>>& materials) {
     const std::size_t n = mesh.mNumVertices;
+    std::optional<Skin> skin;
     std::vector<float> pos(n * 3);
     for (std::size_t i = 0; i < n; ++i) {
         pos[i * 3] = mesh.mVertices[i].x;
@@ -86,6 +124,7 @@ std::shared_ptr<Geometry> convertMesh(const aiMesh& mesh, const std::vector<std:
         }
         sources.push_back(GeometrySource::texcoords(std::move(uv)));
     }
+    if (mesh.HasBones()) addSkin(mesh, sources, skin);
     GeometryElement element;
     element.indices.reserve(std::size_t(mesh.mNumFaces) * 3);
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
@@ -93,6 +132,7 @@ std::shared_ptr<Geometry> convertMesh(const aiMesh& mesh, const std::vector<std:
         if (face.mNumIndices == 3) element.indices.insert(element.indices.end(), face.mIndices, face.mIndices + 3);
     }
     auto g = std::make_shared<Geometry>(std::move(sources), std::vector<GeometryElement>{std::move(element)});
+    g->skin = std::move(skin);
     if (mesh.mMaterialIndex < materials.size() && materials[mesh.mMaterialIndex])
         g->materials.push_back(*materials[mesh.mMaterialIndex]);
     return g;

@@ -143,6 +143,15 @@ void encodeAssetRead(const AssetRead& read, std::vector<std::uint8_t>& out) {
         for (const GeometryElement& e : g->elements) w.array(e.indices);
         w.pod<std::uint32_t>(g->materials.size());
         for (const Material& m : g->materials) writeMaterial(w, m);
+        w.pod<std::uint8_t>(g->skin.has_value());
+        if (g->skin) {
+            w.pod<std::uint32_t>(g->skin->jointNames.size());
+            for (std::size_t j = 0; j < g->skin->jointNames.size(); ++j) {
+                w.text(g->skin->jointNames[j]);
+                const Matrix4 m = j < g->skin->inverseBindMatrices.size() ? g->skin->inverseBindMatrices[j] : Matrix4{};
+                for (double v : m.m) w.pod(v);
+            }
+        }
     }
     w.pod<std::uint32_t>(animations.size());
     for (const Animation* a : animations) {
@@ -185,7 +194,7 @@ AssetRead decodeAssetRead(std::span<const std::uint8_t> bytes) {
         g->sources.resize(r.count(13));
         for (GeometrySource& s : g->sources) {
             auto semantic = r.pod<std::uint8_t>();
-            if (semantic > std::uint8_t(Semantic::texcoord)) Reader::corrupt();
+            if (semantic > std::uint8_t(Semantic::boneWeights)) Reader::corrupt();
             s.semantic = Semantic(semantic);
             s.componentsPerVector = r.pod<std::int32_t>();
             s.data = r.array<float>();
@@ -194,6 +203,15 @@ AssetRead decodeAssetRead(std::span<const std::uint8_t> bytes) {
         for (GeometryElement& e : g->elements) e.indices = r.array<std::uint32_t>();
         std::uint32_t materials = r.count(13);
         for (std::uint32_t i = 0; i < materials; ++i) g->materials.push_back(readMaterial(r));
+        if (r.pod<std::uint8_t>()) {
+            Skin& skin = g->skin.emplace();
+            for (auto j = r.count(8 + 16 * sizeof(double)); j > 0; --j) {
+                skin.jointNames.push_back(r.text());
+                Matrix4 m;
+                for (double& v : m.m) v = r.pod<double>();
+                skin.inverseBindMatrices.push_back(m);
+            }
+        }
     }
     std::vector<std::shared_ptr<Animation>> animations(r.count(33));
     for (auto& a : animations) {

@@ -1,0 +1,80 @@
+// Skinned meshes read through the asset library keep their bones: joint names that name
+// nodes of the scene, one inverse bind matrix each, and four joints and weights per
+// vertex; and all of it survives the hand-over from the reader process.
+#include "formats/assimp/AssetImport.h"
+#include "formats/assimp/SceneTransfer.h"
+#include "formats/common/LoaderError.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace trimeo {
+namespace {
+
+using scene::Semantic;
+
+const scene::Geometry* firstSkinned(const scene::Scene& s) {
+    const scene::Geometry* found = nullptr;
+    s.rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
+        if (!found && n->geometry && n->geometry->skin) found = n->geometry.get();
+    });
+    return found;
+}
+
+TEST(Skin, ColladaSkinKeepsItsJointsAndWeights) {
+    const ReaderResult read =
+        readAssetFile(test::assimpModels() / "Collada" / "box_nested_animation.dae", /*withAnimations=*/true);
+    ASSERT_TRUE(read.scene);
+    const scene::Geometry* g = firstSkinned(*read.scene);
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(g->skin->jointNames.size(), 1u);
+    EXPECT_EQ(g->skin->inverseBindMatrices.size(), 1u);
+    std::set<std::string> names;
+    read.scene->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
+        if (n->name) names.insert(*n->name);
+    });
+    EXPECT_TRUE(names.count(g->skin->jointNames[0])) << g->skin->jointNames[0];
+
+    const scene::GeometrySource* joints = g->source(Semantic::boneIndices);
+    const scene::GeometrySource* weights = g->source(Semantic::boneWeights);
+    ASSERT_TRUE(joints && weights);
+    ASSERT_EQ(weights->vectorCount(), g->vertexCount());
+    for (std::size_t v = 0; v < g->vertexCount(); ++v) {
+        const float* w = &weights->data[v * 4];
+        EXPECT_NEAR(w[0] + w[1] + w[2] + w[3], 1.0f, 1e-5f) << v; // every vertex follows its bone fully
+        for (int i = 0; i < 4; ++i) EXPECT_LT(joints->data[v * 4 + i], 1.0f);
+    }
+}
+
+TEST(Skin, SurvivesTheHandOverAndDamageIsRefused) {
+    auto g = std::make_shared<scene::Geometry>();
+    g->sources = {scene::GeometrySource::vertices({0, 0, 0, 1, 0, 0, 0, 1, 0}),
+                  scene::GeometrySource::boneIndices({0, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 0}),
+                  scene::GeometrySource::boneWeights({0.5f, 0.5f, 0, 0, 1, 0, 0, 0, 0.25f, 0.75f, 0, 0})};
+    scene::Skin& skin = g->skin.emplace();
+    skin.jointNames = {"hip", "knee"};
+    skin.inverseBindMatrices.resize(2);
+    skin.inverseBindMatrices[1].at(0, 3) = -2.5;
+    AssetRead read;
+    read.count = 1;
+    read.scene = std::make_shared<scene::Scene>();
+    read.scene->rootNode->addChildNode(scene::Node::make(g));
+    std::vector<std::uint8_t> bytes;
+    encodeAssetRead(read, bytes);
+
+    const AssetRead back = decodeAssetRead(bytes);
+    const scene::Geometry& h = *back.scene->rootNode->childNodes().at(0)->geometry;
+    ASSERT_TRUE(h.skin);
+    EXPECT_EQ(h.skin->jointNames, skin.jointNames);
+    EXPECT_EQ(h.skin->inverseBindMatrices[1].m, skin.inverseBindMatrices[1].m);
+    EXPECT_EQ(h.source(Semantic::boneWeights)->data, g->sources[2].data);
+    EXPECT_EQ(h.source(Semantic::boneIndices)->componentsPerVector, 4);
+
+    bytes.pop_back(); // a cut hand-over is an error, not a scene
+    EXPECT_THROW(decodeAssetRead(bytes), PlatformError);
+}
+
+} // namespace
+} // namespace trimeo
