@@ -1,6 +1,7 @@
 // The asset library (Assimp) behind the native routes, and the conversion of what it
 // reads into our scene layer: hierarchy, names, transforms, positions, normals, the first
-// UV set, the materials the file defines, and (when asked) node animations.
+// UV set, skins (bones as joint names with their bind matrices, four weights per vertex),
+// the materials the file defines, and (when asked) node animations.
 #pragma once
 
 #include "formats/common/ReaderResult.h"
