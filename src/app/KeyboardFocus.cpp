@@ -50,7 +50,10 @@ public:
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                             const QWidget* widget) const override {
         QProxyStyle::drawComplexControl(control, option, painter, widget);
-        if (control == CC_ToolButton && widget && (option->state & State_HasFocus))
+        // Only once the keyboard has moved the focus: a click or the window's first focus
+        // needs no ring.
+        const State keyboardFocus = State_HasFocus | State_KeyboardFocusChange;
+        if (control == CC_ToolButton && widget && (option->state & keyboardFocus) == keyboardFocus)
             drawFocusRing(*painter, widget, option->rect);
     }
 };

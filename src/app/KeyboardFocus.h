@@ -1,6 +1,7 @@
 // Buttons that work from the keyboard: reached with Tab, drawn with a visible focus ring
-// (the palette's highlight colour, 2 px), activated with Space or Return even where a
-// window shortcut uses the same key (the focused button goes first).
+// (the palette's highlight colour, 2 px) once the keyboard has moved the focus, activated
+// with Space or Return even where a window shortcut uses the same key (the focused button
+// goes first).
 #pragma once
 
 class QAbstractButton;

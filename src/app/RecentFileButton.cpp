@@ -41,7 +41,7 @@ void RecentFileButton::paintEvent(QPaintEvent*) {
     if (isDown()) color = color.darker(130);
     painter.setPen(color);
     painter.drawText(rect().adjusted(ringRoom, 0, -ringRoom, 0), Qt::AlignLeft | Qt::AlignVCenter, displayedText());
-    if (hasFocus()) drawFocusRing(painter, this, rect());
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) drawFocusRing(painter, this, rect());
 }
 
 } // namespace trimeo

@@ -60,6 +60,13 @@ struct App {
     }
 };
 
+// Presses Tab (as a user does) until `target` has the focus; false if it never comes.
+bool tabTo(QWidget* target) {
+    for (int i = 0; i < 30 && QApplication::focusWidget() != target; ++i)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target->window(), Qt::Key_Tab);
+    return QApplication::focusWidget() == target;
+}
+
 // How many pixels of `widget` are drawn in its palette's highlight colour.
 int highlightPixels(QWidget* widget) {
     const QImage picture = widget->grab().toImage();
@@ -191,12 +198,12 @@ private slots:
         for (QWidget* button : buttons) {
             QVERIFY(button->focusPolicy() & Qt::TabFocus);
             const int unfocused = highlightPixels(button);
-            button->setFocus(Qt::TabFocusReason);
-            QTRY_VERIFY(button->hasFocus());
-            QVERIFY2(highlightPixels(button) > unfocused + 20, qPrintable(button->objectName()));
+            QVERIFY2(tabTo(button), qPrintable(button->objectName()));
+            QVERIFY(highlightPixels(button) > unfocused + 20);
         }
         // Tab moves from one to the next.
-        buttons[0]->setFocus(Qt::TabFocusReason);
+        buttons[1]->setFocus(Qt::MouseFocusReason);
+        QVERIFY(tabTo(buttons[0]));
         QTest::keyClick(buttons[0], Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), buttons[1]);
 
@@ -220,9 +227,11 @@ private slots:
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[1]->toolTip(), first);
         QVERIFY(rows[0]->focusPolicy() & Qt::TabFocus);
-        const int unfocused = highlightPixels(rows[0]);
-        rows[0]->setFocus(Qt::TabFocusReason);
-        QVERIFY(highlightPixels(rows[0]) > unfocused + 20);
+        rows[0]->setFocus(Qt::MouseFocusReason);
+        const int clicked = highlightPixels(rows[0]); // focus from the pointer: no ring
+        rows[1]->setFocus(Qt::MouseFocusReason);
+        QVERIFY(tabTo(rows[0]));
+        QVERIFY(highlightPixels(rows[0]) > clicked + 20);
 
         QTest::keyClick(rows[1], Qt::Key_Return);
         QTRY_VERIFY(a.app.appState().fileURL().has_value());
