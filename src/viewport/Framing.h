@@ -1,5 +1,7 @@
 // Framing: puts a model's bounding-box centre at its container's origin and scales the
 // container so that the largest extent becomes 2 units, whatever units the file used.
+// A skinned geometry counts where its joints put it (as it is drawn), not where its own
+// node would.
 #pragma once
 
 #include "scene/Node.h"

@@ -26,6 +26,30 @@ Node::Ptr containerSpanning(Vector3 lo, Vector3 hi, Vector3 at = {}) {
     return container;
 }
 
+// A skinned mesh is framed where its joint puts it: a cube bound to a bone ten units off.
+TEST(Framing, SkinnedMeshIsFramedWhereItsJointsPutIt) {
+    auto cube = containerSpanning({0, 0, 0}, {2, 2, 2});
+    const Node::Ptr mesh = cube->childNodes()[0];
+    mesh->geometry->sources.push_back(scene::GeometrySource::boneIndices({0, 0, 0, 0, 0, 0, 0, 0}));
+    mesh->geometry->sources.push_back(scene::GeometrySource::boneWeights({1, 0, 0, 0, 1, 0, 0, 0}));
+    mesh->geometry->skin = scene::Skin{{"bone"}, {scene::Matrix4{}}};
+    auto bone = Node::make();
+    bone->name = "bone";
+    bone->position = {10, 0, 0};
+    cube->addChildNode(bone);
+
+    centerAndScaleModel(*cube);
+    EXPECT_EQ(mesh->position, Vector3(-11, -1, -1)); // the posed box spans 10..12 in x
+    EXPECT_EQ(bone->position, Vector3(-1, -1, -1));
+    EXPECT_EQ(cube->scale, Vector3(1, 1, 1));
+
+    mesh->geometry->skin->jointNames = {"nowhere"}; // a joint that is not there: the node's own place
+    auto plain = containerSpanning({0, 0, 0}, {2, 2, 2});
+    plain->childNodes()[0]->geometry = mesh->geometry;
+    centerAndScaleModel(*plain);
+    EXPECT_EQ(plain->childNodes()[0]->position, Vector3(-1, -1, -1));
+}
+
 TEST(Framing, TallBoxIsCentredAndScaledToTwo) {
     auto c = containerSpanning({-10, 0, -10}, {10, 40, 10});
     centerAndScaleModel(*c);
