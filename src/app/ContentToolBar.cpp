@@ -30,7 +30,7 @@ ContentToolBar::ContentToolBar(QWidget* parent) : QToolBar(parent) {
     addWidget(expandingSpacer(this));
     fileName_ = plainLabel({}, this);
     fileName_->setFont(systemFont(this, 13));
-    setTextColor(fileName_, secondaryColor(this));
+    showInSecondaryColor(fileName_);
     fileNameAction_ = addWidget(fileName_);
     addWidget(expandingSpacer(this));
 

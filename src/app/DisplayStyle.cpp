@@ -1,11 +1,13 @@
 #include "DisplayStyle.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QTextDocument>
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 
 namespace trimeo {
@@ -80,6 +82,41 @@ void setTextColor(QLabel* label, const QColor& color) {
     label->setPalette(palette);
     // Inside a toolbar a label would otherwise draw in the button text colour.
     label->setForegroundRole(QPalette::WindowText);
+}
+
+namespace {
+// Re-applies a label's colour whenever the palette it inherits changes.
+class PaletteFollower : public QObject {
+public:
+    PaletteFollower(QLabel* label, std::function<void(QLabel*)> apply) : QObject(label), apply_(std::move(apply)) {
+        label->installEventFilter(this);
+        apply_(label);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange) apply_(static_cast<QLabel*>(watched));
+        return false;
+    }
+
+private:
+    std::function<void(QLabel*)> apply_;
+};
+} // namespace
+
+QColor textColor(const QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
+
+void showInSecondaryColor(QLabel* label) {
+    new PaletteFollower(label, [](QLabel* l) {
+        // From the parent: the label's own text colour is the one being set.
+        const QColor colour = secondaryColor(l->parentWidget() ? l->parentWidget() : l);
+        if (l->palette().color(QPalette::WindowText) != colour) setTextColor(l, colour); // no loop
+    });
+}
+
+void showSymbol(QLabel* label, IconName name, int size, QColor (*colour)(const QWidget*)) {
+    new PaletteFollower(label, [name, size, colour](QLabel* l) {
+        const QWidget* host = l->parentWidget() ? l->parentWidget() : l;
+        l->setPixmap(tintedPixmap(name, size, colour(host), l->devicePixelRatioF()));
+    });
 }
 
 QLabel* plainLabel(const QString& text, QWidget* parent) {

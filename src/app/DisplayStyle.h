@@ -5,6 +5,8 @@
 // headline is a bold default font and the caption a smaller one.
 #pragma once
 
+#include "Icons.h"
+
 #include <QColor>
 #include <QFont>
 
@@ -22,6 +24,13 @@ QFont headlineFont(const QWidget* widget);
 QFont captionFont(const QWidget* widget);
 QFont systemFont(const QWidget* widget, qreal pointSize);
 void setTextColor(QLabel* label, const QColor& color);
+// Draws `label`'s text in the secondary colour of its parent, and keeps doing so when the
+// palette changes (the desktop switching between light and dark while Trimeo runs).
+void showInSecondaryColor(QLabel* label);
+// Shows `name` in `label`, `size` points square, tinted with colour(parent), redrawn when
+// the palette changes.
+void showSymbol(QLabel* label, IconName name, int size, QColor (*colour)(const QWidget*));
+QColor textColor(const QWidget* widget);
 // A label that shows its text as written, never as rich text.
 QLabel* plainLabel(const QString& text, QWidget* parent);
 // Tool tips take text that looks like markup as markup; this one shows `text` as written.

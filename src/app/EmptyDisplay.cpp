@@ -17,11 +17,11 @@ EmptyDisplay::EmptyDisplay(QWidget* parent) : QWidget(parent) {
     layout->addStretch();
 
     auto* symbol = new QLabel(this);
-    symbol->setPixmap(tintedPixmap(IconName::cube, 64, secondaryColor(this), devicePixelRatioF())); // 48 pt at 96 dpi
+    showSymbol(symbol, IconName::cube, 64, secondaryColor); // 48 pt at 96 dpi
     layout->addWidget(symbol, 0, Qt::AlignHCenter);
 
     QLabel* invitation = plainLabel(tr("Open a 3D file to get started"), this);
-    setTextColor(invitation, secondaryColor(this));
+    showInSecondaryColor(invitation);
     layout->addWidget(invitation, 0, Qt::AlignHCenter);
 
     // Ctrl+O belongs to the menu's "Open...": a second shortcut on the same key in the
@@ -51,7 +51,7 @@ void EmptyDisplay::setRecentFiles(const QList<QUrl>& files) {
 
     QLabel* heading = plainLabel(tr("Recent Files"), recentList_);
     heading->setFont(headlineFont(this));
-    setTextColor(heading, secondaryColor(this));
+    showInSecondaryColor(heading);
     heading->setContentsMargins(0, 8, 0, 0);
     recentRows_->addWidget(heading);
     for (const QUrl& url : files) {

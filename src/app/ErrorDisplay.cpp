@@ -14,7 +14,7 @@ ErrorDisplay::ErrorDisplay(QWidget* parent) : QWidget(parent) {
     layout->addStretch();
 
     auto* symbol = new QLabel(this);
-    symbol->setPixmap(tintedPixmap(IconName::warning, 64, secondaryColor(this), devicePixelRatioF()));
+    showSymbol(symbol, IconName::warning, 64, secondaryColor);
     layout->addWidget(symbol, 0, Qt::AlignHCenter);
 
     QLabel* heading = plainLabel(tr("Unable to load 3D model"), this);
@@ -24,7 +24,7 @@ ErrorDisplay::ErrorDisplay(QWidget* parent) : QWidget(parent) {
     message_ = plainLabel({}, this);
     message_->setObjectName(QStringLiteral("errorMessage"));
     message_->setFont(captionFont(this));
-    setTextColor(message_, secondaryColor(this));
+    showInSecondaryColor(message_);
     message_->setAlignment(Qt::AlignHCenter);
     message_->setWordWrap(true);
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse);

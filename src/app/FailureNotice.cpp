@@ -33,7 +33,7 @@ FailureNotice::FailureNotice(QWidget* parent, int lifetimeMs) : QFrame(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 6, 6, 6);
     auto* symbol = new QLabel(this);
-    symbol->setPixmap(tintedPixmap(IconName::warning, 20, palette().color(QPalette::WindowText), devicePixelRatioF()));
+    showSymbol(symbol, IconName::warning, 20, textColor);
     layout->addWidget(symbol);
     text_ = plainLabel({}, this);
     text_->setWordWrap(true);

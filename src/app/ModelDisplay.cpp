@@ -26,7 +26,7 @@ QWidget* makeLoadingOverlay(QWidget* parent) {
     layout->addWidget(progress, 0, Qt::AlignHCenter);
     QLabel* text = plainLabel(ModelDisplay::tr("Loading model..."), overlay);
     text->setFont(captionFont(overlay));
-    setTextColor(text, secondaryColor(overlay));
+    showInSecondaryColor(text);
     layout->addWidget(text, 0, Qt::AlignHCenter);
     layout->addStretch();
     return overlay;

@@ -93,13 +93,19 @@ private slots:
 
     void everyTextReachesFourAndAHalfToOne_data() {
         QTest::addColumn<bool>("dark");
-        QTest::newRow("light palette") << false;
-        QTest::newRow("dark palette") << true;
+        QTest::addColumn<bool>("switched"); // the desktop changes its palette while the window is up
+        QTest::newRow("light palette") << false << false;
+        QTest::newRow("dark palette") << true << false;
+        QTest::newRow("light, then dark") << true << true;
+        QTest::newRow("dark, then light") << false << true;
     }
     void everyTextReachesFourAndAHalfToOne() {
         QFETCH(bool, dark);
+        QFETCH(bool, switched);
         const QPalette before = QApplication::palette();
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        const QPalette wanted = dark ? darkPalette() : QApplication::style()->standardPalette();
+        const QPalette other = dark ? QApplication::style()->standardPalette() : darkPalette();
+        QApplication::setPalette(switched ? other : wanted);
         {
             trimeo::AppState earlier;
             earlier.addToRecentFiles(QUrl::fromLocalFile(makeFile("a recent model.stl")));
@@ -107,6 +113,7 @@ private slots:
         QMap<QString, double> seen;
         {
             Window w;
+            if (switched) QApplication::setPalette(wanted);
             seen.insert(w.contrasts()); // empty display with its recent list
             std::ostringstream out;
             trimeo::runOpenSequence(w.state, QUrl::fromLocalFile(makeFile("shown.stl")), out);
