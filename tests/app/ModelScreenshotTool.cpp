@@ -1,6 +1,6 @@
 // Test-only: pictures of real models in the window, on the real viewport, in the light and
-// a dark palette, for looking at by eye: the white models (Wuson.ply, spider.fbx), an
-// animated one at two moments of its playback, the View menu and a failure notice.
+// a dark palette, for looking at by eye: the white models (Wuson.ply, spider.fbx), two
+// skinned ones at two moments of their playback, the View menu and a failure notice.
 // usage: app_model_screenshots OUTPUT_FOLDER
 #include "AppState.h"
 #include "AppTestSupport.h"
@@ -69,6 +69,10 @@ int main(int argc, char** argv) {
         app.window()->contentView()->togglePlaying();
         save(window, folder, "animation-early", 300);
         save(window, folder, "animation-later", 900);
+        show(app, models + "/FBX/animation_with_skeleton.fbx");
+        app.window()->contentView()->togglePlaying();
+        save(window, folder, "skeleton-early", 300);
+        save(window, folder, "skeleton-later", 900);
 
         std::ostringstream ignored;
         trimeo::runOpenSequence(app.appState(), QUrl::fromLocalFile(models + "/no-such-model.stl"), ignored);

@@ -48,6 +48,20 @@ TEST(Skin, ColladaSkinKeepsItsJointsAndWeights) {
     }
 }
 
+TEST(Skin, FbxSkinNamesNodesOfTheScene) {
+    const ReaderResult read =
+        readAssetFile(test::assimpModels() / "FBX" / "animation_with_skeleton.fbx", /*withAnimations=*/true);
+    ASSERT_TRUE(read.scene);
+    const scene::Geometry* g = firstSkinned(*read.scene);
+    ASSERT_NE(g, nullptr);
+    std::set<std::string> names;
+    read.scene->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
+        if (n->name) names.insert(*n->name);
+    });
+    EXPECT_GT(g->skin->jointNames.size(), 1u);
+    for (const std::string& joint : g->skin->jointNames) EXPECT_TRUE(names.count(joint)) << joint;
+}
+
 TEST(Skin, SurvivesTheHandOverAndDamageIsRefused) {
     auto g = std::make_shared<scene::Geometry>();
     g->sources = {scene::GeometrySource::vertices({0, 0, 0, 1, 0, 0, 0, 1, 0}),
