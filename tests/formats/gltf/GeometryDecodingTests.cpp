@@ -189,7 +189,7 @@ TEST(GLTFGeometry, ConsecutiveIndicesWithoutAnIndexAccessorView) {
         a.document["meshes"][0]["primitives"][0]["indices"] = indices;
         EXPECT_EQ(indicesOf(*onlyNode(a)), zeroToFive) << indices.dump();
     }
-    EXPECT_EQ(indicesOf(*onlyNode(indicesWith({5, 4, 3}, {{"bufferView", nullptr}}))), zeroToFive); // sparse
+    EXPECT_EQ(indicesOf(*onlyNode(indicesWith({5, 4, 3}, {{"bufferView", nullptr}}))), zeroToFive); // no view, no sparse data
     EXPECT_EQ(indicesOf(*onlyNode(indicesWith({5, 4, 3}, {{"bufferView", 9}}))), zeroToFive);
 }
 
