@@ -24,16 +24,21 @@ std::optional<ViewSlice> BufferViews::view(std::size_t index) {
     slice.length = integerValue(member(view, "byteLength"));
 
     if (const JSON* meshopt = member(member(view, "extensions"), "EXT_meshopt_compression")) {
+        // Decoded once, failures included, however many accessors read the view.
         auto known = decodedBuffers_.find(index);
         if (known == decodedBuffers_.end()) {
             auto bytes = decodeMeshoptView(*meshopt, buffers_, budget_);
-            if (!bytes) return std::nullopt;
-            auto owned = std::make_unique<const std::vector<std::uint8_t>>(std::move(*bytes));
-            known = decodedBuffers_.emplace(index, BinaryBuffer::fromBytes(*owned)).first;
-            decoded_.emplace(index, std::move(owned));
+            std::optional<BinaryBuffer> buffer;
+            if (bytes) {
+                auto owned = std::make_unique<const std::vector<std::uint8_t>>(std::move(*bytes));
+                buffer = BinaryBuffer::fromBytes(*owned);
+                decoded_.emplace(index, std::move(owned));
+            }
+            known = decodedBuffers_.emplace(index, buffer).first;
         }
-        slice.buffer = &known->second;
-        slice.length = std::int64_t(known->second.size());
+        if (!known->second) return std::nullopt;
+        slice.buffer = &*known->second;
+        slice.length = std::int64_t(known->second->size());
         return slice;
     }
 

@@ -33,7 +33,7 @@ private:
     BufferSet& buffers_;
     DecodeBudget& budget_;
     std::map<std::size_t, std::unique_ptr<const std::vector<std::uint8_t>>> decoded_;
-    std::map<std::size_t, BinaryBuffer> decodedBuffers_;
+    std::map<std::size_t, std::optional<BinaryBuffer>> decodedBuffers_; // nullopt: did not decode
 };
 
 } // namespace trimeo::gltf
