@@ -6,6 +6,7 @@
 #include "Accessors.h"
 #include "NodePlacement.h"
 
+#include <limits>
 #include <map>
 #include <string>
 
@@ -21,6 +22,15 @@ std::string nameOr(const gltf::JSONDocument& document, const gltf::JSON* value, 
     if (value)
         if (auto text = document.text(*value)) return std::string(*text);
     return prefix + std::to_string(position);
+}
+
+// Beyond the float range a coordinate becomes an infinity, as the hardware would make it
+// (the language leaves the plain conversion undefined there).
+float toFloat(double v) {
+    constexpr double largest = std::numeric_limits<float>::max();
+    if (v > largest) return std::numeric_limits<float>::infinity();
+    if (v < -largest) return -std::numeric_limits<float>::infinity();
+    return float(v);
 }
 
 double determinant3(const scene::Matrix4& m) {
@@ -42,9 +52,9 @@ std::shared_ptr<scene::Geometry> placed(const scene::Geometry& base, const scene
     std::vector<float>& xyz = copy->sources[0].data;
     for (std::size_t i = 0; i + 2 < xyz.size(); i += 3) {
         const scene::Vector3 p = transform.transformPoint({xyz[i], xyz[i + 1], xyz[i + 2]});
-        xyz[i] = float(p.x);
-        xyz[i + 1] = float(p.y);
-        xyz[i + 2] = float(p.z);
+        xyz[i] = toFloat(p.x);
+        xyz[i + 1] = toFloat(p.y);
+        xyz[i + 2] = toFloat(p.z);
     }
     if (determinant3(transform) < 0)
         for (auto& element : copy->elements)

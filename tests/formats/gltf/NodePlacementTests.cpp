@@ -47,6 +47,9 @@ TEST(GLTFPlacement, WorldTransformsApplyParentAfterChild) {
     // A column-major matrix: the same as translation 10 and scale 3.
     a.document["nodes"][0] = {{"mesh", 0}, {"matrix", {3, 0, 0, 0, 0, 3, 0, 0, 0, 0, 3, 0, 10, 0, 0, 1}}};
     expectNear(positionsOfAll(load(a.glb(), "m.glb"))[0], {10, 0, 0, 13, 0, 0, 10, 3, 0}, "matrix");
+    // Beyond the float range a coordinate is an infinity.
+    a.document["nodes"][0]["matrix"] = {1e300, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    EXPECT_EQ(positionsOfAll(load(a.glb(), "m.glb"))[0][3], INFINITY);
     // A matrix that is not 16 numbers counts as absent.
     a.document["nodes"][0]["matrix"] = {3, 0, 0};
     expectNear(positionsOfAll(load(a.glb(), "m.glb"))[0], unitTriangle, "bad matrix");
