@@ -1,6 +1,7 @@
-// Caps the bytes one document may decode in total. Each primitive gets its own copy of the
-// accessors it reads, and primitives may share accessors, so without a cap a small file could
-// ask for any number of copies of one large accessor.
+// Caps the bytes one document may decode in total. Each placed primitive gets its own copy of
+// the data it reads, primitives may share accessors, and nodes may place one mesh many times,
+// so without a cap a small file could ask for any number of copies of one large accessor.
+// The cap grows with the buffers the document brings.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +14,10 @@ public:
     static constexpr std::size_t baseBytes = std::size_t(64) << 20;
     static constexpr std::size_t bytesPerBufferByte = 32;
 
-    explicit DecodeBudget(std::size_t bufferSize);
+    explicit DecodeBudget(std::size_t bufferSize = 0);
 
+    // A buffer read for the document widens the cap by bytesPerBufferByte for each of its bytes.
+    void addBuffer(std::size_t bufferSize);
     // Takes `bytes` from the budget; false, taking nothing, when fewer remain.
     bool take(std::size_t bytes);
     std::size_t remaining() const { return remaining_; }

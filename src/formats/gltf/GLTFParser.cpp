@@ -1,9 +1,12 @@
-// Container and buffer resolution: GLB chunks or the text form's embedded data URI.
+// Container and document checks: GLB chunks or the JSON text, the glTF version, the required
+// extensions; then the buffers, resolved as bufferViews need them.
 #include "GLTFParser.h"
 
+#include "BufferSet.h"
 #include "GLBContainer.h"
 #include "JSONDocument.h"
 
+#include <array>
 #include <string_view>
 
 namespace trimeo {
@@ -13,42 +16,62 @@ std::string_view asText(std::span<const std::uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// The first buffer's "data:...;base64,..." URI. Anything else (a file name, a URI without
-// ";base64,", text that is not base64) leaves the buffer absent, silently; the media type is
-// not checked. The buffer refers to the document's text.
-std::optional<gltf::BinaryBuffer> embeddedBuffer(const gltf::JSONDocument& document) {
-    auto buffers = gltf::arrayOfObjects(gltf::member(document.root(), "buffers"));
-    if (!buffers || buffers->empty()) return std::nullopt;
-    const gltf::JSON* uriValue = gltf::member(buffers->front(), "uri");
-    auto uri = uriValue ? document.text(*uriValue) : std::nullopt;
-    if (!uri || !uri->starts_with("data:")) return std::nullopt;
-    constexpr std::string_view marker = ";base64,";
-    const std::size_t at = uri->find(marker);
-    if (at == std::string_view::npos) return std::nullopt;
-    return gltf::BinaryBuffer::fromBase64(uri->substr(at + marker.size()));
+// glTF 1.0 shares the file extensions but not the layout; its "asset" says "1.0" or "1.0.1".
+void refuseVersion1(const gltf::JSONDocument& document) {
+    const gltf::JSON* version = gltf::member(gltf::member(document.root(), "asset"), "version");
+    const auto text = version ? document.text(*version) : std::nullopt;
+    if (text && (*text == "1" || text->starts_with("1.")))
+        throw LoaderError::parseError("glTF 1.0 files are not supported; re-export as glTF 2.0");
+}
+
+void refuseUnsupportedExtensions(const gltf::JSONDocument& document) {
+    const gltf::JSON* required = gltf::member(document.root(), "extensionsRequired");
+    if (!required || !required->is_array()) return;
+    for (const gltf::JSON& entry : *required) {
+        const auto name = document.text(entry);
+        if (name && !GLTFParser::supportsExtension(*name))
+            throw LoaderError::parseError("glTF extension '" + std::string(*name) +
+                                          "' is required by this file but not supported");
+    }
 }
 
 } // namespace
 
-ReaderResult GLTFParser::parse(std::span<const std::uint8_t> data, bool isBinary) {
+bool GLTFParser::supportsExtension(std::string_view name) {
+    static constexpr std::array<std::string_view, 11> supported = {
+        // Decoded here.
+        "KHR_draco_mesh_compression", "EXT_meshopt_compression", "KHR_mesh_quantization", "EXT_mesh_gpu_instancing",
+        // Appearance only.
+        "KHR_texture_transform", "KHR_texture_basisu", "EXT_texture_webp", "MSFT_texture_dds", "KHR_lights_punctual",
+        "KHR_technique_webgl", "KHR_materials_variants"};
+    if (name.starts_with("KHR_materials_")) return true;
+    for (std::string_view s : supported)
+        if (s == name) return true;
+    return false;
+}
+
+ReaderResult GLTFParser::parse(std::span<const std::uint8_t> data, bool isBinary, RelatedFiles& related) {
+    std::optional<gltf::JSONDocument> document;
+    std::optional<std::span<const std::uint8_t>> binaryChunk;
     if (isBinary) {
         const gltf::GLBChunks chunks = gltf::readGLBChunks(data);
-        std::optional<gltf::JSONDocument> document;
         if (chunks.json) document = gltf::JSONDocument::parse(asText(*chunks.json));
         if (!document || !document->root().is_object()) throw LoaderError::parseError("Failed to parse GLB JSON");
-        // The BIN chunk is the buffer; the document's "buffers" are not consulted.
-        Buffer buffer;
-        if (chunks.bin) buffer = gltf::BinaryBuffer::fromBytes(*chunks.bin);
-        return buildScene(*document, buffer);
+        binaryChunk = chunks.bin;
+    } else {
+        document = gltf::JSONDocument::parse(asText(data));
+        if (!document || !document->root().is_object()) throw LoaderError::parseError("Failed to parse glTF JSON");
     }
+    refuseVersion1(*document);
+    refuseUnsupportedExtensions(*document);
 
-    auto document = gltf::JSONDocument::parse(asText(data));
-    if (!document || !document->root().is_object()) throw LoaderError::parseError("Failed to parse glTF JSON");
-    return buildScene(*document, embeddedBuffer(*document));
+    gltf::DecodeBudget budget;
+    gltf::BufferSet buffers(*document, isBinary, binaryChunk, related, budget);
+    return buildScene(*document, buffers, budget);
 }
 
 std::optional<ReaderResult> readGLTF(const ReaderInput& input) {
-    return GLTFParser().parse(input.bytes, input.extension == "glb");
+    return GLTFParser().parse(input.bytes, input.extension == "glb", input.related);
 }
 
 } // namespace trimeo

@@ -1,10 +1,9 @@
 // glTF 2.0 importer for the JSON text form (.gltf) and the binary container (.glb).
-// Builds a flat scene: one grey node per mesh primitive that yields geometry, positions and
-// triangle indices only, no transforms; each glTF animation becomes a placeholder entry.
-// One instance serves one load.
+// Builds a flat scene: one grey node per placed mesh primitive that yields geometry, its
+// positions in scene coordinates (node transforms and instances applied), triangles only;
+// each glTF animation becomes a placeholder entry. One instance serves one load.
 #pragma once
 
-#include "BinaryBuffer.h"
 #include "formats/common/ReaderResult.h"
 
 #include <nlohmann/json_fwd.hpp>
@@ -16,28 +15,33 @@
 
 namespace trimeo {
 namespace gltf {
+class Accessors;
+class BufferSet;
+class BufferViews;
 class DecodeBudget;
 class JSONDocument;
 } // namespace gltf
 
 class GLTFParser {
 public:
-    // `data` is the whole file. Nothing outside it is read: a buffer stored in a separate file
-    // is never fetched, so such a document loads without geometry.
-    // Throws LoaderError::parseError for a damaged container or JSON, and noGeometry when the
-    // document has no "meshes" array of objects.
-    ReaderResult parse(std::span<const std::uint8_t> data, bool isBinary);
+    // `data` is the whole file; buffers stored in separate files are read through `related`
+    // (without a location they stay absent, so the document loads without their geometry).
+    // Throws LoaderError::parseError for a damaged container or JSON, a glTF 1.0 document, an
+    // extension the document requires that this reader does not support, or a buffer file
+    // that cannot be read; noGeometry when the document has no "meshes" array of objects.
+    ReaderResult parse(std::span<const std::uint8_t> data, bool isBinary, RelatedFiles& related);
+
+    // The extensions a document may require: those this reader decodes, and those that only
+    // change how surfaces look (every surface here is plain grey).
+    static bool supportsExtension(std::string_view name);
 
 private:
-    // The one binary buffer every bufferView lies in; absent when the file brought none.
-    using Buffer = std::optional<gltf::BinaryBuffer>;
-
-    ReaderResult buildScene(const gltf::JSONDocument& from, const Buffer& binaryBuffer);
-    // Null when the primitive yields no vertex, or when decoding it would exceed what is left
-    // of the document's budget; never throws.
-    std::shared_ptr<scene::Geometry> buildGeometry(const nlohmann::json& from, std::span<const nlohmann::json> accessors,
-                                                   std::span<const nlohmann::json> bufferViews, const Buffer& buffer,
-                                                   gltf::DecodeBudget& budget);
+    ReaderResult buildScene(const gltf::JSONDocument& from, gltf::BufferSet& buffers, gltf::DecodeBudget& budget);
+    // Null when the primitive yields no triangle geometry (points and lines included), or when
+    // decoding it would exceed what is left of the document's budget; never throws except
+    // for a buffer file that cannot be read.
+    std::shared_ptr<scene::Geometry> buildGeometry(const nlohmann::json& from, gltf::Accessors& accessors,
+                                                   gltf::BufferViews& views, gltf::DecodeBudget& budget);
 };
 
 // The reader for the format table: "glb" selects the binary container.

@@ -30,7 +30,8 @@ public:
 
     // Nullopt when `text` is not exactly one valid JSON value (UTF-8), or nests deeper than
     // maxDepth. Throws LoaderError::parseError("glTF JSON has more than 8388608 values")
-    // past maxStructuralTokens. The document keeps views into `text`, which must outlive it.
+    // past maxStructuralTokens. Numbers beyond the double range read as infinities rather than
+    // failing the parse. The document keeps views into `text`, which must outlive it.
     static std::optional<JSONDocument> parse(std::string_view text);
 
     const JSON& root() const { return root_; }
@@ -49,9 +50,12 @@ const JSON* member(const JSON& object, std::string_view key);
 const JSON* member(const JSON* object, std::string_view key);
 
 // A number with an integral value, whatever type the parser stored it as (3 and 3.0 are 3;
-// 3.5 is none). Values beyond the 64-bit range saturate to its ends, so they still read as
-// "too large" or "negative" rather than wrapping.
+// 3.5 is none). Values beyond the 64-bit range, infinities included, saturate to its ends, so
+// they still read as "too large" or "negative" rather than wrapping.
 std::optional<std::int64_t> integerValue(const JSON* value);
+
+// Any number as a double; numbers beyond the double range in the text read as infinities.
+std::optional<double> numberValue(const JSON* value);
 
 // The elements of an array whose every element is an object; nullopt for anything else.
 std::optional<std::span<const JSON>> arrayOfObjects(const JSON* value);

@@ -1,11 +1,12 @@
-// One mesh primitive to one grey triangle geometry: POSITION as three floats 12 bytes apart,
-// indices as 16- or 32-bit values, consecutive indices when there are none. Every other
-// attribute and layout field (stride included) is deliberately not read.
+// One mesh primitive to one grey triangle geometry in the mesh's own coordinates: POSITION
+// (floats, or quantised integers), indices of 8, 16 or 32 bits (consecutive when there are
+// none), strips and fans as lists, or the Draco-compressed mesh. Points and lines are not
+// drawn as triangles, so they yield nothing. Normals and every other attribute are not read.
 #include "GLTFParser.h"
 
-#include "AccessorData.h"
-#include "DecodeBudget.h"
-#include "JSONDocument.h"
+#include "Accessors.h"
+#include "DracoMesh.h"
+#include "TriangleModes.h"
 
 #include <numeric>
 
@@ -14,20 +15,12 @@ namespace {
 
 using gltf::JSON;
 
-constexpr std::int64_t unsignedShort = 5123, unsignedInt = 5125;
+enum Mode : std::int64_t { points, lines, lineLoop, lineStrip, triangles, triangleStrip, triangleFan };
 
-// The value as a position in a list of `size` elements, when it is an integer in range.
 std::optional<std::size_t> validIndex(const JSON* value, std::size_t size) {
     auto i = gltf::integerValue(value);
     if (!i || *i < 0 || std::uint64_t(*i) >= size) return std::nullopt;
     return std::size_t(*i);
-}
-
-std::int64_t byteOffset(const JSON& object) { return gltf::integerValue(gltf::member(object, "byteOffset")).value_or(0); }
-std::int64_t count(const JSON& accessor) { return gltf::integerValue(gltf::member(accessor, "count")).value_or(0); }
-
-gltf::ElementRun run(const gltf::BinaryBuffer& buffer, const JSON& view, const JSON& accessor, std::size_t elementSize) {
-    return gltf::elementRun(buffer.size(), byteOffset(view), byteOffset(accessor), count(accessor), elementSize);
 }
 
 // An "attributes" object counts only when every value in it is an integer.
@@ -39,49 +32,6 @@ const JSON* attributesOf(const JSON& primitive) {
     return attributes;
 }
 
-// Where a primitive's indices come from, known before anything is decoded so the cost can be
-// checked against the budget.
-struct IndexPlan {
-    enum class Kind { consecutive, uint16, uint32, none } kind = Kind::none;
-    gltf::ElementRun run;     // the stored values, for uint16 and uint32
-    std::size_t count = 0;    // indices it yields
-};
-
-IndexPlan planIndices(const JSON& primitive, std::span<const JSON> accessors, std::span<const JSON> bufferViews,
-                      const gltf::BinaryBuffer& buffer, std::size_t vertexCount) {
-    const auto a = validIndex(gltf::member(primitive, "indices"), accessors.size());
-    const auto v = a ? validIndex(gltf::member(accessors[*a], "bufferView"), bufferViews.size()) : std::nullopt;
-    if (!v) return {IndexPlan::Kind::consecutive, {}, vertexCount};
-    const JSON& accessor = accessors[*a];
-    switch (gltf::integerValue(gltf::member(accessor, "componentType")).value_or(unsignedShort)) {
-    case unsignedInt: {
-        const auto r = run(buffer, bufferViews[*v], accessor, 4);
-        return {IndexPlan::Kind::uint32, r, r.count};
-    }
-    case unsignedShort: {
-        const auto r = run(buffer, bufferViews[*v], accessor, 2);
-        return {IndexPlan::Kind::uint16, r, r.count};
-    }
-    default: return {}; // 5121 (bytes) and anything else: no index at all
-    }
-}
-
-// Index values are kept as read, even those of the vertex count or more: the geometry's
-// validTriangleIndices() is what keeps them from the renderer.
-std::vector<std::uint32_t> readIndices(const IndexPlan& plan, const gltf::BinaryBuffer& buffer) {
-    switch (plan.kind) {
-    case IndexPlan::Kind::consecutive: {
-        std::vector<std::uint32_t> consecutive(plan.count);
-        std::iota(consecutive.begin(), consecutive.end(), 0u);
-        return consecutive;
-    }
-    case IndexPlan::Kind::uint32: return gltf::readUint32(buffer, plan.run);
-    case IndexPlan::Kind::uint16: return gltf::readUint16(buffer, plan.run);
-    case IndexPlan::Kind::none: break;
-    }
-    return {};
-}
-
 scene::Material greyMaterial() {
     scene::Material material;
     material.diffuse.contents = scene::Color::systemGray();
@@ -89,28 +39,63 @@ scene::Material greyMaterial() {
     return material;
 }
 
+// The compressed mesh's bytes: its bufferView's "byteLength" bytes, all inside the buffer.
+std::optional<gltf::DecodedMesh> dracoMesh(const JSON& extension, gltf::BufferViews& views, gltf::DecodeBudget& budget) {
+    const auto v = validIndex(gltf::member(extension, "bufferView"), views.size());
+    const auto id = gltf::integerValue(gltf::member(gltf::member(extension, "attributes"), "POSITION"));
+    if (!v || !id) return std::nullopt;
+    const auto view = views.view(*v);
+    if (!view || !view->length || view->offset < 0 || *view->length < 0) return std::nullopt;
+    const std::uint64_t size = view->buffer->size();
+    if (std::uint64_t(view->offset) > size || std::uint64_t(*view->length) > size - std::uint64_t(view->offset))
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes(std::size_t(*view->length));
+    if (!view->buffer->read(std::size_t(view->offset), bytes.size(), bytes.data())) return std::nullopt;
+    return gltf::decodeDracoMesh(bytes, *id, budget);
+}
+
 } // namespace
 
-std::shared_ptr<scene::Geometry> GLTFParser::buildGeometry(const JSON& from, std::span<const JSON> accessors,
-                                                           std::span<const JSON> bufferViews, const Buffer& buffer,
-                                                           gltf::DecodeBudget& budget) {
+std::shared_ptr<scene::Geometry> GLTFParser::buildGeometry(const JSON& from, gltf::Accessors& accessors,
+                                                           gltf::BufferViews& views, gltf::DecodeBudget& budget) {
     const JSON* attributes = attributesOf(from);
     const auto p = attributes ? validIndex(gltf::member(*attributes, "POSITION"), accessors.size()) : std::nullopt;
-    if (!p || !buffer) return nullptr;
-    const JSON& accessor = accessors[*p];
-    const auto v = validIndex(gltf::member(accessor, "bufferView"), bufferViews.size());
-    if (!v) return nullptr;
+    const std::int64_t mode = gltf::integerValue(gltf::member(from, "mode")).value_or(triangles);
+    if (!p || (mode != triangles && mode != triangleStrip && mode != triangleFan)) return nullptr;
 
-    const gltf::ElementRun positions = run(*buffer, bufferViews[*v], accessor, 12);
-    if (positions.count == 0) return nullptr;
-    const IndexPlan indices = planIndices(from, accessors, bufferViews, *buffer, positions.count);
-    // Both counts are bounded by the buffer's size, so this cannot overflow.
-    if (!budget.take(positions.count * 12 + indices.count * 4)) return nullptr;
+    std::vector<float> positions;
+    std::vector<std::uint32_t> indices;
+    if (const JSON* draco = gltf::member(gltf::member(from, "extensions"), "KHR_draco_mesh_compression")) {
+        // Draco always stores a triangle list, whatever the mode.
+        auto mesh = dracoMesh(*draco, views, budget);
+        if (!mesh) return nullptr;
+        positions = std::move(mesh->positions);
+        indices = std::move(mesh->indices);
+    } else {
+        positions = accessors.floats(*p, 3);
+        const std::size_t vertexCount = positions.size() / 3;
+        const auto i = validIndex(gltf::member(from, "indices"), accessors.size());
+        std::optional<std::vector<std::uint32_t>> stored = i ? accessors.indices(*i) : std::nullopt;
+        if (stored) {
+            indices = std::move(*stored);
+        } else if (vertexCount > 0) {
+            if (!budget.take(vertexCount * 4)) return nullptr;
+            indices.resize(vertexCount);
+            std::iota(indices.begin(), indices.end(), 0u);
+        }
+        if (mode != triangles) {
+            // Index values are kept as read, even those of the vertex count or more: the
+            // geometry's validTriangleIndices() is what keeps them from the renderer.
+            if (!budget.take(std::max<std::size_t>(indices.size(), 2) * 12)) return nullptr;
+            indices = mode == triangleStrip ? gltf::stripToTriangles(indices) : gltf::fanToTriangles(indices);
+        }
+    }
+    if (positions.empty()) return nullptr;
 
     std::vector<scene::GeometrySource> sources;
-    sources.push_back(scene::GeometrySource::vertices(gltf::readFloat3(*buffer, positions)));
+    sources.push_back(scene::GeometrySource::vertices(std::move(positions)));
     std::vector<scene::GeometryElement> elements(1);
-    elements[0].indices = readIndices(indices, *buffer);
+    elements[0].indices = std::move(indices);
     elements[0].primitiveType = scene::PrimitiveType::triangles;
 
     auto geometry = std::make_shared<scene::Geometry>(std::move(sources), std::move(elements));

@@ -37,12 +37,16 @@ TEST(GLTFText, OnlyAnEmbeddedBase64DataURIGivesABuffer) {
     EXPECT_EQ(nodeCount(withURI(a.document, "data:text/plain;base64," + data)), 1u);
     EXPECT_EQ(nodeCount(withURI(a.document, "data:;base64," + data)), 1u);
 
-    // Everything else loads without a buffer, and without an error.
-    for (const std::string& uri : std::vector<std::string>{"model.bin", "file:///tmp/model.bin", "Data:;base64," + data,
+    // Any other data URI loads without a buffer, and without an error. (Names of files are
+    // read through the resolver: ExternalBufferTests.)
+    for (const std::string& uri : std::vector<std::string>{"Data:;base64," + data,
                                    "data:;BASE64," + data, "data:application/octet-stream," + data,
                                    "data:,%00%00%80%3F", "data:;base64," + data.substr(1),
-                                   "data:;base64,\n" + data, " data:;base64," + data})
+                                   "data:;base64,\n" + data})
         EXPECT_EQ(nodeCount(withURI(a.document, uri)), 0u) << uri;
+    // Text that is no URI of any scheme names a file beside the model.
+    EXPECT_EQ(loadError(withURI(a.document, " data:;base64,AAAA"), "m.gltf"),
+              "Parse error: glTF buffer ' data:;base64,AAAA' could not be read: not found");
 
     json numericURI = a.document;
     numericURI["buffers"] = json::array({{{"uri", 5}}});
@@ -52,15 +56,24 @@ TEST(GLTFText, OnlyAnEmbeddedBase64DataURIGivesABuffer) {
     EXPECT_EQ(nodeCount(jsonBytes(notObjects)), 0u);
 }
 
-TEST(GLTFText, OnlyTheFirstBufferIsResolvedAndEveryViewReadsFromIt) {
+TEST(GLTFText, EveryViewReadsItsOwnBuffer) {
     AssetBuilder a = triangleAsset();
     a.document["bufferViews"][0]["buffer"] = 1;
     json d = a.document;
-    d["buffers"] = json::array({{{"uri", "data:;base64," + base64(a.buffer)}}, {{"uri", "data:;base64,AAAA"}}});
-    EXPECT_EQ(positionsOf(*modelNodes(load(jsonBytes(d), "m.gltf"))[0]), unitTriangle);
+    d["buffers"] = json::array({{{"uri", "data:;base64,AAAA"}}, {{"uri", "data:;base64," + base64(a.buffer)}}});
+    const auto second = load(jsonBytes(d), "m.gltf");
+    ASSERT_EQ(modelNodes(second).size(), 1u);
+    EXPECT_EQ(positionsOf(*modelNodes(second)[0]), unitTriangle);
 
+    // Buffer 0 is never needed, so its missing file is never looked for.
     d["buffers"] = json::array({{{"uri", "other.bin"}}, {{"uri", "data:;base64," + base64(a.buffer)}}});
-    EXPECT_EQ(nodeCount(jsonBytes(d)), 0u);
+    EXPECT_EQ(nodeCount(jsonBytes(d)), 1u);
+
+    // A view without "buffer" reads buffer 0; one naming a buffer that is not there reads nothing.
+    a.document["bufferViews"][0].erase("buffer");
+    EXPECT_EQ(nodeCount(a.gltf()), 1u);
+    a.document["bufferViews"][0]["buffer"] = 7;
+    EXPECT_EQ(nodeCount(a.gltf()), 0u);
 }
 
 TEST(GLTFText, TheFirstBase64MarkerStartsTheData) {

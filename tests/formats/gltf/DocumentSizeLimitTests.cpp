@@ -1,5 +1,6 @@
 // The bound on the JSON tree: a document with more containers and separators than
 // JSONDocument::maxStructuralTokens is refused with a parseError before any tree is built.
+#include "formats/common/RelatedFiles.h"
 #include "formats/gltf/GLTFParser.h"
 #include "formats/gltf/JSONDocument.h"
 
@@ -10,6 +11,7 @@
 
 using trimeo::GLTFParser;
 using trimeo::LoaderError;
+using trimeo::RelatedFiles;
 using trimeo::gltf::JSONDocument;
 
 namespace {
@@ -42,7 +44,8 @@ TEST(DocumentSizeLimit, RefusesTooManyValuesInTextAndBinaryForm) {
     const std::vector<std::uint8_t> bytes(text.begin(), text.end());
     for (const auto& [data, isBinary] : {std::pair{bytes, false}, std::pair{glbWith(text), true}}) {
         try {
-            GLTFParser().parse(data, isBinary);
+            RelatedFiles nowhere;
+            GLTFParser().parse(data, isBinary, nowhere);
             ADD_FAILURE() << "accepted " << data.size() << " bytes";
         } catch (const LoaderError& e) {
             EXPECT_EQ(e.kind(), LoaderError::Kind::parseError);

@@ -124,18 +124,58 @@ TEST(GLTFGeometry, ViewAndAccessorOffsetsAdd) {
     EXPECT_EQ(positionsOf(*onlyNode(a)), unitTriangle);
 }
 
-TEST(GLTFGeometry, PositionsAreAlwaysPackedFloats) {
-    // Interleaved position/normal with a stride of 24: still read 12 bytes apart.
-    const std::vector<float> interleaved = {0, 0, 0, 9, 9, 9, 1, 0, 0, 8, 8, 8};
+TEST(GLTFGeometry, InterleavedPositionsFollowTheByteStride) {
+    // Position and normal interleaved, 24 bytes apart; the last element needs only 12 bytes.
+    const std::vector<float> interleaved = {0, 0, 0, 9, 9, 9, 1, 0, 0, 8, 8, 8, 0, 1, 0};
     AssetBuilder a;
     const int v = a.view(bytesOf(interleaved), {{"byteStride", 24}});
-    const int p = a.accessor({{"bufferView", v}, {"count", 2}, {"componentType", 5126}});
+    const int p = a.accessor({{"bufferView", v}, {"count", 3}, {"componentType", 5126}});
     a.mesh(json::array({AssetBuilder::primitive(p)}));
-    EXPECT_EQ(positionsOf(*onlyNode(a)), (std::vector<float>{0, 0, 0, 9, 9, 9}));
+    EXPECT_EQ(positionsOf(*onlyNode(a)), (std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}));
 
-    // Quantised positions (5123) are read as floats all the same.
-    a.document["accessors"][p]["componentType"] = 5123;
-    EXPECT_EQ(positionsOf(*onlyNode(a)), (std::vector<float>{0, 0, 0, 9, 9, 9}));
+    // The normals, read through the accessor's offset.
+    a.document["accessors"][p]["byteOffset"] = 12;
+    EXPECT_EQ(positionsOf(*onlyNode(a)), (std::vector<float>{9, 9, 9, 8, 8, 8}));
+
+    // A stride smaller than an element, or beyond what glTF allows, reads as packed.
+    a.document["accessors"][p]["byteOffset"] = 0;
+    for (const json& stride : {json(8), json(0), json(-24), json(100000)}) {
+        a.document["bufferViews"][v]["byteStride"] = stride;
+        EXPECT_EQ(positionsOf(*onlyNode(a)), (std::vector<float>{0, 0, 0, 9, 9, 9, 1, 0, 0})) << stride.dump();
+    }
+}
+
+TEST(GLTFGeometry, QuantisedPositionsAreConvertedPlainOrNormalised) {
+    struct Case {
+        std::int64_t type;
+        std::vector<std::uint8_t> bytes; // one VEC3 element, padded to 4-byte stride by the view
+        bool normalized;
+        std::vector<float> expected;
+    };
+    const std::vector<Case> cases = {
+        {5121, {255, 0, 51, 0}, false, {255, 0, 51}},
+        {5121, {255, 0, 51, 0}, true, {1, 0, 0.2f}},
+        {5120, {0x81, 0x80, 127, 0}, false, {-127, -128, 127}},
+        {5120, {0x81, 0x80, 127, 0}, true, {-1, -1, 1}}, // -128 clamps to -1
+        {5123, {0xFF, 0xFF, 0, 0, 0x00, 0x80, 0, 0}, false, {65535, 0, 32768}},
+        {5123, {0xFF, 0xFF, 0, 0, 0x00, 0x80, 0, 0}, true, {1, 0, 32768.0f / 65535}},
+        {5122, {0x01, 0x80, 0xFF, 0x7F, 0x00, 0x80, 0, 0}, true, {-1, 1, -1}},
+        {5122, {0x01, 0x80, 0xFF, 0x7F, 0x00, 0x80, 0, 0}, false, {-32767, 32767, -32768}},
+    };
+    for (const Case& c : cases) {
+        AssetBuilder a;
+        const int v = a.view(c.bytes, {{"byteStride", c.bytes.size()}});
+        const int p = a.accessor({{"bufferView", v}, {"count", 1}, {"componentType", c.type}, {"normalized", c.normalized}});
+        a.mesh(json::array({AssetBuilder::primitive(p)}));
+        const auto xyz = positionsOf(*onlyNode(a));
+        ASSERT_EQ(xyz.size(), 3u) << c.type;
+        for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(xyz[k], c.expected[k]) << c.type << " " << c.normalized << " " << k;
+    }
+    // 32-bit integers are no position type.
+    AssetBuilder a;
+    const int p = a.accessor({{"bufferView", a.view(bytesOf(std::vector<std::uint32_t>{1, 2, 3}))}, {"count", 1}, {"componentType", 5125}});
+    a.mesh(json::array({AssetBuilder::primitive(p)}));
+    EXPECT_FALSE(onlyNode(a));
 }
 
 TEST(GLTFGeometry, ConsecutiveIndicesWithoutAnIndexAccessorView) {
@@ -149,7 +189,7 @@ TEST(GLTFGeometry, ConsecutiveIndicesWithoutAnIndexAccessorView) {
         a.document["meshes"][0]["primitives"][0]["indices"] = indices;
         EXPECT_EQ(indicesOf(*onlyNode(a)), zeroToFive) << indices.dump();
     }
-    EXPECT_EQ(indicesOf(*onlyNode(indicesWith({5, 4, 3}, {{"bufferView", nullptr}}))), zeroToFive); // sparse
+    EXPECT_EQ(indicesOf(*onlyNode(indicesWith({5, 4, 3}, {{"bufferView", nullptr}}))), zeroToFive); // no view, no sparse data
     EXPECT_EQ(indicesOf(*onlyNode(indicesWith({5, 4, 3}, {{"bufferView", 9}}))), zeroToFive);
 }
 
@@ -168,8 +208,12 @@ TEST(GLTFGeometry, IndexComponentTypes) {
     EXPECT_EQ(indicesOf(*onlyNode(indicesWith({0xFFFF0001}, {{"componentType", 5123.0}, {"count", 2}}))),
               (std::vector<std::uint32_t>{1, 0xFFFF}));
 
-    // Bytes and unknown types: the node exists and draws nothing.
-    for (const json& type : {json(5121), json(5126), json(-5125), json(0)}) {
+    // Unsigned bytes.
+    EXPECT_EQ(indicesOf(*onlyNode(indicesWith({0x03020100, 0x0504}, {{"componentType", 5121}, {"count", 6}}))),
+              (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+
+    // Unknown types: the node exists and draws nothing.
+    for (const json& type : {json(5126), json(-5125), json(0), json(5120)}) {
         auto node = onlyNode(indicesWith({0, 1, 2}, {{"componentType", type}}));
         ASSERT_TRUE(node) << type.dump();
         EXPECT_TRUE(indicesOf(*node).empty()) << type.dump();

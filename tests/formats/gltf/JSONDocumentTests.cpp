@@ -67,5 +67,31 @@ TEST(GLTFJSON, LongStringsReadBackAsTheirText) {
     EXPECT_EQ(plain->text(plain->root()["n"]), std::string_view("\0" "0", 2));
 }
 
+TEST(GLTFJSON, NumbersBeyondTheDoubleRangeAreInfinities) {
+    const auto doc = JSONDocument::parse(R"([1e400, -1E+309, 1e308, 1e-400, "1e400", {"k": [2e999]}, 1)" +
+                                         std::string(400, '9') + "]");
+    ASSERT_TRUE(doc);
+    const auto& a = doc->root();
+    EXPECT_EQ(gltf::numberValue(&a[0]), INFINITY);
+    EXPECT_EQ(gltf::numberValue(&a[1]), -INFINITY);
+    EXPECT_EQ(gltf::numberValue(&a[2]), 1e308);
+    EXPECT_EQ(gltf::numberValue(&a[3]), 0.0);
+    EXPECT_EQ(doc->text(a[4]), "1e400"); // text stays text
+    EXPECT_EQ(gltf::numberValue(&a[5]["k"][0]), INFINITY);
+    EXPECT_EQ(gltf::numberValue(&a[6]), INFINITY); // 401 digits
+    EXPECT_EQ(gltf::integerValue(&a[0]), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(gltf::integerValue(&a[1]), std::numeric_limits<std::int64_t>::min());
+
+    // Still JSON: malformed numbers, and numbers where keys belong, are refused.
+    for (const char* bad : {"[1e400e1]", "[01e400]", "[1e]", "{1e400: 1}", "[1e400 1]", "[-]"})
+        EXPECT_FALSE(JSONDocument::parse(bad)) << bad;
+    // Beside long strings and NUL escapes alike.
+    const std::string longText(JSONDocument::longStringLength, 'b');
+    const auto mixed = JSONDocument::parse("[\"" + longText + "\", 1e999, \"\\u0000+\"]");
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(mixed->text(mixed->root()[0]), longText);
+    EXPECT_EQ(gltf::numberValue(&mixed->root()[1]), INFINITY);
+}
+
 } // namespace
 } // namespace trimeo::test

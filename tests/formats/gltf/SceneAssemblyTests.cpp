@@ -64,21 +64,6 @@ TEST(GLTFScene, PrimitivesSharingAccessorsGetTheirOwnGeometry) {
     EXPECT_EQ(positionsOf(*nodes[0]), positionsOf(*nodes[1]));
 }
 
-TEST(GLTFScene, HierarchyAndTransformsAreNotApplied) {
-    AssetBuilder a;
-    a.triangleMesh(unitTriangle, std::nullopt, "Moved");
-    a.triangleMesh({5, 5, 5, 6, 5, 5, 5, 6, 5}, std::nullopt, "Orphan");
-    a.document["nodes"] = {{{"mesh", 0}, {"translation", {10, 0, 0}}, {"scale", {3, 3, 3}}, {"children", {1}}},
-                           {{"rotation", {0, 0.7071, 0, 0.7071}}, {"mesh", 0}}};
-    a.document["scenes"] = {{{"nodes", {0}}}};
-    auto r = load(a.glb(), "m.glb");
-    ASSERT_EQ(nodeNames(r), (std::vector<std::string>{"Moved", "Orphan"}));
-    const auto& moved = *modelNodes(r)[0];
-    EXPECT_EQ(positionsOf(moved), unitTriangle);
-    EXPECT_EQ(moved.position, scene::Vector3());
-    EXPECT_EQ(moved.scale, scene::Vector3(1, 1, 1));
-}
-
 TEST(GLTFScene, AnimationsBecomePlaceholderEntriesByName) {
     json d = {{"meshes", json::array()}};
     d["animations"] = {{{"name", "Walk"}, {"channels", json::array()}}, {{"name", "Walk"}}, json::object(),
