@@ -1,8 +1,12 @@
 #include "StageScene.h"
 
 #include "MeshGeometry.h"
+#include "PrimIndex.h"
+#include "Shapes.h"
 #include "XformOps.h"
 
+#include <cmath>
+#include <map>
 #include <numbers>
 
 namespace trimeo::usd {
@@ -12,32 +16,169 @@ bool isGroup(const std::string& type) {
     return type.empty() || type == "Xform" || type == "Scope" || type == "SkelRoot";
 }
 
-scene::Node::Ptr node(const Prim& prim, std::size_t& meshCount, int depth) {
-    if (prim.specifier == Specifier::klass || depth > kMaxNestingDepth) return nullptr;
-    const bool isMesh = prim.typeName == "Mesh";
-    if (!isMesh && !isGroup(prim.typeName)) return nullptr;
-    auto n = scene::Node::make();
-    n->name = prim.name;
-    const Decomposed d = decompose(localTransform(prim));
-    n->position = d.translation;
-    n->orientation = d.rotation;
-    n->scale = d.scale;
-    if (isMesh && (n->geometry = meshGeometry(prim))) ++meshCount;
-    for (const Prim& child : prim.children)
-        if (auto c = node(child, meshCount, depth + 1)) n->addChildNode(std::move(c));
-    return n;
+std::string firstText(const Prim& prim, const char* name) {
+    const Attribute* a = prim.attribute(name);
+    return a && !a->value.texts.empty() ? a->value.texts[0] : std::string{};
 }
+
+const std::vector<double>& numbers(const Prim& prim, const char* name) {
+    static const std::vector<double> none;
+    const Attribute* a = prim.attribute(name);
+    return a ? a->value.numbers : none;
+}
+
+// What a prim takes from above it.
+struct Context {
+    const Look* look = nullptr;
+    std::string instance; // key of the instance or prototype being built; empty outside one
+    std::string within;   // the prim's path below that instance's root
+};
+
+// Instanceable prims composed from the same arcs are the same prototype.
+std::string arcKey(const Prim& prim) {
+    std::string key;
+    auto arcs = [&](char tag, const std::vector<Arc>& list) {
+        for (const Arc& a : list) key += std::string(1, tag) + a.assetPath + '<' + a.primPath + '>';
+    };
+    arcs('r', prim.references);
+    arcs('p', prim.payloads);
+    arcs('i', prim.inherits);
+    arcs('s', prim.specializes);
+    for (const auto& [set, choice] : prim.variantSelections) key += "{" + set + "=" + choice + "}";
+    return key;
+}
+
+class Builder {
+public:
+    Builder(const Stage& stage, TextureReader textures) : index_(stage), looks_(index_, std::move(textures)) {}
+
+    scene::Node::Ptr node(const Prim& prim, Context ctx, int depth) {
+        if (prim.specifier == Specifier::klass || depth > kMaxNestingDepth) return nullptr;
+        if (prim.active == false || firstText(prim, "visibility") == "invisible") return nullptr;
+        const std::string purpose = firstText(prim, "purpose");
+        if (purpose == "proxy" || purpose == "guide") return nullptr;
+        const std::string& type = prim.typeName;
+        const bool mesh = type == "Mesh", shape = isShape(type), instancer = type == "PointInstancer";
+        if (!mesh && !shape && !instancer && !isGroup(type)) return nullptr;
+        if (nodes_ >= kMaxNodes) {
+            ++leftOut_;
+            return nullptr;
+        }
+        ++nodes_;
+
+        if (const Look* own = looks_.boundTo(prim)) ctx.look = own;
+        if (!ctx.instance.empty()) ctx.within += "/" + prim.name;
+        if (prim.instanceable == true) {
+            if (std::string arcs = arcKey(prim); !arcs.empty()) {
+                ctx.instance = arcs + "|" + std::to_string(reinterpret_cast<std::uintptr_t>(ctx.look));
+                ctx.within.clear();
+            }
+        }
+
+        auto n = scene::Node::make();
+        n->name = prim.name;
+        // A skinned mesh is placed by its skeleton, not its own transform.
+        if (!(mesh && prim.attribute("primvars:skel:jointIndices"))) {
+            const Decomposed d = decompose(localTransform(prim));
+            n->position = d.translation;
+            n->orientation = d.rotation;
+            n->scale = d.scale;
+        }
+        if (mesh || shape) {
+            n->geometry = geometry(prim, ctx, mesh);
+            if (n->geometry) ++meshCount_;
+        }
+        if (instancer) {
+            place(*n, prim, ctx, depth);
+            return n;
+        }
+        for (const Prim& child : prim.children)
+            if (auto c = node(child, ctx, depth + 1)) n->addChildNode(std::move(c));
+        return n;
+    }
+
+    std::size_t meshCount() const { return meshCount_; }
+    std::size_t leftOut() const { return leftOut_; }
+
+private:
+    std::shared_ptr<scene::Geometry> geometry(const Prim& prim, const Context& ctx, bool mesh) {
+        const std::string key = ctx.instance.empty() ? std::string{} : ctx.instance + ctx.within;
+        if (!key.empty())
+            if (auto it = shared_.find(key); it != shared_.end()) return it->second;
+        std::shared_ptr<scene::Geometry> g;
+        if (mesh) {
+            g = meshGeometry(prim, {ctx.look, [this](const Prim& p) { return looks_.boundTo(p); }});
+        } else if ((g = shapeGeometry(prim))) {
+            scene::Material m;
+            if (ctx.look) m = ctx.look->material;
+            else if (const auto& c = numbers(prim, "primvars:displayColor"); c.size() >= 3) {
+                const auto& o = numbers(prim, "primvars:displayOpacity");
+                m.diffuse.contents = scene::Color{float(c[0]), float(c[1]), float(c[2]), o.empty() ? 1.0f : float(o[0])};
+            }
+            const auto& sides = numbers(prim, "doubleSided");
+            m.isDoubleSided = sides.empty() ? prim.typeName == "Plane" : sides[0] != 0;
+            g->materials.push_back(std::move(m));
+        }
+        if (!key.empty()) shared_.emplace(key, g);
+        return g;
+    }
+
+    // One child per instance: the instance's placement around a copy of its prototype.
+    void place(scene::Node& parent, const Prim& instancer, const Context& ctx, int depth) {
+        const auto* prototypes = instancer.relationship("prototypes");
+        if (!prototypes) return;
+        const auto& protoIndices = numbers(instancer, "protoIndices");
+        const auto& positions = numbers(instancer, "positions");
+        const auto& orientations = numbers(instancer, "orientations");
+        const auto& scales = numbers(instancer, "scales");
+        const std::size_t count = protoIndices.size();
+        const bool turned = orientations.size() == count * 4, scaled = scales.size() == count * 3;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double p = protoIndices[i];
+            if (!(p >= 0 && p < double(prototypes->size()) && p == std::floor(p))) continue;
+            if (positions.size() < (i + 1) * 3) break;
+            const Prim* proto = index_.find((*prototypes)[std::size_t(p)]);
+            if (!proto) continue;
+            if (instances_ >= kMaxInstances || nodes_ >= kMaxNodes) {
+                leftOut_ += count - i;
+                return;
+            }
+            ++instances_;
+            Context inner{ctx.look, "proto:" + (*prototypes)[std::size_t(p)] + "|" +
+                                        std::to_string(reinterpret_cast<std::uintptr_t>(ctx.look)),
+                          ""};
+            auto copy = node(*proto, inner, depth + 1);
+            if (!copy) continue;
+            auto at = scene::Node::make();
+            ++nodes_;
+            at->position = {positions[i * 3], positions[i * 3 + 1], positions[i * 3 + 2]};
+            if (turned) // stored real part first
+                at->orientation = scene::Quaternion{orientations[i * 4 + 1], orientations[i * 4 + 2],
+                                                    orientations[i * 4 + 3], orientations[i * 4]}
+                                      .normalized();
+            if (scaled) at->scale = {scales[i * 3], scales[i * 3 + 1], scales[i * 3 + 2]};
+            at->addChildNode(std::move(copy));
+            parent.addChildNode(std::move(at));
+        }
+    }
+
+    PrimIndex index_;
+    Looks looks_;
+    std::map<std::string, std::shared_ptr<scene::Geometry>> shared_;
+    std::size_t meshCount_ = 0, nodes_ = 0, instances_ = 0, leftOut_ = 0;
+};
 
 } // namespace
 
-StageScene buildScene(const Stage& stage) {
+StageScene buildScene(const Stage& stage, TextureReader textures) {
     StageScene out;
     out.scene = std::make_shared<scene::Scene>();
+    Builder builder(stage, std::move(textures));
     // Z up to Y up: a quarter turn about X taking +Z to +Y, applied outside each top-level prim.
     const bool zUp = stage.upAxis == "Z";
     const auto toYUp = scene::Quaternion::fromAxisAngle({1, 0, 0}, -std::numbers::pi / 2);
     for (const Prim& prim : stage.rootPrims) {
-        auto n = node(prim, out.meshCount, 1);
+        auto n = builder.node(prim, {}, 1);
         if (!n) continue;
         if (zUp) {
             n->position = toYUp.rotate(n->position);
@@ -45,6 +186,8 @@ StageScene buildScene(const Stage& stage) {
         }
         out.scene->rootNode->addChildNode(std::move(n));
     }
+    out.meshCount = builder.meshCount();
+    out.leftOut = builder.leftOut();
     return out;
 }
 

@@ -23,6 +23,9 @@ struct Attribute {
     std::string typeName;      // e.g. "point3f[]"; empty when the file did not say
     Value value;               // the default, or else the first time sample
     std::string interpolation; // the "interpolation" metadata, empty when absent
+    // Targets of the attribute's ".connect", e.g. "/Mat/Tex.outputs:rgb": where a shader
+    // input takes its value from.
+    std::vector<std::string> connections;
 };
 
 enum class Specifier { def, over, klass };
