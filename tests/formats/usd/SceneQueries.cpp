@@ -35,3 +35,35 @@ const scene::Node* findNode(const scene::Scene& scene, const std::string& name) 
 }
 
 } // namespace trimeo::test
+
+#include "formats/usd/UsdaParser.h"
+#include "support/TestFiles.h"
+
+#include <stdexcept>
+
+namespace trimeo::test {
+
+usd::Prim& primAt(usd::Stage& stage, const std::string& path) {
+    std::vector<usd::Prim>* level = &stage.rootPrims;
+    usd::Prim* found = nullptr;
+    std::size_t start = 1;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string name = path.substr(start, end - start);
+        found = nullptr;
+        for (usd::Prim& p : *level)
+            if (p.name == name) found = &p;
+        if (!found) throw std::invalid_argument("no prim " + path);
+        level = &found->children;
+        start = end + 1;
+    }
+    if (!found) throw std::invalid_argument("no prim " + path);
+    return *found;
+}
+
+usd::Stage fixtureStage(const std::string& relative) {
+    const auto bytes = readFile(sharedFixtures() / "real/usd/usd-wg-assets/test_assets" / relative);
+    return usd::parseUsda({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+}
+
+} // namespace trimeo::test

@@ -18,3 +18,14 @@ std::vector<const scene::Node*> geometryNodes(const scene::Scene& scene);
 const scene::Node* findNode(const scene::Scene& scene, const std::string& name);
 
 } // namespace trimeo::test
+
+#include "formats/usd/UsdStage.h"
+
+namespace trimeo::test {
+
+// The prim at an absolute path of a stage built in a test; fails the test when missing.
+usd::Prim& primAt(usd::Stage& stage, const std::string& path);
+// A fixture file's usda stage.
+usd::Stage fixtureStage(const std::string& relativeToRealUsd);
+
+} // namespace trimeo::test
