@@ -21,7 +21,7 @@
 
 namespace trimeo::usd {
 
-inline constexpr std::size_t kMaxInstances = 500'000;
+inline constexpr std::size_t kMaxInstances = 250'000;
 inline constexpr std::size_t kMaxNodes = 1'000'000;
 
 struct StageScene {
