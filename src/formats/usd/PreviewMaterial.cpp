@@ -89,7 +89,7 @@ std::optional<Look> Looks::build(const Prim& material) {
     if (d.shader && isShader(*d.shader, "UsdUVTexture")) {
         const Source file = resolve(index_, *d.shader, "inputs:file");
         if (file.value && !file.value->value.texts.empty()) {
-            if (auto image = texture(file.value->value.texts[0])) m.diffuse.contents = std::move(*image);
+            if (auto image = texture(*file.value)) m.diffuse.contents = std::move(*image);
         }
         if (!m.diffuse.hasContents()) diffuse = colour(resolve(index_, *d.shader, "inputs:fallback")).value_or(diffuse);
         const Source st = resolve(index_, *d.shader, "inputs:st");
@@ -113,14 +113,16 @@ std::optional<Look> Looks::build(const Prim& material) {
     return look;
 }
 
-std::optional<scene::Image> Looks::texture(const std::string& assetPath) {
-    auto it = images_.find(assetPath);
+std::optional<scene::Image> Looks::texture(const Attribute& file) {
+    const std::pair<std::string, std::string> key{file.layer, file.value.texts.front()};
+    auto it = images_.find(key);
     if (it == images_.end()) {
         std::optional<scene::Image> image;
         if (textures_) {
-            if (auto bytes = textures_(assetPath); bytes && !bytes->empty()) image = scene::Image{{}, std::move(*bytes)};
+            if (auto bytes = textures_(key.second, key.first); bytes && !bytes->empty())
+                image = scene::Image{{}, std::move(*bytes)};
         }
-        it = images_.emplace(assetPath, std::move(image)).first;
+        it = images_.emplace(key, std::move(image)).first;
     }
     return it->second;
 }

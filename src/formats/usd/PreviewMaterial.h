@@ -5,8 +5,9 @@
 // colour because the scene has no emission of its own. Without a connection the Material's
 // first UsdPreviewSurface child serves.
 //
-// Texture files are read through `TextureReader` with the asset path as the stage holds it;
-// a texture that cannot be read leaves its fallback colour, or the schema's grey.
+// Texture files are read through `TextureReader`, given the asset path as written and the
+// layer that wrote it (Attribute::layer); a texture that cannot be read leaves its fallback
+// colour, or the schema's grey.
 #pragma once
 
 #include "PrimIndex.h"
@@ -22,7 +23,8 @@
 
 namespace trimeo::usd {
 
-using TextureReader = std::function<std::optional<std::vector<std::uint8_t>>(const std::string& assetPath)>;
+using TextureReader =
+    std::function<std::optional<std::vector<std::uint8_t>>(const std::string& assetPath, const std::string& layer)>;
 
 struct Look {
     scene::Material material;
@@ -42,12 +44,12 @@ public:
 
 private:
     std::optional<Look> build(const Prim& material);
-    std::optional<scene::Image> texture(const std::string& assetPath);
+    std::optional<scene::Image> texture(const Attribute& file);
 
     const PrimIndex& index_;
     TextureReader textures_;
     std::map<std::string, std::unique_ptr<Look>> looks_; // null entries: paths already refused
-    std::map<std::string, std::optional<scene::Image>> images_;
+    std::map<std::pair<std::string, std::string>, std::optional<scene::Image>> images_; // by layer, path
 };
 
 } // namespace trimeo::usd

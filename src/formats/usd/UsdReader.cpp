@@ -36,9 +36,11 @@ std::optional<ReaderResult> readUsd(const ReaderInput& input) {
         // Textures beside the layer; a package's own files are not reached yet.
         TextureReader textures;
         if (input.extension != "usdz")
-            textures = [&related = input.related](const std::string& path) -> std::optional<std::vector<std::uint8_t>> {
+            textures = [&related = input.related](const std::string& path,
+                                                  const std::string& layer) -> std::optional<std::vector<std::uint8_t>> {
+                const auto resolved = layer.empty() ? std::optional(path) : joinRelative(layer, path);
                 std::string why;
-                auto bytes = related.read(path, why);
+                auto bytes = resolved ? related.read(*resolved, why) : std::nullopt;
                 if (!bytes) return std::nullopt;
                 return **bytes;
             };

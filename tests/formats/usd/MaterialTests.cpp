@@ -119,11 +119,13 @@ Stage woodStage(const std::string& file) {
 TEST(UsdMaterials, TextureFeedingDiffuseColourIsReadOnceAndUsesItsPrimvar) {
     const std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', 1, 2, 3};
     std::vector<std::string> asked;
-    auto built = buildScene(woodStage("textures/wood.png"), [&](const std::string& path) {
-        asked.push_back(path);
+    Stage stage = woodStage("textures/wood.png");
+    primAt(stage, "/Wood/Tex").attributes["inputs:file"].layer = "sub/look.usda";
+    auto built = buildScene(stage, [&](const std::string& path, const std::string& layer) {
+        asked.push_back(layer + ":" + path);
         return std::optional(png);
     });
-    EXPECT_EQ(asked, (std::vector<std::string>{"textures/wood.png"}));
+    EXPECT_EQ(asked, (std::vector<std::string>{"sub/look.usda:textures/wood.png"}));
     for (const char* name : {"A", "B"}) {
         const auto* image = geometryNamed(built, name)->materials.at(0).diffuse.image();
         ASSERT_NE(image, nullptr) << name;
@@ -136,7 +138,7 @@ TEST(UsdMaterials, TextureFeedingDiffuseColourIsReadOnceAndUsesItsPrimvar) {
 }
 
 TEST(UsdMaterials, UnreadableTextureLeavesItsFallbackColour) {
-    auto built = buildScene(woodStage("missing.png"), [](const std::string&) { return std::nullopt; });
+    auto built = buildScene(woodStage("missing.png"), [](const std::string&, const std::string&) { return std::nullopt; });
     EXPECT_EQ(*geometryNamed(built, "A")->materials.at(0).diffuse.color(), (Color{0, 0, 1, 1}));
     auto noReader = buildScene(woodStage("missing.png"));
     EXPECT_EQ(*geometryNamed(noReader, "B")->materials.at(0).diffuse.color(), (Color{0, 0, 1, 1}));
