@@ -6,6 +6,7 @@
 #include "XformOps.h"
 
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <numbers>
 
@@ -34,19 +35,58 @@ struct Context {
     std::string within;   // the prim's path below that instance's root
 };
 
-// Instanceable prims composed from the same arcs are the same prototype.
-std::string arcKey(const Prim& prim) {
-    std::string key;
-    auto arcs = [&](char tag, const std::vector<Arc>& list) {
-        for (const Arc& a : list) key += std::string(1, tag) + a.assetPath + '<' + a.primPath + '>';
-    };
-    arcs('r', prim.references);
-    arcs('p', prim.payloads);
-    arcs('i', prim.inherits);
-    arcs('s', prim.specializes);
-    for (const auto& [set, choice] : prim.variantSelections) key += "{" + set + "=" + choice + "}";
-    return key;
-}
+// Instanceable prims whose prims below are the same share a prototype: a hash of what lies
+// below the instance's root (its own transform and name left out, as they place the copy).
+class PrototypeHash {
+public:
+    std::uint64_t below(const Prim& root) {
+        for (const Prim& child : root.children) prim(child, 1);
+        return h_;
+    }
+
+private:
+    void bytes(const void* data, std::size_t size) {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (std::size_t i = 0; i < size; ++i) h_ = (h_ ^ p[i]) * 0x100000001b3ULL;
+    }
+    void text(const std::string& s) {
+        const std::size_t n = s.size();
+        bytes(&n, sizeof n);
+        bytes(s.data(), n);
+    }
+    void texts(const std::vector<std::string>& list) {
+        const std::size_t n = list.size();
+        bytes(&n, sizeof n);
+        for (const std::string& s : list) text(s);
+    }
+    void prim(const Prim& p, int depth) {
+        if (depth > kMaxNestingDepth) return;
+        text(p.name);
+        text(p.typeName);
+        const int flags[] = {int(p.specifier), p.active ? int(*p.active) : -1, p.instanceable ? int(*p.instanceable) : -1};
+        bytes(flags, sizeof flags);
+        for (const auto& [name, a] : p.attributes) {
+            text(name);
+            text(a.typeName);
+            text(a.interpolation);
+            const std::size_t n = a.value.numbers.size();
+            bytes(&n, sizeof n);
+            bytes(a.value.numbers.data(), n * sizeof(double));
+            texts(a.value.texts);
+            texts(a.connections);
+            text(a.layer);
+        }
+        for (const auto& [name, targets] : p.relationships) {
+            text(name);
+            texts(targets);
+        }
+        const std::size_t n = p.children.size();
+        bytes(&n, sizeof n);
+        for (const Prim& child : p.children) prim(child, depth + 1);
+    }
+
+    std::uint64_t h_ = 0xcbf29ce484222325ULL;
+};
 
 class Builder {
 public:
@@ -68,11 +108,10 @@ public:
 
         if (const Look* own = looks_.boundTo(prim)) ctx.look = own;
         if (!ctx.instance.empty()) ctx.within += "/" + prim.name;
-        if (prim.instanceable == true) {
-            if (std::string arcs = arcKey(prim); !arcs.empty()) {
-                ctx.instance = arcs + "|" + std::to_string(reinterpret_cast<std::uintptr_t>(ctx.look));
-                ctx.within.clear();
-            }
+        if (prim.instanceable == true && !prim.children.empty()) {
+            ctx.instance = "instance:" + std::to_string(PrototypeHash().below(prim)) + "|" +
+                           std::to_string(reinterpret_cast<std::uintptr_t>(ctx.look));
+            ctx.within.clear();
         }
 
         auto n = scene::Node::make();

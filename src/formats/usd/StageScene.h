@@ -6,8 +6,8 @@
 // out with everything below them. A stage with upAxis "Z" is turned to Y up.
 //
 // Materials follow "material:binding" (inherited down the hierarchy, a prim's own binding
-// first; GeomSubsets bind their faces). Instanceable prims with the same composition arcs
-// share their geometry, as do the copies of one instancer prototype. Instancing places at
+// first; GeomSubsets bind their faces). Instanceable prims holding the same prims below
+// them share their geometry, as do the copies of one instancer prototype. Instancing places at
 // most kMaxInstances copies and the scene holds at most kMaxNodes nodes; what lies beyond is
 // left out and counted.
 #pragma once

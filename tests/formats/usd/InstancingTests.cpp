@@ -38,24 +38,24 @@ const char* const kTriangle = R"(def Mesh "Tri" {
         int[] faceVertexIndices = [0, 1, 2]
     })";
 
-TEST(UsdInstancing, InstanceablePrimsWithTheSameArcsShareGeometry) {
+TEST(UsdInstancing, InstanceablePrimsHoldingTheSamePrimsShareGeometry) {
     const std::string instance = std::string("{\n    ") + kTriangle + "\n}\n";
     Stage stage = parseUsda("#usda 1.0\n"
                             "def Xform \"A\" { double3 xformOp:translate = (10, 0, 0) uniform token[] xformOpOrder = "
                             "[\"xformOp:translate\"] }\n"
-                            "def Xform \"B\" " + instance + "def Xform \"C\" " + instance + "def Xform \"Alone\" " + instance);
-    // As composition leaves them: each instance holds its prototype's prims and its arcs.
+                            "def Xform \"B\" " + instance + "def Xform \"C\" " + instance + "def Xform \"Plain\" " + instance);
+    // As composition leaves them: each instance holds a copy of its prototype's prims.
     primAt(stage, "/A").children = primAt(stage, "/B").children;
-    for (const char* p : {"/A", "/B", "/C"}) primAt(stage, p).references = {{"tri.usda", ""}};
-    primAt(stage, "/C").references = {{"other.usda", ""}};
-    for (const char* p : {"/A", "/B", "/C", "/Alone"}) primAt(stage, p).instanceable = true;
+    primAt(stage, "/C/Tri").attributes["points"].value.numbers[0] = 2;
+    for (const char* p : {"/A", "/B", "/C"}) primAt(stage, p).instanceable = true;
     auto built = buildScene(stage);
     EXPECT_EQ(built.meshCount, 4u);
     auto geometryOf = [&](const char* path) { return trimeo::test::findNode(*built.scene, path)->childNodes()[0]->geometry; };
     EXPECT_EQ(geometryOf("A"), geometryOf("B"));
     EXPECT_NE(geometryOf("A"), geometryOf("C"));
-    EXPECT_NE(geometryOf("Alone"), geometryOf("B")); // no arcs: nothing to share by
+    EXPECT_NE(geometryOf("Plain"), geometryOf("B")); // not instanceable: its own copy
     expectNear(firstVertices(*built.scene)[0], {11, 0, 0}, "A placed");
+    expectNear(firstVertices(*built.scene)[2], {2, 0, 0}, "C its own");
 }
 
 // An instancer with two prototypes below it; the triangle's first point is (1, 0, 0).
