@@ -1,6 +1,7 @@
 #include "PreviewMaterial.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace trimeo::usd {
 namespace {
@@ -43,16 +44,18 @@ const Prim* surfaceShader(const PrimIndex& index, const Prim& material) {
     return nullptr;
 }
 
-std::optional<double> scalar(const Source& s) {
-    if (s.value && !s.value->value.numbers.empty()) return s.value->value.numbers[0];
+// Inputs are factors from 0 to 1; a value that is no number counts as 0.
+float unit(double v) { return std::isfinite(v) ? float(std::clamp(v, 0.0, 1.0)) : 0.0f; }
+
+std::optional<float> scalar(const Source& s) {
+    if (s.value && !s.value->value.numbers.empty()) return unit(s.value->value.numbers[0]);
     return std::nullopt;
 }
 
 std::optional<scene::Color> colour(const Source& s) {
     if (!s.value || s.value->value.numbers.size() < 3) return std::nullopt;
     const auto& n = s.value->value.numbers;
-    auto c = [](double v) { return float(std::clamp(v, 0.0, 1.0)); };
-    return scene::Color{c(n[0]), c(n[1]), c(n[2]), 1.0f};
+    return scene::Color{unit(n[0]), unit(n[1]), unit(n[2]), 1.0f};
 }
 
 } // namespace
@@ -81,8 +84,8 @@ std::optional<Look> Looks::build(const Prim& material) {
     scene::Material& m = look.material;
     m.name = material.name;
     m.lightingModel = scene::LightingModel::physicallyBased;
-    m.metalness = float(std::clamp(scalar(resolve(index_, *surface, "inputs:metallic")).value_or(0.0), 0.0, 1.0));
-    m.roughness = float(std::clamp(scalar(resolve(index_, *surface, "inputs:roughness")).value_or(0.5), 0.0, 1.0));
+    m.metalness = scalar(resolve(index_, *surface, "inputs:metallic")).value_or(0.0f);
+    m.roughness = scalar(resolve(index_, *surface, "inputs:roughness")).value_or(0.5f);
 
     scene::Color diffuse{0.18f, 0.18f, 0.18f, 1.0f};
     const Source d = resolve(index_, *surface, "inputs:diffuseColor");
@@ -107,7 +110,7 @@ std::optional<Look> Looks::build(const Prim& material) {
             diffuse.g = std::min(1.0f, diffuse.g + e->g);
             diffuse.b = std::min(1.0f, diffuse.b + e->b);
         }
-        diffuse.a = float(std::clamp(scalar(resolve(index_, *surface, "inputs:opacity")).value_or(1.0), 0.0, 1.0));
+        diffuse.a = scalar(resolve(index_, *surface, "inputs:opacity")).value_or(1.0f);
         m.diffuse.contents = diffuse;
     }
     return look;

@@ -75,7 +75,7 @@ def Material "Glow" {
         color3f inputs:emissiveColor = (0, 1, 0.5)
     }
 }
-def Material "Plain" { def Shader "S" { uniform token info:id = "UsdPreviewSurface" } }
+def Material "Plain" { def Shader "S" { uniform token info:id = "UsdPreviewSurface" float inputs:metallic = nan } }
 def Material "NoSurface" { def Shader "S" { uniform token info:id = "ND_standard_surface_surfaceshader" } }
 )" + mesh("A") + mesh("B") + mesh("C"));
     // Without a surface connection the material's own preview surface serves.
@@ -84,7 +84,7 @@ def Material "NoSurface" { def Shader "S" { uniform token info:id = "ND_standard
     bind(stage, "/C", "/NoSurface");
     auto built = buildScene(stage);
     EXPECT_EQ(*geometryNamed(built, "A")->materials[0].diffuse.color(), (Color{0, 1, 0.75f, 1}));
-    // The schema's fallbacks: a dark grey, roughness 0.5, not metallic.
+    // The schema's fallbacks: a dark grey, roughness 0.5; a metallic that is no number counts as 0.
     const auto& plain = geometryNamed(built, "B")->materials[0];
     EXPECT_EQ(*plain.diffuse.color(), (Color{0.18f, 0.18f, 0.18f, 1}));
     EXPECT_EQ(plain.roughness, 0.5f);
