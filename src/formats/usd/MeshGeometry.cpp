@@ -113,20 +113,14 @@ bool subdivided(const Prim& mesh) {
     return !a || a->value.texts.empty() || a->value.texts[0] != "none";
 }
 
-const Attribute* texcoordAttribute(const Prim& mesh, const std::vector<const Look*>& looks) {
+// The name of the primvar holding the texture coordinates; empty when there is none.
+std::string texcoordName(const Prim& mesh, const std::vector<const Look*>& looks) {
     for (const Look* look : looks)
-        if (look && !look->texcoords.empty())
-            if (const Attribute* a = mesh.attribute(look->texcoords)) return a;
-    if (const Attribute* a = mesh.attribute("primvars:st")) return a;
+        if (look && !look->texcoords.empty() && mesh.attribute(look->texcoords)) return look->texcoords;
+    if (mesh.attribute("primvars:st")) return "primvars:st";
     for (const auto& [name, a] : mesh.attributes)
         if (name.starts_with("primvars:") && a.typeName.starts_with("texCoord2") && !name.ends_with(":indices"))
-            return &a;
-    return nullptr;
-}
-
-std::string nameOf(const Prim& mesh, const Attribute* a) {
-    for (const auto& [name, attr] : mesh.attributes)
-        if (&attr == a) return name;
+            return name;
     return {};
 }
 
@@ -284,8 +278,8 @@ std::shared_ptr<scene::Geometry> meshGeometry(const Prim& mesh, const MeshLooks&
             break;
         }
     const std::vector<const Look*> looks = faceLooks(mesh, meshLooks, t.faceStart.size());
-    const Attribute* stAttr = texcoordAttribute(mesh, looks);
-    const auto st = stAttr ? primvar(mesh, nameOf(mesh, stAttr), 2, Interpolation::vertex, counts) : std::nullopt;
+    const std::string stName = texcoordName(mesh, looks);
+    const auto st = stName.empty() ? std::nullopt : primvar(mesh, stName, 2, Interpolation::vertex, counts);
     const std::vector<double>* bind = nullptr;
     if (const auto& m = numbers(mesh, "primvars:skel:geomBindTransform"); m.size() == 16) bind = &m;
     const BindTransform placed{bind};

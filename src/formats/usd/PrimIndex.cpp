@@ -10,8 +10,7 @@ void PrimIndex::add(const Prim& prim, const std::string& parentPath, int depth) 
     if (depth > kMaxNestingDepth) return;
     std::string path = parentPath + "/" + prim.name;
     for (const Prim& child : prim.children) add(child, path, depth + 1);
-    byPath_.emplace(path, &prim);
-    paths_.emplace(&prim, std::move(path));
+    byPath_.emplace(std::move(path), &prim);
 }
 
 static std::string_view primPart(std::string_view path) {
@@ -28,12 +27,6 @@ std::string_view propertyOf(std::string_view path) {
 const Prim* PrimIndex::find(std::string_view path) const {
     auto it = byPath_.find(std::string(primPart(path)));
     return it == byPath_.end() ? nullptr : it->second;
-}
-
-const std::string& PrimIndex::pathOf(const Prim& prim) const {
-    static const std::string none;
-    auto it = paths_.find(&prim);
-    return it == paths_.end() ? none : it->second;
 }
 
 } // namespace trimeo::usd

@@ -16,14 +16,11 @@ public:
 
     // The prim at `path`, or null. A property part (".outputs:rgb") is ignored.
     const Prim* find(std::string_view path) const;
-    // The path of a prim this index holds ("" for any other).
-    const std::string& pathOf(const Prim& prim) const;
 
 private:
     void add(const Prim& prim, const std::string& parentPath, int depth);
 
     std::unordered_map<std::string, const Prim*> byPath_;
-    std::unordered_map<const Prim*, std::string> paths_;
 };
 
 // "/A/B.outputs:rgb" -> "outputs:rgb"; empty when the path names no property.
