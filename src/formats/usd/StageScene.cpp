@@ -94,7 +94,7 @@ public:
 
     scene::Node::Ptr node(const Prim& prim, Context ctx, int depth) {
         if (prim.specifier == Specifier::klass || depth > kMaxNestingDepth) return nullptr;
-        if (prim.active == false || firstText(prim, "visibility") == "invisible") return nullptr;
+        if (firstText(prim, "visibility") == "invisible") return nullptr;
         const std::string purpose = firstText(prim, "purpose");
         if (purpose == "proxy" || purpose == "guide") return nullptr;
         const std::string& type = prim.typeName;

@@ -1,15 +1,16 @@
 // Turns a flattened Stage into the scene layer: each top-level prim becomes a child of the
 // root. Xform, Scope, SkelRoot and untyped prims become grouping nodes; Mesh prims and the
 // implicit shapes nodes with geometry; a PointInstancer a node holding one placed copy of
-// its prototype per instance. Class prims, inactive and invisible prims, proxy and guide
-// purposes, and every other type (materials, shaders, cameras, lights, skeletons) are left
-// out with everything below them. A stage with upAxis "Z" is turned to Y up.
+// its prototype per instance. Class prims, invisible prims, proxy and guide purposes, and
+// every other type (materials, shaders, cameras, lights, skeletons) are left out with
+// everything below them; inactive prims are composition's to remove. A stage with upAxis
+// "Z" is turned to Y up.
 //
 // Materials follow "material:binding" (inherited down the hierarchy, a prim's own binding
-// first; GeomSubsets bind their faces). Instanceable prims holding the same prims below
-// them share their geometry, as do the copies of one instancer prototype. Instancing places at
-// most kMaxInstances copies and the scene holds at most kMaxNodes nodes; what lies beyond is
-// left out and counted.
+// first; GeomSubsets bind their faces). Instanceable prims holding the same prims below them
+// share their geometry, as do the copies of one instancer prototype. Instancing places at
+// most kMaxInstances copies and the scene holds at most kMaxNodes nodes; what lies beyond
+// is left out and counted.
 #pragma once
 
 #include "PreviewMaterial.h"
