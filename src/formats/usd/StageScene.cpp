@@ -5,6 +5,7 @@
 #include "Shapes.h"
 #include "XformOps.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -178,6 +179,11 @@ private:
             if (positions.size() < (i + 1) * 3) break;
             const Prim* proto = index_.find((*prototypes)[std::size_t(p)]);
             if (!proto) continue;
+            // A prototype holding the instancer that places it would place itself without end.
+            if (std::find(expanding_.begin(), expanding_.end(), proto) != expanding_.end()) {
+                ++leftOut_;
+                continue;
+            }
             if (instances_ >= kMaxInstances || nodes_ >= kMaxNodes) {
                 leftOut_ += count - i;
                 return;
@@ -186,7 +192,9 @@ private:
             Context inner{ctx.look, "proto:" + (*prototypes)[std::size_t(p)] + "|" +
                                         std::to_string(reinterpret_cast<std::uintptr_t>(ctx.look)),
                           ""};
+            expanding_.push_back(proto);
             auto copy = node(*proto, inner, depth + 1);
+            expanding_.pop_back();
             if (!copy) continue;
             auto at = scene::Node::make();
             ++nodes_;
@@ -204,6 +212,7 @@ private:
     PrimIndex index_;
     Looks looks_;
     std::map<std::string, std::shared_ptr<scene::Geometry>> shared_;
+    std::vector<const Prim*> expanding_; // prototypes being copied, outermost first
     std::size_t meshCount_ = 0, nodes_ = 0, instances_ = 0, leftOut_ = 0;
 };
 

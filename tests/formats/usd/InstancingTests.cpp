@@ -134,12 +134,16 @@ def PointInstancer "Outer" {
     EXPECT_EQ(capped.leftOut, 10u);
 }
 
-TEST(UsdInstancing, AnInstancerThatPlacesItselfEnds) {
-    Stage stage = instancerStage("int[] protoIndices = [0, 0]\npoint3f[] positions = [(0,0,0), (1,0,0)]");
-    primAt(stage, "/Field").relationships["prototypes"] = {"/Field"};
+TEST(UsdInstancing, APrototypeHoldingItsOwnInstancerIsPlacedOnce) {
+    // Field places Outer, which holds Field: each copy of Outer would place Outer again.
+    Stage stage = parseUsda(std::string("#usda 1.0\ndef Xform \"Outer\" {\n    ") + kTriangle +
+                            "\n    def PointInstancer \"Field\" { int[] protoIndices = [0, 0]\n"
+                            "        point3f[] positions = [(0,0,0), (1,0,0)] }\n}\n");
+    primAt(stage, "/Outer/Field").relationships["prototypes"] = {"/Outer"};
     auto built = buildScene(stage);
-    EXPECT_EQ(built.meshCount, 0u);
-    EXPECT_GT(built.leftOut, 0u);
+    // Outer's own triangle, and one inside each of the two copies; their inner fields place nothing.
+    EXPECT_EQ(built.meshCount, 3u);
+    EXPECT_EQ(built.leftOut, 4u);
 }
 
 } // namespace
