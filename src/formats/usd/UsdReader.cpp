@@ -5,6 +5,7 @@
 #include "UsdFormatError.h"
 #include "UsdaParser.h"
 #include "UsdzPackage.h"
+#include "formats/common/RelatedFiles.h"
 
 #include <string>
 
@@ -32,7 +33,18 @@ Stage readAny(std::span<const std::uint8_t> data, std::string_view extension) {
 
 std::optional<ReaderResult> readUsd(const ReaderInput& input) {
     try {
-        StageScene built = buildScene(readAny(input.bytes, input.extension));
+        // Textures beside the layer; a package's own files are not reached yet.
+        TextureReader textures;
+        if (input.extension != "usdz")
+            textures = [&related = input.related](const std::string& path,
+                                                  const std::string& layer) -> std::optional<std::vector<std::uint8_t>> {
+                const auto resolved = layer.empty() ? std::optional(path) : joinRelative(layer, path);
+                std::string why;
+                auto bytes = resolved ? related.read(*resolved, why) : std::nullopt;
+                if (!bytes) return std::nullopt;
+                return **bytes;
+            };
+        StageScene built = buildScene(readAny(input.bytes, input.extension), std::move(textures));
         return ReaderResult{std::move(built.scene), built.meshCount, {}};
     } catch (const UsdFormatError& e) {
         // The asset route has always called such files empty; the reason stays for logs and tests.

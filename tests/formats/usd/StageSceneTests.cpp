@@ -124,6 +124,7 @@ TEST(StageScene, TriangulatesFacesAsFansAndDropsBadOnes) {
 TEST(StageScene, ReversesLeftHandedWindingAndUnsharesFaceVaryingNormals) {
     StageScene s = build(R"(def Mesh "M" {
     uniform token orientation = "leftHanded"
+    uniform token subdivisionScheme = "none"
     point3f[] points = [(0,0,0), (1,0,0), (1,1,0), (0,1,0)]
     int[] faceVertexCounts = [3, 3]
     int[] faceVertexIndices = [0, 1, 2, 0, 2, 3]
@@ -153,7 +154,7 @@ TEST(StageScene, LeavesOutClassesAndNonGeometryTypes) {
     StageScene s = build(R"(
 class Mesh "Proto" { point3f[] points = [(0,0,0),(1,0,0),(0,1,0)] int[] faceVertexCounts = [3] int[] faceVertexIndices = [0,1,2] }
 def Material "Looks" { def Shader "S" {} }
-def Sphere "Ball" { double radius = 2 }
+def DistantLight "Sun" { float intensity = 2 }
 def Mesh "Empty" { point3f[] points = [] }
 def Xform "Group" { def Camera "Cam" {} def Mesh "Sub" { def GeomSubset "part" {} } }
 )");

@@ -22,6 +22,7 @@ def Xform "World"
         int[] faceVertexCounts = [4]
         int[] faceVertexIndices = [0, 1, 2, 3]
         normal3f[] normals = [(0, 0, 1), (0, 0, 1), (0, 0, 1), (0, 0, 1)]
+        uniform token subdivisionScheme = "none"
         color3f[] primvars:displayColor = [(1, 0, 0)]
     }
 
