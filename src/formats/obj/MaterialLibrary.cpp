@@ -50,7 +50,8 @@ int optionArguments(std::string_view option) {
     return -1;
 }
 
-std::optional<RelatedFiles::Bytes> readTexture(const MaterialDefinition& d, RelatedFiles& related) {
+// The reference, relative to the model's folder, under which the texture can be read.
+std::optional<std::string> findTexture(const MaterialDefinition& d, RelatedFiles& related) {
     std::string backslashed = d.diffuseMap;
     std::replace(backslashed.begin(), backslashed.end(), '\\', '/');
     std::vector<std::string> candidates;
@@ -61,7 +62,7 @@ std::optional<RelatedFiles::Bytes> readTexture(const MaterialDefinition& d, Rela
     std::string why;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         if (std::find(candidates.begin(), candidates.begin() + i, candidates[i]) != candidates.begin() + i) continue;
-        if (auto bytes = related.read(candidates[i], why)) return bytes;
+        if (related.read(candidates[i], why)) return candidates[i];
     }
     return std::nullopt;
 }
@@ -131,9 +132,11 @@ std::optional<scene::Material> makeMaterial(const std::string& name, const Mater
     material.name = name;
     const float opacity = d.dissolve ? *d.dissolve : d.transparency ? 1 - *d.transparency : 1;
     if (!d.diffuseMap.empty()) {
-        std::optional<RelatedFiles::Bytes> bytes = readTexture(d, related);
-        if (!bytes) return std::nullopt;
-        material.diffuse.contents = scene::Image{{}, **bytes};
+        // Named, not embedded: every run of faces that uses the material shares one texture,
+        // as with the files the asset library reads.
+        std::optional<std::string> texture = findTexture(d, related);
+        if (!texture) return std::nullopt;
+        material.diffuse.contents = scene::Image{*texture, {}};
     } else if (d.diffuse) {
         material.diffuse.contents = d.diffuse->withAlpha(opacity);
     } else if (opacity < 1) {

@@ -32,10 +32,11 @@ void readMaterialLibrary(std::span<const std::uint8_t> text, const std::string& 
 // skipped, the rest with surrounding white space removed, inner spaces kept.
 std::string mapFileName(std::string_view arguments);
 
-// The scene material of a definition, with its texture read through `related` (relative to
-// the library, then to the model, then either with '\' read as '/'). Nothing when the
-// definition gives neither colour, opacity nor texture, or when its texture cannot be read:
-// those faces stay grey.
+// The scene material of a definition. A texture is looked for through `related` (relative
+// to the library, then to the model, then either with '\' read as '/') and, once read
+// there, named by its path relative to the model's folder, which the renderer resolves.
+// Nothing when the definition gives neither colour, opacity nor texture, or when its
+// texture cannot be read: those faces stay grey.
 std::optional<scene::Material> makeMaterial(const std::string& name, const MaterialDefinition& definition,
                                             RelatedFiles& related);
 
