@@ -24,19 +24,22 @@ public:
 
     void place(std::size_t part, std::uint32_t objectId, const AffineTransform& transform, std::size_t depth) {
         if (depth > limits_.maxDepth) return;
-        const ThreeMFXMLParser::Object* object = parts_.object(part, objectId);
-        if (!object) return;
+        const std::optional<std::size_t> index = parts_.object(part, objectId);
+        if (!index) return;
         const std::pair<std::size_t, std::uint32_t> key{part, objectId};
         if (std::find(open_.begin(), open_.end(), key) != open_.end()) return; // a cycle
         if (++visits_ > limits_.maxVisits)
             throw LoaderError::parseError("3MF build reaches more than " + std::to_string(limits_.maxVisits) +
                                           " objects");
-        if (object->mesh) addPlacement(part, *object->mesh, transform);
-        // Copied: reading another part may move the object lists around.
-        const std::vector<ThreeMFXMLParser::Reference> components = object->components;
+        if (auto mesh = parts_.part(part).objects[*index].mesh) addPlacement(part, *mesh, transform);
         open_.push_back(key);
-        for (const ThreeMFXMLParser::Reference& c : components)
-            if (auto target = partOf(part, c)) place(*target, c.objectId, c.transform.then(transform), depth + 1);
+        // By index: reading another part on the way may move the part lists around.
+        for (std::size_t i = 0; i < parts_.part(part).objects[*index].components.size(); ++i) {
+            const ThreeMFXMLParser::Reference& c = parts_.part(part).objects[*index].components[i];
+            const std::uint32_t id = c.objectId;
+            const AffineTransform composed = c.transform.then(transform);
+            if (auto target = partOf(part, c)) place(*target, id, composed, depth + 1);
+        }
         open_.pop_back();
     }
 
@@ -87,13 +90,14 @@ std::optional<std::size_t> ModelParts::find(std::string_view path) {
     return it->second;
 }
 
-const ThreeMFXMLParser::Object* ModelParts::object(std::size_t part, std::uint32_t id) {
+std::optional<std::size_t> ModelParts::object(std::size_t part, std::uint32_t id) {
     const std::vector<ThreeMFXMLParser::Object>& objects = parts_[part].objects;
     std::map<std::uint32_t, std::size_t>& index = objectIndex_[part];
     if (index.empty())
         for (std::size_t i = 0; i < objects.size(); ++i) index.try_emplace(objects[i].id, i);
     auto it = index.find(id);
-    return it == index.end() ? nullptr : &objects[it->second];
+    if (it == index.end()) return std::nullopt;
+    return it->second;
 }
 
 std::vector<Placement> placeBuild(ModelParts& parts, const PlacementLimits& limits) {

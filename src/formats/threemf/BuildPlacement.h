@@ -44,8 +44,9 @@ public:
     // The index of the part a model path names (as written in the document, leading '/' or
     // not), reading it on first use; nothing when it cannot be read.
     std::optional<std::size_t> find(std::string_view path);
-    // The object with this id in that part; the first one when ids repeat.
-    const ThreeMFXMLParser::Object* object(std::size_t part, std::uint32_t id);
+    // The index in that part's objects of the object with this id; the first one when ids
+    // repeat.
+    std::optional<std::size_t> object(std::size_t part, std::uint32_t id);
 
 private:
     std::vector<ThreeMFXMLParser::ParseResult> parts_;
