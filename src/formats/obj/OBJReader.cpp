@@ -86,6 +86,7 @@ public:
     }
 
     void useMaterial(std::string_view material) {
+        if (groups.back().material == material) return; // files repeat it before every face
         if (!groups.back().corners.empty()) groups.push_back({groups.back().name, {}, {}});
         groups.back().material = std::string(material);
     }

@@ -54,11 +54,13 @@ TEST(OBJMaterials, EachUsemtlRunGetsItsColourAndOpacity) {
     Folder folder;
     folder.file("lib.mtl", "newmtl red\nKd 1 0 0\n\nnewmtl glass  \nKd 0 0.5 1\nd 0.25\nTr 0.9\n"
                            "newmtl faded\nKd 0.5\nTr 0.75\nnewmtl halo\nKd 0 1 0\nd -halo 0.5\n");
-    auto r = folder.read(std::string(kTwoTriangles) + "mtllib lib.mtl\ng part\nusemtl red\nf 1 2 3\nusemtl  glass \n"
+    auto r = folder.read(std::string(kTwoTriangles) + "mtllib lib.mtl\ng part\nusemtl red\nf 1 2 3\nusemtl red\n"
+                                                      "f 2 4 3\nusemtl  glass \n"
                                                       "f 2 4 3\nusemtl faded\nf 1 2 3\ng other\nf 2 4 3\n"
                                                       "usemtl halo\nf 1 2 3\n");
     ASSERT_EQ(r.count, 5u);
     EXPECT_EQ(colour(r, 0), (scene::Color{1, 0, 0, 1}));
+    EXPECT_EQ(node(r, 0).geometry->validTriangleCount(), 2u) << "the same usemtl again continues the run";
     EXPECT_EQ(colour(r, 1), (scene::Color{0, 0.5f, 1, 0.25f})) << "d wins over Tr";
     EXPECT_EQ(colour(r, 2), (scene::Color{0.5f, 0.5f, 0.5f, 0.25f})) << "Tr is 1 - opacity";
     EXPECT_EQ(colour(r, 3), (scene::Color{0.5f, 0.5f, 0.5f, 0.25f})) << "a material stays on across groups";
