@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the generated seed inputs of the 3MF fuzzers into the folders beside this script:
 threemf_xml/ (model parts), threemf_numbers/ (attribute texts), threemf_package/ (ZIP packages,
-hostile ones included). Run it again after changing it; the output is deterministic."""
+hostile ones included), threemf_build/ (model parts joined by NUL bytes: the main part, then
+3D/1.model, 3D/2.model...). Run it again after changing it; the output is deterministic."""
 
 import os
 import shutil
@@ -34,6 +35,55 @@ def components(paths):
     return f'<object id="9" type="model"><components>{refs}</components></object>'
 
 
+SHIFT = "1 0 0 0 1 0 0 0 1"
+
+
+def placed(resources, items):
+    """A model part whose resources are `resources` and whose build places `items`:
+    (objectid, transform or None, path or None)."""
+    build = ""
+    for oid, transform, path in items:
+        build += f'<item objectid="{oid}"' + (f' transform="{transform}"' if transform else "")
+        build += (f' p:path="{path}"' if path else "") + "/>"
+    return model([], resources).replace("<build/>", f"<build>{build}</build>")
+
+
+def obj(oid, body):
+    return f'<object id="{oid}" type="model">{body}</object>'
+
+
+def comps(refs):
+    """refs: (objectid, transform or None, path or None)."""
+    out = "<components>"
+    for oid, transform, path in refs:
+        out += f'<component objectid="{oid}"' + (f' transform="{transform}"' if transform else "")
+        out += (f' p:path="{path}"' if path else "") + "/>"
+    return out + "</components>"
+
+
+# Slicer-like builds: repeated items, components with transforms, parts of the package reached
+# by path, a cycle, a mirror, nesting that doubles at each level.
+BUILDS = {
+    "nine_items": [placed(obj(1, f"<mesh>{mesh()}</mesh>") + obj(2, f"<mesh>{mesh(2)}</mesh>"),
+                          [(1 + i % 2, f"{SHIFT} {10 * i} 0 0", None) for i in range(9)])],
+    "cube_and_sphere": [placed(obj(1, f"<mesh>{mesh()}</mesh>") + obj(2, f"<mesh>{mesh(0.5)}</mesh>")
+                               + obj(3, comps([(1, None, None), (2, f"{SHIFT} 0 0 10", None)])),
+                               [(3, "0 1 0 -1 0 0 0 0 1 100 0 5", None)])],
+    "across_parts": [placed(obj(1, comps([(5, f"{SHIFT} 1 0 0", "/3D/1.model")])),
+                            [(1, None, None), (4, f"{SHIFT} 0 0 3", "/3D/2.model")]),
+                     model([], obj(5, comps([(4, f"{SHIFT} 0 2 0", "/3D/2.model"), (6, None, None)]))
+                               + obj(6, f"<mesh>{mesh(7)}</mesh>")),
+                     model([], obj(4, f"<mesh>{mesh()}</mesh>"))],
+    "cycle": [placed(obj(1, f"<mesh>{mesh()}</mesh>" + comps([(2, f"{SHIFT} 5 0 0", None)]))
+                     + obj(2, comps([(1, None, None), (2, None, None), (9, None, "/3D/1.model")])),
+                     [(1, None, None), (2, "-1 0 0 0 1 0 0 0 1 0 0 0", None)]),
+              model([], obj(9, comps([(1, None, "/3D/3dmodel.model")])))],
+    "doubling": [placed(obj(12, f"<mesh>{mesh()}</mesh>")
+                        + "".join(obj(i, comps([(i + 1, None, None), (i + 1, f"{SHIFT} 1 0 0", None)]))
+                                  for i in range(1, 12)), [(1, None, None)])],
+}
+
+
 XML = {
     "two_meshes.model": model([mesh(0), mesh(5)]),
     "cases.model": "<model><Mesh><VERTICES><Vertex x='1' y='2' z='3'/><vertex X='1' y='2' z='3'/></VERTICES>"
@@ -50,6 +100,7 @@ XML = {
     "entities.model": "<!DOCTYPE model [<!ENTITY one '1'>]><model><mesh><vertices>"
                       "<vertex x='&one;' y='&#50;' z='&#x33;'/></vertices></mesh></model>",
     "utf16.model": model([mesh(0)]).replace("UTF-8", "UTF-16").encode("utf-16"),
+    "placement.model": BUILDS["cube_and_sphere"][0],
 }
 XML["truncated.model"] = XML["two_meshes.model"][: XML["two_meshes.model"].rfind("<triangles>")]
 
@@ -88,6 +139,7 @@ PACKAGES = {
                     ("link", "/tmp", "link"), ("link/through.model", "x", "file"), (MAIN, model([mesh(0)]), "file")],
     "main_is_link.3mf": [(MAIN, "/etc/hostname", "link")],
     "bomb.3mf": [(MAIN, model([mesh(0)]), "file"), ("zeros.bin", b"\0" * (1 << 20), "file")],
+    "placed.3mf": [(MAIN if i == 0 else f"3D/{i}.model", part, "file") for i, part in enumerate(BUILDS["across_parts"])],
 }
 
 
@@ -112,6 +164,10 @@ def main():
         write_zip(os.path.join(package_dir, name), entries)
     with open(os.path.join(package_dir, "not_a_zip.3mf"), "w") as f:
         f.write(model([mesh(0)]))
+    build_dir = reset("threemf_build")
+    for name, parts in BUILDS.items():
+        with open(os.path.join(build_dir, name), "wb") as f:
+            f.write(b"\0".join(part.encode() for part in parts))
 
 
 if __name__ == "__main__":

@@ -126,6 +126,15 @@ def model_xml(inner=None):
             % inner).encode()
 
 
+def placing(objects, last, mesh=True):
+    """A main part whose build places object 1 of `objects`; object `last` holds the cube
+    (or nothing)."""
+    cube = model_xml().decode()
+    body = cube[cube.index("<mesh>"):cube.index("</mesh>") + len("</mesh>")] if mesh else ""
+    return model_xml(body).replace(b'<object id="1" type="model">',
+                                   (objects + '<object id="%d" type="model">' % last).encode())
+
+
 def package(model, prolog=b""):
     out = io.BytesIO()
     with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
@@ -235,6 +244,18 @@ def main():
         "hostile_3mf_claims_4g.3mf": claiming_zip("3D/3dmodel.model", model_xml(), 0xFFFFFFFE),
         "hostile_3mf_claims_1t.3mf": claiming_zip("3D/3dmodel.model", model_xml(), 1 << 40),
         "hostile_usdz_claims_1t.usdz": claiming_zip("cube.usda", usda, 1 << 40),
+        # Builds that would place far more than they hold: each object holding the next one
+        # twice (2^40 meshes), ten thousand objects holding ten thousand empty ones each, and
+        # components nested 100000 deep.
+        "hostile_3mf_doubling_components.3mf": package(placing(
+            "".join('<object id="%d"><components><component objectid="%d"/><component objectid="%d"/>'
+                    '</components></object>' % (i, i + 1, i + 1) for i in range(1, 41)), 41)),
+        "hostile_3mf_wide_components.3mf": package(placing(
+            "".join('<object id="%d"><components>%s</components></object>'
+                    % (i, '<component objectid="%d"/>' % (i + 1) * 10000) for i in range(1, 3)), 3, mesh=False)),
+        "hostile_3mf_deep_components.3mf": package(placing(
+            "".join('<object id="%d"><components><component objectid="%d" transform="1 0 0 0 1 0 0 0 1 1 0 0"/>'
+                    '</components></object>' % (i, i + 1) for i in range(1, 100001)), 100001)),
         # A real deflate bomb, small enough to unpack in CI: 64 MiB of blanks in a model part.
         "hostile_3mf_blank_bomb.3mf": package(model_xml(" " * (64 << 20))),
     }

@@ -1,8 +1,11 @@
 #include "OBJReader.h"
 
+#include "MaterialLibrary.h"
+
 #include "formats/common/Numbers.h"
 
 #include <charconv>
+#include <map>
 #include <cstring>
 #include <string_view>
 
@@ -26,6 +29,13 @@ struct Line {
         const char* start = p;
         while (p < end && !isSpace(*p)) ++p;
         return {start, std::size_t(p - start)};
+    }
+    // The rest of the line, surrounding white space removed.
+    std::string_view rest() {
+        skipSpace();
+        const char* e = end;
+        while (e > p && isSpace(e[-1])) --e;
+        return {p, std::size_t(e - p)};
     }
     bool number(float& out) {
         skipSpace();
@@ -60,32 +70,67 @@ struct Line {
 
 struct Group {
     std::optional<std::string> name;
-    std::vector<std::uint32_t> corners; // triples of (v, vt, vn) per triangle corner
+    std::optional<std::string> material; // the usemtl in force
+    std::vector<std::uint32_t> corners;  // triples of (v, vt, vn) per triangle corner
 };
 
 class Builder {
 public:
     std::vector<float> v, vt, vn;
     std::vector<Group> groups{1};
+    std::vector<std::string> libraries; // mtllib arguments, in file order
 
     void start(std::string_view name) {
-        if (!groups.back().corners.empty()) groups.emplace_back();
+        if (!groups.back().corners.empty()) groups.push_back({{}, groups.back().material, {}});
         groups.back().name = name.empty() ? std::nullopt : std::optional<std::string>(std::string(name));
     }
 
-    ReaderResult finish() {
+    void useMaterial(std::string_view material) {
+        if (groups.back().material == material) return; // files repeat it before every face
+        if (!groups.back().corners.empty()) groups.push_back({groups.back().name, {}, {}});
+        groups.back().material = std::string(material);
+    }
+
+    ReaderResult finish(RelatedFiles& related) {
         ReaderResult read;
         read.scene = std::make_shared<Scene>();
+        const std::map<std::string, obj::MaterialDefinition> definitions = readLibraries(related);
+        std::map<std::string, std::optional<Material>> materials; // each made once, by name
         std::vector<std::uint32_t> local(v.size() / 3, kNone);
         for (Group& g : groups) {
             if (g.corners.empty()) continue;
-            read.scene->rootNode->addChildNode(buildNode(g, local));
+            Node::Ptr node = buildNode(g, local);
+            if (g.material) {
+                auto [it, first] = materials.try_emplace(*g.material);
+                if (first)
+                    if (auto d = definitions.find(*g.material); d != definitions.end())
+                        it->second = obj::makeMaterial(*g.material, d->second, related);
+                if (it->second) node->geometry->materials = {*it->second};
+            }
+            read.scene->rootNode->addChildNode(std::move(node));
             ++read.count;
         }
         return read;
     }
 
 private:
+    // A library that cannot be read leaves its materials undefined: their faces stay grey.
+    std::map<std::string, obj::MaterialDefinition> readLibraries(RelatedFiles& related) const {
+        std::map<std::string, obj::MaterialDefinition> definitions;
+        std::string why;
+        for (const std::string& names : libraries) {
+            // One name with spaces, or several names separated by them.
+            if (auto bytes = related.read(names, why)) {
+                obj::readMaterialLibrary(**bytes, names, definitions);
+                continue;
+            }
+            Line words{names.data(), names.data() + names.size()};
+            for (std::string_view name = words.word(); !name.empty() && name.size() < names.size(); name = words.word())
+                if (auto bytes = related.read(name, why)) obj::readMaterialLibrary(**bytes, std::string(name), definitions);
+        }
+        return definitions;
+    }
+
     Node::Ptr buildNode(Group& g, std::vector<std::uint32_t>& local) {
         bool allNormals = true, anyUV = false, anyAttribute = false;
         for (std::size_t i = 0; i < g.corners.size(); i += 3) {
@@ -177,15 +222,12 @@ std::optional<ReaderResult> readOBJ(const ReaderInput& input) {
         else if (w == "f") readFace(line, b);
         else if (w == "vn") readVector(line, b.vn, 3);
         else if (w == "vt") readVector(line, b.vt, 2);
-        else if (w == "o" || w == "g") {
-            line.skipSpace();
-            const char* e = line.end;
-            while (e > line.p && isSpace(e[-1])) --e;
-            b.start({line.p, std::size_t(e - line.p)});
-        }
+        else if (w == "o" || w == "g") b.start(line.rest());
+        else if (w == "usemtl") b.useMaterial(line.rest());
+        else if (w == "mtllib" && !line.rest().empty()) b.libraries.emplace_back(line.rest());
         p = eol + 1;
     }
-    return b.finish();
+    return b.finish(input.related);
 }
 
 } // namespace trimeo

@@ -1,7 +1,7 @@
 #include "ThreeMFParser.h"
 
 #include "PackagePaths.h"
-#include "ThreeMFXMLParser.h"
+#include "ModelAssembly.h"
 #include "formats/common/TemporaryFiles.h"
 
 #include <algorithm>
@@ -11,24 +11,6 @@
 namespace trimeo {
 namespace fs = std::filesystem;
 namespace {
-
-std::shared_ptr<scene::Node> makeMeshNode(ThreeMFXMLParser::Mesh&& mesh, std::size_t index) {
-    std::vector<scene::GeometrySource> sources;
-    sources.push_back(scene::GeometrySource::vertices(std::move(mesh.vertices)));
-    std::vector<scene::GeometryElement> elements(1);
-    // Indices go in as read; the renderer draws only Geometry::validTriangleIndices().
-    elements[0].indices = std::move(mesh.triangles);
-    auto geometry = std::make_shared<scene::Geometry>(std::move(sources), std::move(elements));
-
-    scene::Material material;
-    material.diffuse.contents = scene::Color::systemGray();
-    material.lightingModel = scene::LightingModel::physicallyBased;
-    geometry->materials = {material};
-
-    auto node = scene::Node::make(std::move(geometry));
-    node->name = "mesh_" + std::to_string(index);
-    return node;
-}
 
 bool pathExists(const fs::path& path) {
     std::error_code ec;
@@ -59,7 +41,7 @@ ReaderResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
     // A failed or partial unpacking shows only as a missing main part.
     threemf::extractPackage(archive, extracted, limits_);
 
-    const fs::path mainPart = extracted / "3D" / "3dmodel.model";
+    const fs::path mainPart = extracted / threemf::kMainModelPath;
     if (!pathExists(mainPart)) throw LoaderError::parseError("3MF model file not found");
     if (fileSize(mainPart) > limits_.maxModelBytes)
         throw LoaderError::parseError("3MF model file is larger than " + std::to_string(limits_.maxModelBytes >> 20) +
@@ -69,37 +51,35 @@ ReaderResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
 }
 
 ReaderResult ThreeMFParser::parseModelXML(std::span<const std::uint8_t> mainPart, const fs::path& baseDir) const {
-    auto scene = std::make_shared<scene::Scene>();
-    ThreeMFXMLParser::ParseResult main = ThreeMFXMLParser(mainPart).parse();
-    std::vector<ThreeMFXMLParser::Mesh> meshes = std::move(main.meshes);
-
-    // A path listed many times is read as many times; all model bytes read are bounded by
-    // the model limit (and the unpacking's), so a short main part naming one component over
-    // and over cannot make the import run out of memory.
+    // A part named many times is read as many times; all model bytes read are bounded by
+    // the model limit (and the unpacking's), so a short main part naming one part over and
+    // over cannot make the import run out of memory. Once the limit is reached no further
+    // part is read.
     const std::uint64_t modelBudget = std::min(limits_.maxTotalBytes, limits_.maxModelBytes);
-    std::uint64_t componentBytesLeft = modelBudget > mainPart.size() ? modelBudget - mainPart.size() : 0;
-    for (const std::string& componentPath : main.componentPaths) {
-        std::string_view relative = componentPath;
-        if (relative.starts_with('/')) relative.remove_prefix(1);
+    std::uint64_t bytesLeft = modelBudget > mainPart.size() ? modelBudget - mainPart.size() : 0;
+    bool exhausted = false;
+    const threemf::PartReader read = [&](const std::string& path) -> std::optional<std::vector<std::uint8_t>> {
         // Paths with ".." could name files outside the package: refused like missing files.
-        std::optional<fs::path> file = threemf::resolveInside(baseDir, relative);
-        if (!file || !pathExists(*file)) continue;
-        if (fileSize(*file) > componentBytesLeft) break; // measured before it is read in
+        std::optional<fs::path> file = threemf::resolveInside(baseDir, path);
+        if (exhausted || !file || !pathExists(*file)) return std::nullopt;
+        if (fileSize(*file) > bytesLeft) { // measured before it is read in
+            exhausted = true;
+            return std::nullopt;
+        }
         std::vector<std::uint8_t> bytes;
         try {
             bytes = threemf::readWholeFile(*file);
         } catch (const PlatformError&) {
-            continue;
+            return std::nullopt;
         }
-        if (bytes.size() > componentBytesLeft) break;
-        componentBytesLeft -= bytes.size();
-        // Components of a component are not followed.
-        for (ThreeMFXMLParser::Mesh& mesh : ThreeMFXMLParser(bytes).parse().meshes) meshes.push_back(std::move(mesh));
-    }
-
-    for (std::size_t i = 0; i < meshes.size(); ++i) scene->rootNode->addChildNode(makeMeshNode(std::move(meshes[i]), i));
-    if (scene->rootNode->childNodes().empty()) throw LoaderError::noGeometry();
-    return {scene, scene->rootNode->childNodes().size(), {}};
+        if (bytes.size() > bytesLeft) {
+            exhausted = true;
+            return std::nullopt;
+        }
+        bytesLeft -= bytes.size();
+        return bytes;
+    };
+    return threemf::assembleModel(mainPart, read, placementLimits_);
 }
 
 std::optional<ReaderResult> readThreeMF(const ReaderInput& input) { return ThreeMFParser().parse(input.bytes); }

@@ -58,7 +58,7 @@ ThreeMFXMLParser::ParseResult ThreeMFXMLParser::parse() {
             offset += length;
         } while (offset < data.size());
     }
-    return {std::move(meshes), std::move(componentPaths)};
+    return {std::move(meshes), std::move(componentPaths), std::move(objects), std::move(items)};
 }
 
 void ThreeMFXMLParser::onStartElement(void* self, const char* name, const char** attributes) {
@@ -76,17 +76,26 @@ void ThreeMFXMLParser::startElement(const char* name, const char** attributes) {
     else if (isNamed(name, "vertex")) readVertex(attributes);
     else if (isNamed(name, "triangle")) readTriangle(attributes);
     else if (isNamed(name, "component")) readComponent(attributes);
+    else if (isNamed(name, "object")) readObject(attributes);
+    else if (isNamed(name, "build")) inBuild = true;
+    else if (isNamed(name, "item")) readItem(attributes);
 }
 
 void ThreeMFXMLParser::endElement(const char* name) {
     if (isNamed(name, "mesh")) {
-        if (currentMesh && !currentMesh->vertices.empty())
+        if (currentMesh && !currentMesh->vertices.empty()) {
+            if (inObject) objects.back().mesh = meshes.size();
             meshes.push_back({std::move(currentMesh->vertices), std::move(currentMesh->triangles)});
+        }
         currentMesh.reset();
     } else if (isNamed(name, "vertices")) {
         inVertices = false;
     } else if (isNamed(name, "triangles")) {
         inTriangles = false;
+    } else if (isNamed(name, "object")) {
+        inObject = false;
+    } else if (isNamed(name, "build")) {
+        inBuild = false;
     }
 }
 
@@ -119,14 +128,60 @@ void ThreeMFXMLParser::readTriangle(const char** attributes) {
     currentMesh->triangles.insert(currentMesh->triangles.end(), {*v[0], *v[1], *v[2]});
 }
 
-void ThreeMFXMLParser::readComponent(const char** attributes) {
+namespace {
+
+// The model path of a component or item: the first attribute whose name holds "path" and
+// whose value names a model part.
+const char* modelPath(const char** attributes) {
+    for (const char** a = attributes; a[0]; a += 2)
+        if (lowerContains(a[0], "path") && std::string_view(a[1]).ends_with(".model")) return a[1];
+    return nullptr;
+}
+
+std::optional<ThreeMFXMLParser::Reference> readReference(const char** attributes) {
+    ThreeMFXMLParser::Reference reference;
+    bool hasObject = false;
     for (const char** a = attributes; a[0]; a += 2) {
-        std::string_view key = a[0], value = a[1];
-        if (lowerContains(key, "path") && value.ends_with(".model")) {
-            componentPaths.emplace_back(value);
-            return;
+        const std::string_view key = a[0];
+        if (key == "objectid") {
+            const auto id = threemf::parseUInt32Attribute(a[1]);
+            if (!id) return std::nullopt;
+            reference.objectId = *id;
+            hasObject = true;
+        } else if (key == "transform") {
+            const auto transform = threemf::parseTransform(a[1]);
+            if (!transform) return std::nullopt;
+            reference.transform = *transform;
         }
     }
+    if (!hasObject) return std::nullopt;
+    if (const char* path = modelPath(attributes)) reference.path = path;
+    return reference;
+}
+
+} // namespace
+
+void ThreeMFXMLParser::readComponent(const char** attributes) {
+    if (const char* path = modelPath(attributes)) componentPaths.emplace_back(path);
+    if (!inObject) return;
+    if (auto reference = readReference(attributes)) objects.back().components.push_back(std::move(*reference));
+}
+
+void ThreeMFXMLParser::readObject(const char** attributes) {
+    inObject = false; // a nested object ends the one around it
+    for (const char** a = attributes; a[0]; a += 2)
+        if (std::string_view(a[0]) == "id") {
+            const auto id = threemf::parseUInt32Attribute(a[1]);
+            if (!id) return;
+            objects.push_back({*id, std::nullopt, {}});
+            inObject = true;
+            return;
+        }
+}
+
+void ThreeMFXMLParser::readItem(const char** attributes) {
+    if (!inBuild) return;
+    if (auto reference = readReference(attributes)) items.push_back(std::move(*reference));
 }
 
 } // namespace trimeo

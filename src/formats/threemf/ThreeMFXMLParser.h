@@ -1,10 +1,12 @@
 // Reads one 3MF model part (an XML document) into triangle meshes and the model-file paths
-// its component elements name. Lenient: it never throws and reports no error; what it
+// its component elements name, and into the objects, components and build items that
+// place those meshes. Lenient: it never throws and reports no error; what it
 // cannot read it skips, and a document that breaks off keeps the meshes completed before
 // the break. Driven by expat with namespace processing off, so names arrive as written
 // ("m:mesh" is not "mesh").
 #pragma once
 
+#include "AffineTransform.h"
 #include "scene/Vector3.h"
 
 #include <cstdint>
@@ -34,9 +36,27 @@ public:
         std::vector<std::uint32_t> triangles;
     };
 
+    // A build item or a component: the object it places, where that object is defined, and
+    // how it is moved there. Dropped whole when its object id or its transform is invalid.
+    struct Reference {
+        std::uint32_t objectId = 0;
+        std::string path; // the production extension's model path as written; empty: this part
+        threemf::AffineTransform transform;
+    };
+
+    // An object element with a valid id: its mesh (an index into `meshes`), if one was
+    // completed inside it, and the components inside it, in document order.
+    struct Object {
+        std::uint32_t id = 0;
+        std::optional<std::size_t> mesh;
+        std::vector<Reference> components;
+    };
+
     struct ParseResult {
         std::vector<Mesh> meshes;               // in the order their mesh elements end
         std::vector<std::string> componentPaths; // as written, in document order
+        std::vector<Object> objects;            // in document order
+        std::vector<Reference> items;           // item elements inside a build element
     };
 
     // `data` is not copied: it must stay alive until parse() returns.
@@ -55,13 +75,19 @@ private:
     void readVertex(const char** attributes);
     void readTriangle(const char** attributes);
     void readComponent(const char** attributes);
+    void readObject(const char** attributes);
+    void readItem(const char** attributes);
 
     std::span<const std::uint8_t> data;
     std::vector<Mesh> meshes;
     std::vector<std::string> componentPaths;
+    std::vector<Object> objects;
+    std::vector<Reference> items;
     std::optional<MeshBuilder> currentMesh;
     bool inVertices = false;
     bool inTriangles = false;
+    bool inObject = false; // inside an object element with a valid id: objects.back()
+    bool inBuild = false;
 };
 
 } // namespace trimeo

@@ -218,33 +218,81 @@ TEST_F(ThreeMFParserTest, ExtractedDirNamesTheLayoutOfTheImport) {
     EXPECT_EQ(parser_.extractedDir->parent_path().filename().string().size(), 36u) << "a UUID in its text form";
 }
 
-// Real packages written by other tools.
+TEST_F(ThreeMFParserTest, BuildItemsAndComponentsPlaceEachObjectWhereTheBuildPutsIt) {
+    // As slicers write them: two shapes placed nine times, and a sphere set 10 mm above the
+    // cube it sits on by a component in another part of the package.
+    std::string items;
+    for (int i = 0; i < 9; ++i)
+        items += "<item objectid=\"" + std::to_string(1 + i % 2) + "\" transform=\"1 0 0 0 1 0 0 0 1 " +
+                 std::to_string(20 * i) + " 0 0\"/>";
+    std::string main = modelXML({tetrahedronMesh(), tetrahedronMesh()},
+                                "<object id=\"3\"><components><component objectid=\"1\"/><component objectid=\"7\" "
+                                "p:path=\"/3D/Objects/sphere.model\" transform=\"1 0 0 0 1 0 0 0 1 0 0 10\"/>"
+                                "</components></object>");
+    main.replace(main.find("<build/>"), 8,
+                 "<build>" + items + "<item objectid=\"3\" transform=\"1 0 0 0 1 0 0 0 1 0 50 0\"/></build>");
+    const std::string sphere = "<model><resources><object id=\"7\"><mesh>" + tetrahedronMesh(0.25f) +
+                               "</mesh></object></resources></model>";
+    auto result = parse(ZipPackage().file(kMain, main).file("3D/Objects/sphere.model", sphere).bytes());
+    const auto& nodes = result.scene->rootNode->childNodes();
+    ASSERT_EQ(nodes.size(), 11u);
+    EXPECT_EQ(nodeNames(result).back(), "mesh_10");
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(nodes[i]->geometry->boundingBox().min, trimeo::scene::Vector3(20 * i, 0, 0));
+    EXPECT_EQ(nodes[9]->geometry->boundingBox().min, trimeo::scene::Vector3(0, 50, 0));
+    EXPECT_EQ(nodes[10]->geometry->boundingBox().min, trimeo::scene::Vector3(0.25, 50, 10));
+}
+
+// Real packages written by other tools. Expected figures from placed_bounds.py beside this
+// file, which reads the packages with Python's own ZIP and XML readers.
 struct RealPackage {
     fs::path path;
-    std::size_t vertices, triangles;
+    std::size_t nodes, triangles;
+    trimeo::scene::Vector3 min, max;
 };
 
 class RealPackages : public testing::TestWithParam<RealPackage> {};
 
-TEST_P(RealPackages, LoadThroughTheLoader) {
+TEST_P(RealPackages, LoadThroughTheLoaderWhereTheBuildPlacesThem) {
     const RealPackage& p = GetParam();
     const auto before = trimeo::test::temporaryDirectoryEntries();
     auto result = ModelLoader::load(trimeo::test::readFile(p.path), p.path);
     EXPECT_EQ(trimeo::test::temporaryDirectoryEntries(), before);
-    ASSERT_EQ(nodeNames(result), (std::vector<std::string>{"mesh_0"}));
-    const auto& geometry = *result.scene->rootNode->childNodes()[0]->geometry;
-    EXPECT_EQ(geometry.vertexCount(), p.vertices);
-    EXPECT_EQ(geometry.validTriangleCount(), p.triangles);
     EXPECT_FALSE(result.hasAnimations);
+    const auto& nodes = result.scene->rootNode->childNodes();
+    ASSERT_EQ(nodes.size(), p.nodes);
+    std::size_t triangles = 0;
+    trimeo::scene::BoundingBox box;
+    for (const auto& node : nodes) {
+        triangles += node->geometry->validTriangleCount();
+        box.add(node->geometry->boundingBox().transformed(node->transform()));
+    }
+    EXPECT_EQ(triangles, p.triangles);
+    for (auto [got, want] : {std::pair{box.min, p.min}, std::pair{box.max, p.max}}) {
+        EXPECT_NEAR(got.x, want.x, 1e-4);
+        EXPECT_NEAR(got.y, want.y, 1e-4);
+        EXPECT_NEAR(got.z, want.z, 1e-4);
+    }
 }
+
+const fs::path kPrusa = trimeo::test::sharedFixtures() / "real/3mf/PrusaSlicer";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, RealPackages,
-    testing::Values(RealPackage{trimeo::test::assimpModels() / "3MF/box.3mf", 8, 12},
-                    RealPackage{trimeo::test::sharedFixtures() / "3mf/box_sliced.3mf", 8, 12},
-                    RealPackage{trimeo::test::sharedFixtures() / "3mf/sphere_prod.3mf", 1442, 2880},
-                    RealPackage{trimeo::test::sharedFixtures() / "3mf/dodeca_chain_loop.3mf", 3040, 7680},
-                    RealPackage{trimeo::test::sharedFixtures() / "3mf/dodeca_chain_loop_color.3mf", 3040, 7680}),
+    testing::Values(
+        RealPackage{trimeo::test::assimpModels() / "3MF/box.3mf", 1, 12, {0, 0, 0}, {10, 20, 30}},
+        RealPackage{trimeo::test::sharedFixtures() / "3mf/box_sliced.3mf", 1, 12, {33.0327, 31.5297, 14.967},
+                    {43.1367, 51.7367, 45.275}},
+        RealPackage{trimeo::test::sharedFixtures() / "3mf/sphere_prod.3mf", 1, 2880, {35, 33, 16.92}, {55, 53, 36.91999}},
+        RealPackage{trimeo::test::sharedFixtures() / "3mf/dodeca_chain_loop.3mf", 1, 7680, {1.58698, 3.96245, 1.59398},
+                    {221.461, 144.637, 17.594}},
+        RealPackage{trimeo::test::sharedFixtures() / "3mf/dodeca_chain_loop_color.3mf", 1, 7680,
+                    {1.58698, 3.96245, 1.59398}, {221.461, 144.637, 17.594}},
+        RealPackage{kPrusa / "resources/calibration/cr3d/cube/CR-3D_Dual_Calibration_Cube_Extruder.3mf", 1, 13268,
+                    {-17.08533129682718, -18.76396388682718, 0}, {22.91468173682718, 21.23604914682718, 40}},
+        RealPackage{kPrusa / "resources/calibration/filament_temp/Temperature calibration.3mf", 1, 12742,
+                    {-22.2437496, -2.70000005, 0}, {22.2437496, 2.5, 50}},
+        RealPackage{kPrusa / "tests/data/seam_test_object.3mf", 1, 225154, {94.9995003, 89.4980001, 0},
+                    {155.0004997, 120.5019999, 48}}),
     [](const testing::TestParamInfo<RealPackage>& info) {
         std::string name = info.param.path.stem().string();
         for (char& c : name)
