@@ -108,7 +108,7 @@ int runRenderCommand(const RenderRequest& request, char* programName) {
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};
     QGuiApplication app(qtArgc, qtArgv);
-    OffscreenRenderer renderer;
+    OffscreenRenderer renderer(std::nullopt, contextSourceForEnvironment());
     const double contextReady = seconds();
 
     std::optional<LoadOutcome> loaded = loading.get();
