@@ -1,6 +1,9 @@
 #include "DesktopEntry.h"
 
+#include "loading/FormatTable.h"
 #include "loading/ThreeDDocument.h"
+
+#include <set>
 
 namespace trimeo {
 
@@ -47,6 +50,19 @@ std::string mimeInfo() {
         xml += "  </mime-type>\n";
     }
     return xml + "</mime-info>\n";
+}
+
+std::string thumbnailerEntry() {
+    std::string mimeTypes;
+    std::set<std::string_view> listed;
+    for (const FormatRow& row : formatTable())
+        if (!row.mimeType.empty() && row.route != Route::vdb && listed.insert(row.mimeType).second)
+            mimeTypes += std::string(row.mimeType) + ';';
+    return "[Thumbnailer Entry]\n"
+           "TryExec=trimeo\n"
+           "Exec=trimeo --thumbnail %i %o %s\n"
+           "MimeType=" +
+           mimeTypes + "\n";
 }
 
 } // namespace trimeo

@@ -168,9 +168,7 @@ QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSiz
     const double aspect = double(size.width()) / double(size.height());
     scene::Matrix4 projection = perspective(pov.camera.fieldOfView, aspect, pov.camera.zNear, pov.camera.zFar);
     if (d->fillFraction > 0 && scene && scene->rootNode)
-        projection = fitProjection(projection, view,
-                                   scene->rootNode->boundingBox().transformed(scene->rootNode->transform()),
-                                   d->fillFraction);
+        projection = fitProjection(projection, view, *scene->rootNode, d->fillFraction);
     d->renderer.setScene(std::move(scene), resourceDirectory, std::move(prepared));
     double t = seconds();
     auto lap = [&] { // seconds since the previous lap, once the GL has done its work

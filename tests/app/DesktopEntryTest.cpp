@@ -10,12 +10,12 @@
 #include <sstream>
 
 namespace {
-std::map<std::string, std::string> keys(const std::string& entry) {
+std::map<std::string, std::string> keys(const std::string& entry, const char* group = "[Desktop Entry]") {
     std::map<std::string, std::string> result;
     std::istringstream lines(entry);
     std::string line;
     std::getline(lines, line);
-    EXPECT_EQ(line, "[Desktop Entry]");
+    EXPECT_EQ(line, group);
     while (std::getline(lines, line)) {
         if (line.empty()) continue;
         const auto equals = line.find('=');
@@ -54,6 +54,19 @@ TEST(DesktopEntry, MimePackageNamesEachTypesExtensions) {
     }
 }
 
+// File managers hand the thumbnailer a URI, an output path and a size; it claims what it
+// can draw, which is every offered type but VDB.
+TEST(DesktopEntry, ThumbnailerClaimsTheDrawableTypes) {
+    const auto entry = keys(trimeo::thumbnailerEntry(), "[Thumbnailer Entry]");
+    EXPECT_EQ(entry.at("TryExec"), "trimeo");
+    EXPECT_EQ(entry.at("Exec"), "trimeo --thumbnail %i %o %s");
+    std::string expected;
+    for (const auto& type : trimeo::ThreeDDocument::readableContentTypes())
+        if (type.identifier != "org.openvdb.vdb") expected += type.mimeType + ';';
+    EXPECT_EQ(entry.at("MimeType"), expected);
+    EXPECT_EQ(entry.size(), 3u);
+}
+
 TEST(DesktopEntry, BuiltFilesAreTheGeneratedTexts) {
     const auto read = [](const char* path) {
         std::ifstream in(path, std::ios::binary);
@@ -64,4 +77,5 @@ TEST(DesktopEntry, BuiltFilesAreTheGeneratedTexts) {
     };
     EXPECT_EQ(read(TRIMEO_DESKTOP_FILE), trimeo::desktopEntry());
     EXPECT_EQ(read(TRIMEO_MIME_FILE), trimeo::mimeInfo());
+    EXPECT_EQ(read(TRIMEO_THUMBNAILER_FILE), trimeo::thumbnailerEntry());
 }
