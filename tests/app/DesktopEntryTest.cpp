@@ -67,6 +67,19 @@ TEST(DesktopEntry, ThumbnailerClaimsTheDrawableTypes) {
     EXPECT_EQ(entry.size(), 3u);
 }
 
+// Software centres read what the package opens from the metainfo: the same types as the
+// desktop entry, and the release being installed.
+TEST(DesktopEntry, MetainfoProvidesTheReadableTypesAndTheRelease) {
+    const std::string xml = trimeo::appStreamMetainfo("2.3.4", "2031-01-02");
+    EXPECT_NE(xml.find("<id>example.trimeo.Trimeo</id>"), std::string::npos);
+    EXPECT_NE(xml.find("<launchable type=\"desktop-id\">trimeo.desktop</launchable>"), std::string::npos);
+    EXPECT_NE(xml.find("<release version=\"2.3.4\" date=\"2031-01-02\">"), std::string::npos);
+    std::string listed;
+    for (std::size_t at = 0; (at = xml.find("<mediatype>", at)) != std::string::npos; at += 11)
+        listed += xml.substr(at + 11, xml.find("</mediatype>", at) - at - 11) + ';';
+    EXPECT_EQ(listed, keys(trimeo::desktopEntry()).at("MimeType"));
+}
+
 TEST(DesktopEntry, BuiltFilesAreTheGeneratedTexts) {
     const auto read = [](const char* path) {
         std::ifstream in(path, std::ios::binary);
@@ -78,4 +91,5 @@ TEST(DesktopEntry, BuiltFilesAreTheGeneratedTexts) {
     EXPECT_EQ(read(TRIMEO_DESKTOP_FILE), trimeo::desktopEntry());
     EXPECT_EQ(read(TRIMEO_MIME_FILE), trimeo::mimeInfo());
     EXPECT_EQ(read(TRIMEO_THUMBNAILER_FILE), trimeo::thumbnailerEntry());
+    EXPECT_EQ(read(TRIMEO_METAINFO_FILE), trimeo::appStreamMetainfo(TRIMEO_VERSION, TRIMEO_RELEASE_DATE));
 }
