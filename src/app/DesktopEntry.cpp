@@ -35,6 +35,7 @@ std::string desktopEntry() {
            "Icon=trimeo\n"
            "Terminal=false\n"
            "Categories=Graphics;3DGraphics;Viewer;\n"
+           "Keywords=3D;model;mesh;glTF;STL;OBJ;3MF;\n"
            "MimeType=" +
            mimeTypes + "\n";
 }
