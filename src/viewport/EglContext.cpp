@@ -5,7 +5,7 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
-#include <cstring>
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -32,14 +32,16 @@ EGLDisplay initialized(EGLDisplay display) {
 
 // Surfaceless needs no device node (Mesa falls back to software rendering without one);
 // an EGL device covers drivers that do not offer it, such as NVIDIA's.
-EGLDisplay openDisplay() {
+EGLDisplay openDisplay(std::optional<EglContext::Platform> only) {
+    using Platform = EglContext::Platform;
     const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     if (!hasExtension(client, "EGL_EXT_platform_base")) return EGL_NO_DISPLAY;
-    if (hasExtension(client, "EGL_MESA_platform_surfaceless")) {
+    if (only != Platform::device && hasExtension(client, "EGL_MESA_platform_surfaceless")) {
         EGLDisplay d = initialized(eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
         if (d != EGL_NO_DISPLAY) return d;
     }
-    if (hasExtension(client, "EGL_EXT_platform_device") && hasExtension(client, "EGL_EXT_device_enumeration")) {
+    if (only != Platform::surfaceless && hasExtension(client, "EGL_EXT_platform_device") &&
+        hasExtension(client, "EGL_EXT_device_enumeration")) {
         EGLint count = 0;
         if (!eglQueryDevicesEXT(0, nullptr, &count) || count <= 0) return EGL_NO_DISPLAY;
         std::vector<EGLDeviceEXT> devices(std::size_t(std::min(count, 16)));
@@ -54,8 +56,8 @@ EGLDisplay openDisplay() {
 
 } // namespace
 
-EglContext::EglContext() {
-    EGLDisplay display = openDisplay();
+EglContext::EglContext(std::optional<Platform> only) {
+    EGLDisplay display = openDisplay(only);
     if (display == EGL_NO_DISPLAY)
         throw PlatformError("no EGL display without a window system (neither Mesa's surfaceless platform nor an EGL "
                             "device could be opened); install Mesa's EGL driver (libegl-mesa0)");

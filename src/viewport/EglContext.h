@@ -4,15 +4,18 @@
 // no window surface and draws only into framebuffer objects.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace trimeo {
 
 class EglContext {
 public:
-    // Makes the context and makes it current on this thread. Throws PlatformError, naming
-    // what was missing, when no such context can be made.
-    EglContext();
+    enum class Platform { surfaceless, device };
+    // Makes the context and makes it current on this thread: on `only` that platform, or on
+    // the first that works. Throws PlatformError, naming what was missing, when no such
+    // context can be made.
+    explicit EglContext(std::optional<Platform> only = std::nullopt);
     ~EglContext();
     EglContext(const EglContext&) = delete;
     EglContext& operator=(const EglContext&) = delete;
