@@ -150,8 +150,9 @@ TEST_F(Thumbnail, EndsQuicklyAtTheTimeLimitWithoutAFile) {
     EXPECT_FALSE(fs::exists(png));
 }
 
-// The installed entry's Exec line, run the way GNOME runs thumbnailers: read-only system,
-// no environment (so no display), private /tmp, no network, only the output folder writable.
+// The installed entry's Exec line, run the way GNOME's file manager runs thumbnailers: a
+// root holding only /usr (read-only), no environment (so no display), a private /tmp holding
+// the input and the output folder, no network. The program sits beside /usr as it would in it.
 TEST_F(Thumbnail, ThumbnailerEntryWorksInsideTheSandbox) {
     if (trimeo::test::runCommand("bwrap --ro-bind / / --unshare-all true", folder).status != 0)
         GTEST_SKIP() << "bubblewrap is missing or cannot make namespaces here";
@@ -163,26 +164,33 @@ TEST_F(Thumbnail, ThumbnailerEntryWorksInsideTheSandbox) {
 
     const fs::path out = folder / "sandbox-out";
     fs::create_directories(out);
-    const fs::path png = out / "thumb.png";
-    const std::string uri = "file://" + sample().string();
-    std::string command = shellQuoted(TRIMEO_BINARY) + exec.substr(6);
+    std::string command = "/app/bin/trimeo" + exec.substr(6);
     auto replace = [&](const std::string& code, const std::string& value) {
         const auto at = command.find(code);
         ASSERT_NE(at, std::string::npos) << code;
         command.replace(at, code.size(), shellQuoted(value));
     };
-    replace("%i", uri);
-    replace("%o", png.string());
+    replace("%i", "file:///tmp/gnome-desktop-file-to-thumbnail.stl");
+    replace("%o", "/tmp/out/gnome-desktop-thumbnailer.png");
     replace("%s", "256");
-    const std::string sandbox = "bwrap --ro-bind / / --dev /dev --proc /proc --tmpfs /tmp --tmpfs /run --bind " +
-                                shellQuoted(out.string()) + " " + shellQuoted(out.string()) +
-                                " --unshare-all --die-with-parent --clearenv --setenv PATH /usr/bin:/bin ";
+    std::string sandbox = "bwrap --ro-bind /usr /usr --ro-bind-try /etc/ld.so.cache /etc/ld.so.cache "
+                          "--ro-bind-try /etc/alternatives /etc/alternatives --proc /proc --dev /dev --chdir / "
+                          "--tmpfs /tmp --unshare-all --die-with-parent --clearenv --setenv GIO_USE_VFS local ";
+    // Merged /usr, as Debian 12 has it: the old top-level folders are links into /usr.
+    for (const char* top : {"bin", "sbin", "lib", "lib64", "lib32", "libx32"})
+        if (fs::is_symlink(fs::path("/") / top))
+            sandbox += std::string("--symlink usr/") + top + " /" + top + " ";
+        else if (fs::is_directory(fs::path("/") / top))
+            sandbox += std::string("--ro-bind /") + top + " /" + top + " ";
+    sandbox += "--ro-bind " + shellQuoted(TRIMEO_BINARY) + " /app/bin/trimeo --ro-bind " + shellQuoted(sample().string()) +
+               " /tmp/gnome-desktop-file-to-thumbnail.stl --bind " + shellQuoted(out.string()) + " /tmp/out ";
     const auto outcome = trimeo::test::runCommand(sandbox + command, folder);
     ASSERT_EQ(outcome.status, 0) << outcome.errors;
-    expectModelAloneFillingTheSquare(png, 256);
-    // And the sandbox really offers no display and no network but loopback.
-    const auto inside =
-        trimeo::test::runCommand(sandbox + "sh -c " + shellQuoted("env >&2; cat /proc/net/dev >&2"), folder);
+    expectModelAloneFillingTheSquare(out / "gnome-desktop-thumbnailer.png", 256);
+
+    // And the sandbox really offers no display, no network but loopback, nothing but /usr.
+    const auto inside = trimeo::test::runCommand(
+        sandbox + "/bin/sh -c " + shellQuoted("env >&2; cat /proc/net/dev >&2; test ! -e /work"), folder);
     ASSERT_EQ(inside.status, 0) << inside.errors;
     EXPECT_EQ(inside.errors.find("DISPLAY="), std::string::npos) << inside.errors;
     std::istringstream lines(inside.errors);
