@@ -37,7 +37,8 @@ EGLDisplay openDisplay(std::optional<EglContext::Platform> only) {
     const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     if (!hasExtension(client, "EGL_EXT_platform_base")) return EGL_NO_DISPLAY;
     if (only != Platform::device && hasExtension(client, "EGL_MESA_platform_surfaceless")) {
-        EGLDisplay d = initialized(eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
+        EGLDisplay d =
+            initialized(eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
         if (d != EGL_NO_DISPLAY) return d;
     }
     if (only != Platform::surfaceless && hasExtension(client, "EGL_EXT_platform_device") &&
@@ -47,7 +48,8 @@ EGLDisplay openDisplay(std::optional<EglContext::Platform> only) {
         std::vector<EGLDeviceEXT> devices(std::size_t(std::min(count, 16)));
         if (!eglQueryDevicesEXT(EGLint(devices.size()), devices.data(), &count)) return EGL_NO_DISPLAY;
         for (EGLint i = 0; i < count && i < EGLint(devices.size()); ++i) {
-            EGLDisplay d = initialized(eglGetPlatformDisplayEXT(EGL_PLATFORM_DEVICE_EXT, devices[std::size_t(i)], nullptr));
+            EGLDisplay d =
+                initialized(eglGetPlatformDisplayEXT(EGL_PLATFORM_DEVICE_EXT, devices[std::size_t(i)], nullptr));
             if (d != EGL_NO_DISPLAY) return d;
         }
     }

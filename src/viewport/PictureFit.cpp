@@ -54,7 +54,8 @@ scene::Matrix4 fitProjection(const scene::Matrix4& projection, const scene::Matr
         auto [node, toClip] = stack.back();
         stack.pop_back();
         if (node->geometry) addVertices(*node->geometry, toClip, extent);
-        for (const scene::Node::Ptr& child : node->childNodes()) stack.emplace_back(child.get(), toClip * child->transform());
+        for (const scene::Node::Ptr& child : node->childNodes())
+            stack.emplace_back(child.get(), toClip * child->transform());
     }
     const double halfSpan = std::max(extent.right - extent.left, extent.top - extent.bottom) / 2;
     if (extent.behind || !std::isfinite(halfSpan) || !(halfSpan > 1e-12)) return projection;

@@ -34,8 +34,9 @@ TEST(ManPage, HoldsEverySectionAndOptionOfTheHelpInOrder) {
     const std::size_t synopsis = at(page, ".SH SYNOPSIS\n.B trimeo\n[options] [FILE]\n");
     const std::size_t description = at(page, ".SH DESCRIPTION\nTrimeo, a viewer for 3D model files.\n");
     const std::size_t help = at(page, ".TP\n\\fB\\-h, \\-\\-help\\fR\nShow this help and exit.\n");
-    const std::size_t render = at(page, ".TP\n\\fB\\-\\-render \\fR\\fIOUT.png\\fR\n"
-                                        "Load FILE, draw its first frame and write it to OUT.png (no display needed).\n");
+    const std::size_t render =
+        at(page, ".TP\n\\fB\\-\\-render \\fR\\fIOUT.png\\fR\n"
+                 "Load FILE, draw its first frame and write it to OUT.png (no display needed).\n");
     const std::size_t size = at(page, "\\fIWxH\\fR\nWith \\-\\-render: the image size.\n");
     const std::size_t file = at(page, ".SH ARGUMENTS\n.TP\n\\fBFILE\\fR\n");
     EXPECT_LT(name, synopsis);

@@ -32,7 +32,8 @@ Span projected(const Matrix4& toClip, const std::vector<Vector3>& world) {
     Span s;
     for (const Vector3& p : world) {
         double c[4];
-        for (int r = 0; r < 4; ++r) c[r] = toClip.at(r, 0) * p.x + toClip.at(r, 1) * p.y + toClip.at(r, 2) * p.z + toClip.at(r, 3);
+        for (int r = 0; r < 4; ++r)
+            c[r] = toClip.at(r, 0) * p.x + toClip.at(r, 1) * p.y + toClip.at(r, 2) * p.z + toClip.at(r, 3);
         s.left = std::min(s.left, c[0] / c[3]), s.right = std::max(s.right, c[0] / c[3]);
         s.bottom = std::min(s.bottom, c[1] / c[3]), s.top = std::max(s.top, c[1] / c[3]);
     }

@@ -98,7 +98,8 @@ TEST(RenderCommand, WithoutAnyDisplayDrawsThroughEglWhatTheDisplayDraws) {
     const int differing = [&] {
         int n = 0;
         for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x) n += trimeo::test::colourDistance(a.pixelColor(x, y), b.pixelColor(x, y)) > 8;
+            for (int x = 0; x < a.width(); ++x)
+                n += trimeo::test::colourDistance(a.pixelColor(x, y), b.pixelColor(x, y)) > 8;
         return n;
     }();
     EXPECT_LT(differing, a.width() * a.height() / 100);

@@ -182,8 +182,9 @@ TEST_F(Thumbnail, ThumbnailerEntryWorksInsideTheSandbox) {
             sandbox += std::string("--symlink usr/") + top + " /" + top + " ";
         else if (fs::is_directory(fs::path("/") / top))
             sandbox += std::string("--ro-bind /") + top + " /" + top + " ";
-    sandbox += "--ro-bind " + shellQuoted(TRIMEO_BINARY) + " /app/bin/trimeo --ro-bind " + shellQuoted(sample().string()) +
-               " /tmp/gnome-desktop-file-to-thumbnail.stl --bind " + shellQuoted(out.string()) + " /tmp/out ";
+    sandbox += "--ro-bind " + shellQuoted(TRIMEO_BINARY) + " /app/bin/trimeo --ro-bind " +
+               shellQuoted(sample().string()) + " /tmp/gnome-desktop-file-to-thumbnail.stl --bind " +
+               shellQuoted(out.string()) + " /tmp/out ";
     const auto outcome = trimeo::test::runCommand(sandbox + command, folder);
     ASSERT_EQ(outcome.status, 0) << outcome.errors;
     expectModelAloneFillingTheSquare(out / "gnome-desktop-thumbnailer.png", 256);
