@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "viewport/ThumbnailCommand.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -22,8 +24,13 @@ struct Options {
     QCommandLineOption info{"info", tr("Load FILE and print a JSON summary of it (route, counts, node names, "
                                        "animations, bounds); needs no display.")};
     QCommandLineOption render{"render", tr("Load FILE, draw its first frame offscreen and write it to OUT.png "
-                                           "(needs an OpenGL display such as Xvfb, but no window)."),
+                                           "(needs no display: without one it draws through EGL)."),
                               "OUT.png"};
+    QCommandLineOption thumbnail{"thumbnail",
+                                 tr("Used as --thumbnail INPUT OUTPUT SIZE by file managers: write a SIZE x SIZE PNG "
+                                    "(128 to 1024) of the model in INPUT (a path or file:// URI) to OUTPUT, alone on "
+                                    "a transparent background. Needs no display; files over 512 MiB or taking over "
+                                    "20 seconds give no picture.")};
     QCommandLineOption size{"size", tr("With --render: the image size in pixels (default 800x600)."), "WxH"};
     QCommandLineOption wireframe{"wireframe", tr("With --render: draw the model as lines.")};
     QCommandLineOption timings{"timings", tr("With --render: print where the time went to standard error.")};
@@ -32,7 +39,7 @@ struct Options {
         parser.setApplicationDescription(
             tr("Trimeo, a viewer for 3D model files. Without options it opens a window showing FILE."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, info, render, size, wireframe, timings});
+        parser.addOptions({help, version, info, render, thumbnail, size, wireframe, timings});
         parser.addPositionalArgument("FILE", tr("The model file (relative paths start from the current folder)."),
                                      "[FILE]");
         for (const QString& name : qtOptionsWithValue) {
@@ -74,6 +81,24 @@ CommandLine usageError(QString error) {
     line.error = std::move(error);
     return line;
 }
+
+// `--thumbnail INPUT OUTPUT SIZE`, as thumbnailer entries write it.
+CommandLine thumbnailLine(const QStringList& positional) {
+    if (positional.size() != 3) return usageError(tr("--thumbnail takes INPUT OUTPUT SIZE"));
+    bool number = false;
+    const int size = positional[2].toInt(&number);
+    if (!number || size < kMinThumbnailSize || size > kMaxThumbnailSize)
+        return usageError(tr("--thumbnail wants a SIZE from %1 to %2, not '%3'")
+                              .arg(kMinThumbnailSize)
+                              .arg(kMaxThumbnailSize)
+                              .arg(positional[2]));
+    CommandLine line;
+    line.mode = CommandLine::Mode::thumbnail;
+    line.files = {positional[0]};
+    line.output = positional[1];
+    line.width = line.height = size;
+    return line;
+}
 } // namespace
 
 CommandLine CommandLine::parse(const QStringList& arguments) {
@@ -95,11 +120,13 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         return line;
     }
     line.files = parser.positionalArguments();
-    const bool info = parser.isSet(o.info), render = parser.isSet(o.render);
-    if (info && render) return usageError(tr("--info and --render cannot be used together"));
+    const bool info = parser.isSet(o.info), render = parser.isSet(o.render), thumbnail = parser.isSet(o.thumbnail);
+    if (info + render + thumbnail > 1)
+        return usageError(tr("only one of --info, --render and --thumbnail can be used at a time"));
     if (!render)
         for (const QCommandLineOption* renderOnly : {&o.size, &o.wireframe, &o.timings})
             if (parser.isSet(*renderOnly)) return usageError(tr("--%1 goes only with --render").arg(renderOnly->names().first()));
+    if (thumbnail) return thumbnailLine(line.files);
     if (!info && !render) return line;
 
     const QString option = info ? QStringLiteral("--info") : QStringLiteral("--render");

@@ -1,4 +1,5 @@
-// Build step: writes the desktop entry and the MIME package to the two files named.
+// Build step: writes the desktop entry, the MIME package, the thumbnailer entry and the
+// AppStream metainfo to the four files named.
 #include "DesktopEntry.h"
 
 #include <fstream>
@@ -15,9 +16,13 @@ bool write(const char* path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: trimeo_desktop_entry DESKTOP_FILE MIME_FILE\n";
+    if (argc != 5) {
+        std::cerr << "usage: trimeo_desktop_entry DESKTOP_FILE MIME_FILE THUMBNAILER_FILE METAINFO_FILE\n";
         return 2;
     }
-    return write(argv[1], trimeo::desktopEntry()) && write(argv[2], trimeo::mimeInfo()) ? 0 : 1;
+    return write(argv[1], trimeo::desktopEntry()) && write(argv[2], trimeo::mimeInfo()) &&
+                   write(argv[3], trimeo::thumbnailerEntry()) &&
+                   write(argv[4], trimeo::appStreamMetainfo(TRIMEO_VERSION, TRIMEO_RELEASE_DATE))
+               ? 0
+               : 1;
 }

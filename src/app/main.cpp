@@ -1,9 +1,11 @@
 // Entry point: reads the command line, then runs what it asks for. --help, --version,
-// --info and usage errors need no display; --render needs OpenGL but no window.
+// --info and usage errors need no display; --render and --thumbnail need OpenGL but no
+// window and no display.
 #include "CommandLine.h"
 #include "InfoCommand.h"
 #include "TrimeoApp.h"
 #include "viewport/RenderCommand.h"
+#include "viewport/ThumbnailCommand.h"
 
 #include <QDir>
 #include <QStringList>
@@ -32,6 +34,10 @@ int main(int argc, char** argv) {
                                          line.files.first().toLocal8Bit().toStdString(), line.width, line.height,
                                          line.wireframe, line.timings},
                                         argv[0]);
+    case Mode::thumbnail:
+        return trimeo::runThumbnailCommand({line.files.first().toLocal8Bit().toStdString(),
+                                            line.output.toLocal8Bit().toStdString(), line.width},
+                                           argv[0]);
     case Mode::window:
         break;
     }

@@ -1,9 +1,8 @@
 #include "AntialiasedTarget.h"
 
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
-#include <QOpenGLShaderProgram>
-#include <QOpenGLVersionFunctionsFactory>
+#include "GLProgram.h"
+
+#include <epoxy/gl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -20,9 +19,7 @@ AntialiasedTarget::Mode AntialiasedTarget::modeForRenderer(std::string_view rend
 }
 
 AntialiasedTarget::Mode AntialiasedTarget::modeForCurrentContext() {
-    QOpenGLContext* context = QOpenGLContext::currentContext();
-    if (!context) return Mode::multisampled;
-    const auto* name = reinterpret_cast<const char*>(context->functions()->glGetString(GL_RENDERER));
+    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     return modeForRenderer(name ? name : "");
 }
 
@@ -51,108 +48,97 @@ void main() {
 
 bool AntialiasedTarget::makeFilter() {
     if (filter_) return true;
-    auto program = std::make_unique<QOpenGLShaderProgram>();
-    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, kFilterVertex) ||
-        !program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFilterFragment) || !program->link())
-        return false;
-    filter_ = std::move(program);
-    gl_->glGenVertexArrays(1, &filterArray_);
+    filter_ = GLProgram::build(kFilterVertex, kFilterFragment);
+    if (!filter_) return false;
+    glGenVertexArrays(1, &filterArray_);
     return true;
 }
 
 QSize AntialiasedTarget::bind(QSize size) {
     if (size.isEmpty()) return {};
-    if (!gl_) {
-        QOpenGLContext* context = QOpenGLContext::currentContext();
-        gl_ = context ? QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_3_3_Core>(context) : nullptr;
-        if (!gl_ || !gl_->initializeOpenGLFunctions()) {
-            gl_ = nullptr;
-            return {};
-        }
-    }
     if (size != output_ || !framebuffer_) {
         dropFramebuffer();
         GLint largest = 0;
-        gl_->glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+        glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
         const bool doubled = mode_ == Mode::supersampled && size.width() * 2 <= largest &&
                              size.height() * 2 <= largest && makeFilter();
         const QSize drawn = doubled ? size * 2 : size;
         if (drawn.width() > largest || drawn.height() > largest) return {};
         const GLsizei samples = mode_ == Mode::multisampled ? 4 : 0;
-        gl_->glGenFramebuffers(1, &framebuffer_);
-        gl_->glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        glGenFramebuffers(1, &framebuffer_);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
         if (doubled) {
-            gl_->glGenTextures(1, &colour_);
-            gl_->glBindTexture(GL_TEXTURE_2D, colour_);
-            gl_->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, drawn.width(), drawn.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+            glGenTextures(1, &colour_);
+            glBindTexture(GL_TEXTURE_2D, colour_);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, drawn.width(), drawn.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
                               nullptr);
-            gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            gl_->glBindTexture(GL_TEXTURE_2D, 0);
-            gl_->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_, 0);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            glBindTexture(GL_TEXTURE_2D, 0);
+            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_, 0);
         } else {
-            gl_->glGenRenderbuffers(1, &colour_);
-            gl_->glBindRenderbuffer(GL_RENDERBUFFER, colour_);
-            gl_->glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, drawn.width(), drawn.height());
-            gl_->glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_);
+            glGenRenderbuffers(1, &colour_);
+            glBindRenderbuffer(GL_RENDERBUFFER, colour_);
+            glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, drawn.width(), drawn.height());
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_);
         }
         doubled_ = doubled;
-        gl_->glGenRenderbuffers(1, &depth_);
-        gl_->glBindRenderbuffer(GL_RENDERBUFFER, depth_);
-        gl_->glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH_COMPONENT24, drawn.width(),
+        glGenRenderbuffers(1, &depth_);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth_);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH_COMPONENT24, drawn.width(),
                                               drawn.height());
-        gl_->glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
-        if (gl_->glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
             dropFramebuffer();
             return {};
         }
         output_ = size;
         drawn_ = drawn;
     }
-    gl_->glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     return drawn_;
 }
 
-void AntialiasedTarget::resolveInto(GLuint framebuffer) {
-    if (!gl_ || !framebuffer_) return;
+void AntialiasedTarget::resolveInto(unsigned framebuffer) {
+    if (!framebuffer_) return;
     if (!doubled_) {
-        gl_->glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
-        gl_->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
-        gl_->glBlitFramebuffer(0, 0, drawn_.width(), drawn_.height(), 0, 0, output_.width(), output_.height(),
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+        glBlitFramebuffer(0, 0, drawn_.width(), drawn_.height(), 0, 0, output_.width(), output_.height(),
                                GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        gl_->glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         return;
     }
-    gl_->glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    gl_->glViewport(0, 0, output_.width(), output_.height());
-    gl_->glDisable(GL_DEPTH_TEST);
-    gl_->glDisable(GL_BLEND);
-    gl_->glDisable(GL_CULL_FACE);
-    gl_->glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    gl_->glActiveTexture(GL_TEXTURE0);
-    gl_->glBindTexture(GL_TEXTURE_2D, colour_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glViewport(0, 0, output_.width(), output_.height());
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, colour_);
     filter_->bind();
-    filter_->setUniformValue("uSource", 0);
-    gl_->glBindVertexArray(filterArray_);
-    gl_->glDrawArrays(GL_TRIANGLES, 0, 3);
-    gl_->glBindVertexArray(0);
-    filter_->release();
-    gl_->glBindTexture(GL_TEXTURE_2D, 0);
+    glUniform1i(filter_->uniformLocation("uSource"), 0);
+    glBindVertexArray(filterArray_);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glBindVertexArray(0);
+    glUseProgram(0);
+    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 void AntialiasedTarget::release() {
     dropFramebuffer();
     filter_.reset();
-    if (gl_ && filterArray_) gl_->glDeleteVertexArrays(1, &filterArray_);
+    if (filterArray_) glDeleteVertexArrays(1, &filterArray_);
     filterArray_ = 0;
 }
 
 void AntialiasedTarget::dropFramebuffer() {
-    if (gl_ && framebuffer_) {
-        gl_->glDeleteFramebuffers(1, &framebuffer_);
-        if (doubled_) gl_->glDeleteTextures(1, &colour_);
-        else gl_->glDeleteRenderbuffers(1, &colour_);
-        gl_->glDeleteRenderbuffers(1, &depth_);
+    if (framebuffer_) {
+        glDeleteFramebuffers(1, &framebuffer_);
+        if (doubled_) glDeleteTextures(1, &colour_);
+        else glDeleteRenderbuffers(1, &colour_);
+        glDeleteRenderbuffers(1, &depth_);
     }
     framebuffer_ = colour_ = depth_ = 0;
     doubled_ = false;

@@ -5,15 +5,14 @@
 // Every call needs the owning OpenGL context current.
 #pragma once
 
-#include <QOpenGLFunctions_3_3_Core>
 #include <QSize>
 
 #include <memory>
 #include <string_view>
 
-class QOpenGLShaderProgram;
-
 namespace trimeo::gl {
+
+class GLProgram;
 
 class AntialiasedTarget {
 public:
@@ -35,7 +34,7 @@ public:
     QSize bind(QSize size);
     // Resolves the frame just drawn into `framebuffer` (0 is the context's default) at the
     // size given to bind(), and leaves that framebuffer bound.
-    void resolveInto(GLuint framebuffer);
+    void resolveInto(unsigned framebuffer);
 
     // Frees every GL object. Needs the context current; safe to call twice.
     void release();
@@ -45,12 +44,11 @@ private:
     void dropFramebuffer();
 
     Mode mode_;
-    QOpenGLFunctions_3_3_Core* gl_ = nullptr;
     QSize output_, drawn_;
-    GLuint framebuffer_ = 0, colour_ = 0, depth_ = 0; // colour_: a renderbuffer, or a texture when doubled
+    unsigned framebuffer_ = 0, colour_ = 0, depth_ = 0; // colour_: a renderbuffer, or a texture when doubled
     bool doubled_ = false;
-    std::unique_ptr<QOpenGLShaderProgram> filter_; // averages each 2 x 2 block
-    GLuint filterArray_ = 0;
+    std::unique_ptr<GLProgram> filter_; // averages each 2 x 2 block
+    unsigned filterArray_ = 0;
 };
 
 } // namespace trimeo::gl

@@ -16,8 +16,8 @@ void GLMeshCache::setPrepared(PreparedMeshes prepared) { prepared_ = std::move(p
 
 void GLMeshCache::clear() {
     for (auto& [key, entry] : meshes_) {
-        gl_->glDeleteBuffers(6, entry.mesh.buffers);
-        gl_->glDeleteVertexArrays(1, &entry.mesh.vao);
+        glDeleteBuffers(6, entry.mesh.buffers);
+        glDeleteVertexArrays(1, &entry.mesh.vao);
     }
     meshes_.clear();
     prepared_.clear();
@@ -64,15 +64,15 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     const bool split = !shaded.remap.empty();
     const scene::GeometrySource* uv = usableTexcoords(g);
 
-    gl_->glGenVertexArrays(1, &mesh.vao);
-    gl_->glBindVertexArray(mesh.vao);
-    gl_->glGenBuffers(6, mesh.buffers);
+    glGenVertexArrays(1, &mesh.vao);
+    glBindVertexArray(mesh.vao);
+    glGenBuffers(6, mesh.buffers);
     auto arrayBuffer = [&](int slot, int attribute, int components, const float* data, std::size_t floats,
                            GLsizei stride) {
-        gl_->glBindBuffer(GL_ARRAY_BUFFER, mesh.buffers[slot]);
-        gl_->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(floats * sizeof(float)), data, GL_STATIC_DRAW);
-        gl_->glEnableVertexAttribArray(GLuint(attribute));
-        gl_->glVertexAttribPointer(GLuint(attribute), components, GL_FLOAT, GL_FALSE, stride, nullptr);
+        glBindBuffer(GL_ARRAY_BUFFER, mesh.buffers[slot]);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(floats * sizeof(float)), data, GL_STATIC_DRAW);
+        glEnableVertexAttribArray(GLuint(attribute));
+        glVertexAttribPointer(GLuint(attribute), components, GL_FLOAT, GL_FALSE, stride, nullptr);
     };
 
     if (split) {
@@ -85,7 +85,7 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     }
     if (fileNormals) arrayBuffer(1, 1, 3, fileNormals->data.data(), fileNormals->data.size(), 0);
     else if (!planeShaded) arrayBuffer(1, 1, 3, shaded.normals.data(), shaded.normals.size(), 0);
-    else gl_->glDisableVertexAttribArray(1); // reads the zero normal the draw sets
+    else glDisableVertexAttribArray(1); // reads the zero normal the draw sets
     mesh.hasNormals = !planeShaded;
 
     if (uv && split) {
@@ -96,7 +96,7 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
         arrayBuffer(2, 2, 2, uv->data.data(), uv->data.size(), GLsizei(uv->componentsPerVector * sizeof(float)));
         mesh.hasTexcoords = true;
     } else {
-        gl_->glDisableVertexAttribArray(2); // reads the default (0, 0): no texture is drawn anyway
+        glDisableVertexAttribArray(2); // reads the default (0, 0): no texture is drawn anyway
     }
 
     const scene::GeometrySource* joints = g.skin ? usableSource(g, scene::Semantic::boneIndices, 4) : nullptr;
@@ -116,10 +116,10 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     const std::span<const std::uint32_t> indices = prepared->indices(g);
     mesh.sequential = prepared->sequential;
     if (!mesh.sequential) {
-        gl_->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.buffers[3]);
-        gl_->glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.buffers[3]);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
     }
-    gl_->glBindVertexArray(0);
+    glBindVertexArray(0);
     return mesh;
 }
 

@@ -9,7 +9,7 @@
 #include "MeshData.h"
 #include "scene/Geometry.h"
 
-#include <QOpenGLFunctions_3_3_Core>
+#include <epoxy/gl.h>
 
 #include <memory>
 #include <unordered_map>
@@ -33,7 +33,7 @@ public:
         bool sequential = false; // index i is vertex i (STL's layout): drawn without an index buffer
     };
 
-    explicit GLMeshCache(QOpenGLFunctions_3_3_Core* gl) : gl_(gl) {}
+    GLMeshCache() = default;
     GLMeshCache(const GLMeshCache&) = delete;
     GLMeshCache& operator=(const GLMeshCache&) = delete;
 
@@ -52,7 +52,6 @@ private:
     };
     Mesh upload(const scene::Geometry& geometry);
 
-    QOpenGLFunctions_3_3_Core* gl_;
     std::unordered_map<const scene::Geometry*, Entry> meshes_;
     PreparedMeshes prepared_;
 };

@@ -2,15 +2,12 @@
 
 #include "CameraMath.h"
 #include "GLMeshCache.h"
+#include "GLProgram.h"
 #include "GLShaders.h"
 #include "GLTextureCache.h"
 #include "LiveViewOptions.h"
 
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
-#include <QOpenGLFunctions_3_3_Core>
-#include <QOpenGLShaderProgram>
-#include <QOpenGLVersionFunctionsFactory>
+#include <epoxy/gl.h>
 
 #include <algorithm>
 #include <optional>
@@ -41,7 +38,6 @@ void toFloats(const Matrix4& m, float out[16]) {
 } // namespace
 
 struct GLSceneRenderer::Impl {
-    QOpenGLFunctions_3_3_Core* gl = nullptr;
     bool ready = false;
     std::optional<GLMeshCache> meshes;
     std::optional<GLTextureCache> textures;
@@ -53,7 +49,7 @@ struct GLSceneRenderer::Impl {
             roughness, lightPosition, viewUp, joints;
     };
     struct Program { // one per SurfaceVariant, built on first use
-        std::unique_ptr<QOpenGLShaderProgram> shader;
+        std::unique_ptr<GLProgram> shader;
         Uniforms u{};
         bool failed = false;
     };
@@ -80,15 +76,13 @@ bool GLSceneRenderer::initialize(std::string* error) {
         if (error) *error = std::move(why);
         return false;
     };
-    QOpenGLContext* context = QOpenGLContext::currentContext();
-    if (!context) return fail("no current OpenGL context");
-    d->gl = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_3_3_Core>(context);
-    if (!d->gl || !d->gl->initializeOpenGLFunctions()) return fail("OpenGL 3.3 core profile is not available");
+    if (!glGetString(GL_VERSION)) return fail("no current OpenGL context");
+    if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 33) return fail("OpenGL 3.3 core profile is not available");
     std::string why;
     if (!d->programFor({}, &why)) return fail("shader: " + why);
     d->ready = true;
-    d->meshes.emplace(d->gl);
-    d->textures.emplace(d->gl);
+    d->meshes.emplace();
+    d->textures.emplace();
     return true;
 }
 
@@ -114,12 +108,8 @@ void GLSceneRenderer::setWireframe(bool wireframe) { d->wireframe = wireframe; }
 GLSceneRenderer::Impl::Program* GLSceneRenderer::Impl::programFor(SurfaceVariant variant, std::string* error) {
     Program& p = programs[variant.index()];
     if (p.shader || p.failed) return p.shader ? &p : nullptr;
-    auto shader = std::make_unique<QOpenGLShaderProgram>();
-    if (!shader->addShaderFromSourceCode(QOpenGLShader::Vertex, QByteArray::fromStdString(surfaceVertexShader(variant))) ||
-        !shader->addShaderFromSourceCode(QOpenGLShader::Fragment,
-                                         QByteArray::fromStdString(surfaceFragmentShader(variant))) ||
-        !shader->link()) {
-        if (error) *error = shader->log().toStdString();
+    auto shader = GLProgram::build(surfaceVertexShader(variant), surfaceFragmentShader(variant), error);
+    if (!shader) {
         p.failed = true;
         return nullptr;
     }
@@ -221,11 +211,11 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
     if (bound != program - programs) {
         bound = int(program - programs);
         program->shader->bind();
-        gl->glUniformMatrix4fv(u.projection, 1, GL_FALSE, projection);
-        gl->glUniform1i(u.texture, 0);
+        glUniformMatrix4fv(u.projection, 1, GL_FALSE, projection);
+        glUniform1i(u.texture, 0);
         // The light rides above and to the left of the eye, so it follows every camera move.
-        gl->glUniform3f(u.lightPosition, -1.5f, 2.5f, 0.5f);
-        gl->glUniform3f(u.viewUp, float(viewUp.x), float(viewUp.y), float(viewUp.z));
+        glUniform3f(u.lightPosition, -1.5f, 2.5f, 0.5f);
+        glUniform3f(u.viewUp, float(viewUp.x), float(viewUp.y), float(viewUp.z));
     }
 
     float mv[16];
@@ -233,75 +223,74 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
     const Matrix4 n = normalMatrix(item.modelView);
     const float nm[9] = {float(n.at(0, 0)), float(n.at(1, 0)), float(n.at(2, 0)), float(n.at(0, 1)), float(n.at(1, 1)),
                          float(n.at(2, 1)), float(n.at(0, 2)), float(n.at(1, 2)), float(n.at(2, 2))};
-    gl->glUniformMatrix4fv(u.modelView, 1, GL_FALSE, mv);
-    gl->glUniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, nm);
+    glUniformMatrix4fv(u.modelView, 1, GL_FALSE, mv);
+    glUniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, nm);
     if (item.palette >= 0) {
         const std::vector<float>& joints = palettes[std::size_t(item.palette)];
-        gl->glUniformMatrix4fv(u.joints, GLsizei(joints.size() / 16), GL_FALSE, joints.data());
+        glUniformMatrix4fv(u.joints, GLsizei(joints.size() / 16), GL_FALSE, joints.data());
     }
 
     scene::Color diffuse = scene::Color::white();
     if (const scene::Color* c = m.diffuse.color()) diffuse = *c;
-    gl->glUniform4f(u.diffuse, diffuse.r, diffuse.g, diffuse.b, diffuse.a);
-    gl->glUniform1i(u.hasTexture, textured);
+    glUniform4f(u.diffuse, diffuse.r, diffuse.g, diffuse.b, diffuse.a);
+    glUniform1i(u.hasTexture, textured);
     if (textured) {
-        gl->glActiveTexture(GL_TEXTURE0);
-        gl->glBindTexture(GL_TEXTURE_2D, item.texture.id);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, item.texture.id);
     }
-    gl->glUniform1i(u.physicallyBased, m.lightingModel == scene::LightingModel::physicallyBased);
-    gl->glUniform1f(u.metalness, m.metalness);
-    gl->glUniform1f(u.roughness, m.roughness);
+    glUniform1i(u.physicallyBased, m.lightingModel == scene::LightingModel::physicallyBased);
+    glUniform1f(u.metalness, m.metalness);
+    glUniform1f(u.roughness, m.roughness);
 
-    if (m.isDoubleSided) gl->glDisable(GL_CULL_FACE);
-    else gl->glEnable(GL_CULL_FACE);
+    if (m.isDoubleSided) glDisable(GL_CULL_FACE);
+    else glEnable(GL_CULL_FACE);
     // A mirroring transform turns counter-clockwise faces clockwise on screen.
-    gl->glFrontFace(determinant3(item.modelView) < 0 ? GL_CW : GL_CCW);
-    gl->glPolygonMode(GL_FRONT_AND_BACK, item.lines ? GL_LINE : GL_FILL);
+    glFrontFace(determinant3(item.modelView) < 0 ? GL_CW : GL_CCW);
+    glPolygonMode(GL_FRONT_AND_BACK, item.lines ? GL_LINE : GL_FILL);
 
     const GLMeshCache::Part& part = item.mesh->parts[item.part];
-    gl->glBindVertexArray(item.mesh->vao);
+    glBindVertexArray(item.mesh->vao);
     // A zero normal makes the shader light the triangle by its own plane (when the full
     // variant has to stand in).
-    if (!item.mesh->hasNormals) QOpenGLContext::currentContext()->functions()->glVertexAttrib3f(1, 0, 0, 0);
+    if (!item.mesh->hasNormals) glVertexAttrib3f(1, 0, 0, 0);
     if (item.mesh->sequential)
-        gl->glDrawArrays(GL_TRIANGLES, GLint(part.firstIndex), part.count);
+        glDrawArrays(GL_TRIANGLES, GLint(part.firstIndex), part.count);
     else
-        gl->glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
+        glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
                            reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
 }
 
 void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int width, int height,
                              scene::Color background) {
     if (!d->ready) return;
-    QOpenGLFunctions_3_3_Core* gl = d->gl;
-    gl->glViewport(0, 0, width, height);
-    gl->glClearColor(background.r, background.g, background.b, 1.0f);
-    gl->glClearDepth(1.0);
-    gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    gl->glEnable(GL_DEPTH_TEST);
-    gl->glDepthFunc(GL_LEQUAL);
-    gl->glEnable(GL_MULTISAMPLE);
-    gl->glCullFace(GL_BACK);
+    glViewport(0, 0, width, height);
+    glClearColor(background.r, background.g, background.b, background.a);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_MULTISAMPLE);
+    glCullFace(GL_BACK);
 
     d->collect(view);
     toFloats(projection, d->projection);
     d->viewUp = scene::normalized(view.transformDirection({0.0, 1.0, 0.0}));
     d->bound = -1;
 
-    gl->glDisable(GL_BLEND);
-    gl->glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
     for (const DrawItem& item : d->opaque) d->draw(item);
 
-    gl->glEnable(GL_BLEND);
-    gl->glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    gl->glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthMask(GL_FALSE);
     for (const DrawItem& item : d->blended) d->draw(item);
 
-    gl->glDepthMask(GL_TRUE);
-    gl->glDisable(GL_BLEND);
-    gl->glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    gl->glBindVertexArray(0);
-    gl->glUseProgram(0);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glBindVertexArray(0);
+    glUseProgram(0);
 }
 
 } // namespace trimeo::gl

@@ -40,7 +40,8 @@ public:
     // drawsAsLines). The scene itself is not changed.
     void setWireframe(bool wireframe);
 
-    // Draws into the currently bound framebuffer of the given size in pixels.
+    // Draws into the currently bound framebuffer of the given size in pixels, cleared to
+    // `background` with its alpha (0 for a transparent picture).
     void render(const scene::Matrix4& view, const scene::Matrix4& projection, int width, int height,
                 scene::Color background);
 

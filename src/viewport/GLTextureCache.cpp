@@ -26,7 +26,7 @@ GLTextureCache::Texture GLTextureCache::textureFor(const scene::Image& image) {
 
 void GLTextureCache::clear() {
     for (auto& [key, t] : textures_)
-        if (t.id) gl_->glDeleteTextures(1, &t.id);
+        if (t.id) glDeleteTextures(1, &t.id);
     textures_.clear();
 }
 
@@ -57,17 +57,17 @@ GLTextureCache::Texture GLTextureCache::upload(const scene::Image& image) {
                     break;
                 }
         }
-    gl_->glGenTextures(1, &t.id);
-    gl_->glBindTexture(GL_TEXTURE_2D, t.id);
-    gl_->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    gl_->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, rgba.width(), rgba.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+    glGenTextures(1, &t.id);
+    glBindTexture(GL_TEXTURE_2D, t.id);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, rgba.width(), rgba.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
                       rgba.constBits());
-    gl_->glGenerateMipmap(GL_TEXTURE_2D);
-    gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    gl_->glBindTexture(GL_TEXTURE_2D, 0);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glBindTexture(GL_TEXTURE_2D, 0);
     return t;
 }
 

@@ -4,7 +4,7 @@
 
 #include "scene/Material.h"
 
-#include <QOpenGLFunctions_3_3_Core>
+#include <epoxy/gl.h>
 
 #include <filesystem>
 #include <map>
@@ -19,7 +19,7 @@ public:
         bool hasAlpha = false;
     };
 
-    explicit GLTextureCache(QOpenGLFunctions_3_3_Core* gl) : gl_(gl) {}
+    GLTextureCache() = default;
     GLTextureCache(const GLTextureCache&) = delete;
     GLTextureCache& operator=(const GLTextureCache&) = delete;
 
@@ -31,7 +31,6 @@ public:
 private:
     Texture upload(const scene::Image& image);
 
-    QOpenGLFunctions_3_3_Core* gl_;
     std::filesystem::path directory_;
     std::map<std::string, Texture> textures_;
 };

@@ -1,16 +1,21 @@
+// Entry points come from libepoxy, which must be included before any Qt OpenGL header.
+#include <epoxy/gl.h>
+
 #include "OffscreenRenderer.h"
 
 #include "CameraMath.h"
+#include "EglContext.h"
 #include "GLSceneRenderer.h"
+#include "PictureFit.h"
 #include "PointOfView.h"
 
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
-#include <QOpenGLFramebufferObject>
-#include <QOpenGLFunctions>
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <exception>
 #include <utility>
 
 namespace trimeo {
@@ -24,42 +29,74 @@ QSurfaceFormat viewportSurfaceFormat() {
     return f;
 }
 
+ContextSource contextSourceForEnvironment() {
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland) ? ContextSource::windowSystem : ContextSource::egl;
+}
+
 struct OffscreenRenderer::Impl {
-    QOffscreenSurface surface;
-    QOpenGLContext context;
+    // Exactly one of the two contexts exists.
+    std::unique_ptr<QOffscreenSurface> surface;
+    std::unique_ptr<QOpenGLContext> context;
+    std::unique_ptr<EglContext> egl;
     gl::GLSceneRenderer renderer;
     std::optional<gl::AntialiasedTarget> target;
+    double fillFraction = 0;
     bool valid = false;
     std::string error;
+
+    bool makeCurrent() {
+        if (egl) return egl->makeCurrent();
+        return context && context->makeCurrent(surface.get());
+    }
+    bool createWindowSystemContext();
+    bool createEglContext();
 };
 
-OffscreenRenderer::OffscreenRenderer(std::optional<gl::AntialiasedTarget::Mode> antialiasing)
+bool OffscreenRenderer::Impl::createWindowSystemContext() {
+    context = std::make_unique<QOpenGLContext>();
+    context->setFormat(viewportSurfaceFormat());
+    if (!context->create()) {
+        error = "cannot create an OpenGL context";
+        return false;
+    }
+    surface = std::make_unique<QOffscreenSurface>();
+    surface->setFormat(context->format());
+    surface->create();
+    if (!surface->isValid() || !context->makeCurrent(surface.get())) {
+        error = "cannot make the OpenGL context current";
+        return false;
+    }
+    if (context->format().version() < qMakePair(3, 3)) {
+        error = "OpenGL 3.3 is not available";
+        return false;
+    }
+    return true;
+}
+
+bool OffscreenRenderer::Impl::createEglContext() {
+    try {
+        egl = std::make_unique<EglContext>();
+        return true;
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+}
+
+OffscreenRenderer::OffscreenRenderer(std::optional<gl::AntialiasedTarget::Mode> antialiasing, ContextSource source)
     : d(std::make_unique<Impl>()) {
-    d->context.setFormat(viewportSurfaceFormat());
-    if (!d->context.create()) {
-        d->error = "cannot create an OpenGL context";
-        return;
-    }
-    d->surface.setFormat(d->context.format());
-    d->surface.create();
-    if (!d->surface.isValid() || !d->context.makeCurrent(&d->surface)) {
-        d->error = "cannot make the OpenGL context current";
-        return;
-    }
-    const QSurfaceFormat got = d->context.format();
-    if (got.version() < qMakePair(3, 3)) {
-        d->error = "OpenGL 3.3 is not available";
-        return;
-    }
+    if (!(source == ContextSource::egl ? d->createEglContext() : d->createWindowSystemContext())) return;
     d->target.emplace(antialiasing.value_or(gl::AntialiasedTarget::modeForCurrentContext()));
     d->valid = d->renderer.initialize(&d->error);
 }
 
 OffscreenRenderer::~OffscreenRenderer() {
-    if (d->context.makeCurrent(&d->surface)) {
+    if (d->makeCurrent()) {
         d->renderer.release();
         if (d->target) d->target->release();
-        d->context.doneCurrent();
+        if (d->context) d->context->doneCurrent();
     }
 }
 
@@ -68,12 +105,52 @@ const std::string& OffscreenRenderer::error() const { return d->error; }
 gl::AntialiasedTarget::Mode OffscreenRenderer::antialiasing() const {
     return d->target ? d->target->mode() : gl::AntialiasedTarget::Mode::multisampled;
 }
+void OffscreenRenderer::setFillFraction(double fraction) { d->fillFraction = fraction; }
 
 namespace {
+
 double seconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
+
+// The single-sampled picture the antialiased frame resolves into, read back from here.
+class ResolvedFramebuffer {
+public:
+    explicit ResolvedFramebuffer(QSize size) {
+        glGenFramebuffers(1, &framebuffer_);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        glGenRenderbuffers(1, &colour_);
+        glBindRenderbuffer(GL_RENDERBUFFER, colour_);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size.width(), size.height());
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_);
+        valid_ = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    }
+    ~ResolvedFramebuffer() {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteRenderbuffers(1, &colour_);
+        glDeleteFramebuffers(1, &framebuffer_);
+    }
+    ResolvedFramebuffer(const ResolvedFramebuffer&) = delete;
+    ResolvedFramebuffer& operator=(const ResolvedFramebuffer&) = delete;
+    bool isValid() const { return valid_; }
+    GLuint handle() const { return framebuffer_; }
+
+    // The frame is drawn over a cleared, possibly transparent background with blending that
+    // adds coverage to alpha, so its colours are premultiplied; GL's rows run bottom up.
+    QImage read(QSize size) const {
+        QImage image(size, QImage::Format_RGBA8888_Premultiplied);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+        return image.mirrored();
+    }
+
+private:
+    GLuint framebuffer_ = 0, colour_ = 0;
+    bool valid_ = false;
+};
+
 } // namespace
 
 void OffscreenRenderer::setWireframe(bool wireframe) { d->renderer.setWireframe(wireframe); }
@@ -81,19 +158,21 @@ void OffscreenRenderer::setWireframe(bool wireframe) { d->renderer.setWireframe(
 QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSize size, scene::Color background,
                                  const std::filesystem::path& resourceDirectory, Timings* timings,
                                  PreparedMeshes prepared) {
-    if (!d->valid || size.isEmpty() || !d->context.makeCurrent(&d->surface)) return {};
-    QOpenGLFramebufferObject resolved(size);
+    if (!d->valid || size.isEmpty() || !d->makeCurrent()) return {};
+    ResolvedFramebuffer resolved(size);
     const QSize drawn = d->target->bind(size);
     if (drawn.isEmpty() || !resolved.isValid()) return {};
 
     const PointOfView pov = findPointOfView(scene ? *scene : scene::Scene{});
-    d->renderer.setScene(std::move(scene), resourceDirectory, std::move(prepared));
-    const double aspect = double(size.width()) / double(size.height());
     const scene::Matrix4 view = inverseAffine(pov.world);
-    const scene::Matrix4 projection = perspective(pov.camera.fieldOfView, aspect, pov.camera.zNear, pov.camera.zFar);
+    const double aspect = double(size.width()) / double(size.height());
+    scene::Matrix4 projection = perspective(pov.camera.fieldOfView, aspect, pov.camera.zNear, pov.camera.zFar);
+    if (d->fillFraction > 0 && scene && scene->rootNode)
+        projection = fitProjection(projection, view, *scene->rootNode, d->fillFraction);
+    d->renderer.setScene(std::move(scene), resourceDirectory, std::move(prepared));
     double t = seconds();
     auto lap = [&] { // seconds since the previous lap, once the GL has done its work
-        d->context.functions()->glFinish();
+        glFinish();
         const double previous = std::exchange(t, seconds());
         return t - previous;
     };
@@ -104,7 +183,8 @@ QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSiz
     d->renderer.render(view, projection, drawn.width(), drawn.height(), background);
     if (timings) timings->firstFrame = lap();
     d->target->resolveInto(resolved.handle());
-    QImage image = resolved.toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage read = resolved.read(size);
+    QImage image = read.convertToFormat(background.a < 1 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (timings) timings->readBack = lap();
     if (timings && timings->orbitFrames > 0) {
         // Turning the world about the vertical axis through the origin, where framing put
@@ -119,7 +199,6 @@ QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSiz
         timings->orbit = lap();
     }
     d->renderer.setScene(nullptr);
-    resolved.release();
     return image;
 }
 

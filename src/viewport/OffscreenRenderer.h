@@ -1,6 +1,8 @@
-// Renders a scene into an image without a window: an offscreen surface, an antialiased
-// framebuffer (see AntialiasedTarget), the scene's own camera. Needs a platform that offers OpenGL
-// (an X display such as Xvfb, or Wayland); owns its context for its whole life.
+// Renders a scene into an image without a window: an antialiased framebuffer (see
+// AntialiasedTarget), the scene's own camera, the same renderer as the window. Its OpenGL
+// context comes either from the window system through Qt (an X display such as Xvfb, or
+// Wayland) or from EGL with no window system at all (see EglContext); it owns that context
+// for its whole life.
 #pragma once
 
 #include "AntialiasedTarget.h"
@@ -18,10 +20,20 @@
 
 namespace trimeo {
 
+enum class ContextSource {
+    windowSystem, // through Qt: needs a QGuiApplication on a platform that offers OpenGL
+    egl,          // surfaceless EGL: needs no application object and no display
+};
+
+// EGL when the environment names no display (DISPLAY and WAYLAND_DISPLAY unset or empty),
+// else the window system's.
+ContextSource contextSourceForEnvironment();
+
 class OffscreenRenderer {
 public:
-    // Needs a QGuiApplication. Without a mode, the one that suits the driver.
-    explicit OffscreenRenderer(std::optional<gl::AntialiasedTarget::Mode> antialiasing = std::nullopt);
+    // Without a mode, the one that suits the driver.
+    explicit OffscreenRenderer(std::optional<gl::AntialiasedTarget::Mode> antialiasing = std::nullopt,
+                               ContextSource source = ContextSource::windowSystem);
     ~OffscreenRenderer();
     OffscreenRenderer(const OffscreenRenderer&) = delete;
     OffscreenRenderer& operator=(const OffscreenRenderer&) = delete;
@@ -30,6 +42,11 @@ public:
     bool isValid() const;
     const std::string& error() const;
     gl::AntialiasedTarget::Mode antialiasing() const;
+
+    // From now on the lens narrows so that the scene's geometry fills this share (0 to 1]
+    // of the picture, seen from the same camera place (see fitProjection); 0 keeps the
+    // camera's own field of view.
+    void setFillFraction(double fraction);
 
     // Draws every geometry's first material as lines in the renders that follow.
     void setWireframe(bool wireframe);
@@ -42,9 +59,11 @@ public:
         double upload = 0, firstFrame = 0, readBack = 0, orbit = 0; // seconds
     };
 
-    // The first frame of `scene` as seen from its camera, on `background`.
-    // A null image when the renderer is not valid or the size is empty.
-    // `prepared` holds meshes the loading thread already made (see prepareMeshes).
+    // The first frame of `scene` as seen from its camera, on `background`. With an opaque
+    // background the image is RGB32; with a translucent one it is ARGB32 and keeps the
+    // coverage of the antialiased edges. A null image when the renderer is not valid or
+    // the size is empty. `prepared` holds meshes the loading thread already made (see
+    // prepareMeshes).
     QImage render(std::shared_ptr<const scene::Scene> scene, QSize size, scene::Color background,
                   const std::filesystem::path& resourceDirectory = {}, Timings* timings = nullptr,
                   PreparedMeshes prepared = {});

@@ -1,12 +1,8 @@
 #include "RenderCommand.h"
 
+#include "FileBytes.h"
 #include "LoadPipeline.h"
 #include "OffscreenRenderer.h"
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QColor>
 #include <QGuiApplication>
@@ -26,52 +22,6 @@
 
 namespace trimeo {
 namespace {
-
-// The file's bytes, mapped rather than copied: a 100 MB model costs no read and no
-// zero-filled buffer. The mapping is populated up front (one pass over the page cache
-// instead of a fault per page). Files that cannot be mapped (pipes, empty files) are read.
-class FileBytes {
-public:
-    static std::optional<FileBytes> open(const std::filesystem::path& path) {
-        FileBytes f;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return std::nullopt;
-        struct stat st{};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            void* p = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            if (p != MAP_FAILED) {
-                f.mapped_ = static_cast<const std::uint8_t*>(p);
-                f.size_ = std::size_t(st.st_size);
-                ::close(fd);
-                return f;
-            }
-        }
-        std::uint8_t block[65536];
-        for (ssize_t n; (n = ::read(fd, block, sizeof block)) != 0;) {
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ::close(fd);
-                return std::nullopt;
-            }
-            f.read_.insert(f.read_.end(), block, block + n);
-        }
-        ::close(fd);
-        return f;
-    }
-    FileBytes() = default;
-    FileBytes(FileBytes&& o) noexcept
-        : mapped_(std::exchange(o.mapped_, nullptr)), size_(std::exchange(o.size_, 0)), read_(std::move(o.read_)) {}
-    FileBytes& operator=(FileBytes&&) = delete;
-    ~FileBytes() {
-        if (mapped_) ::munmap(const_cast<std::uint8_t*>(mapped_), size_);
-    }
-    std::span<const std::uint8_t> bytes() const { return mapped_ ? std::span(mapped_, size_) : std::span(read_); }
-
-private:
-    const std::uint8_t* mapped_ = nullptr;
-    std::size_t size_ = 0;
-    std::vector<std::uint8_t> read_;
-};
 
 // Without any display Qt's default platform aborts; the offscreen one fails politely.
 void choosePlatform() {
@@ -108,7 +58,7 @@ int runRenderCommand(const RenderRequest& request, char* programName) {
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};
     QGuiApplication app(qtArgc, qtArgv);
-    OffscreenRenderer renderer;
+    OffscreenRenderer renderer(std::nullopt, contextSourceForEnvironment());
     const double contextReady = seconds();
 
     std::optional<LoadOutcome> loaded = loading.get();

@@ -58,6 +58,14 @@ private slots:
         const CommandLine plain = parse({"--render=out.png", "--timings", "a.stl"});
         QCOMPARE(QSize(plain.width, plain.height), QSize(800, 600));
         QVERIFY(plain.timings);
+
+        // As a thumbnailer entry's Exec line gives it: %i %o %s.
+        const CommandLine thumbnail = parse({"--thumbnail", "file:///m/a%20b.glb", "/tmp/t.png", "256"});
+        QCOMPARE(thumbnail.mode, Mode::thumbnail);
+        QCOMPARE(thumbnail.files, QStringList{"file:///m/a%20b.glb"});
+        QCOMPARE(thumbnail.output, QStringLiteral("/tmp/t.png"));
+        QCOMPARE(QSize(thumbnail.width, thumbnail.height), QSize(256, 256));
+        for (int size : {128, 1024}) QCOMPARE(parse({"--thumbnail", "a", "b", QString::number(size)}).width, size);
     }
 
     void doubleDashEndsTheOptionsAndQtsOwnOptionsPassThrough() {
@@ -84,6 +92,11 @@ private slots:
         QTest::newRow("zero size") << QStringList{"--render", "o.png", "--size", "0x10", "a.stl"} << "0x10";
         QTest::newRow("huge size") << QStringList{"--render", "o.png", "--size", "16385x10", "a.stl"} << "16385x10";
         QTest::newRow("size not a size") << QStringList{"--render", "o.png", "--size", "big", "a.stl"} << "big";
+        QTest::newRow("thumbnail without size") << QStringList{"--thumbnail", "a.stl", "o.png"} << "INPUT OUTPUT SIZE";
+        QTest::newRow("thumbnail too small") << QStringList{"--thumbnail", "a.stl", "o.png", "127"} << "'127'";
+        QTest::newRow("thumbnail too big") << QStringList{"--thumbnail", "a.stl", "o.png", "1025"} << "'1025'";
+        QTest::newRow("thumbnail and render") << QStringList{"--thumbnail", "--render", "o.png", "a.stl"} << "--thumbnail";
+        QTest::newRow("size with thumbnail") << QStringList{"--thumbnail", "--size", "9x9", "a", "o", "256"} << "--size";
     }
     void usageErrorsSayWhatIsWrong() {
         QFETCH(QStringList, arguments);
@@ -95,8 +108,8 @@ private slots:
 
     void helpListsEveryOption() {
         const QString help = CommandLine::helpText();
-        for (const char* option : {"--help", "--version", "--info", "--render <OUT.png>", "--size <WxH>", "--wireframe",
-                                   "--timings", "FILE"})
+        for (const char* option : {"--help", "--version", "--info", "--render <OUT.png>", "--thumbnail", "--size <WxH>",
+                                   "--wireframe", "--timings", "FILE"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
         QVERIFY(help.startsWith("Usage: trimeo [options] [FILE]"));
         QVERIFY(!help.contains("platform")); // Qt's own options are not advertised

@@ -10,12 +10,12 @@
 #include <sstream>
 
 namespace {
-std::map<std::string, std::string> keys(const std::string& entry) {
+std::map<std::string, std::string> keys(const std::string& entry, const char* group = "[Desktop Entry]") {
     std::map<std::string, std::string> result;
     std::istringstream lines(entry);
     std::string line;
     std::getline(lines, line);
-    EXPECT_EQ(line, "[Desktop Entry]");
+    EXPECT_EQ(line, group);
     while (std::getline(lines, line)) {
         if (line.empty()) continue;
         const auto equals = line.find('=');
@@ -54,6 +54,32 @@ TEST(DesktopEntry, MimePackageNamesEachTypesExtensions) {
     }
 }
 
+// File managers hand the thumbnailer a URI, an output path and a size; it claims what it
+// can draw, which is every offered type but VDB.
+TEST(DesktopEntry, ThumbnailerClaimsTheDrawableTypes) {
+    const auto entry = keys(trimeo::thumbnailerEntry(), "[Thumbnailer Entry]");
+    EXPECT_EQ(entry.at("TryExec"), "trimeo");
+    EXPECT_EQ(entry.at("Exec"), "trimeo --thumbnail %i %o %s");
+    std::string expected;
+    for (const auto& type : trimeo::ThreeDDocument::readableContentTypes())
+        if (type.identifier != "org.openvdb.vdb") expected += type.mimeType + ';';
+    EXPECT_EQ(entry.at("MimeType"), expected);
+    EXPECT_EQ(entry.size(), 3u);
+}
+
+// Software centres read what the package opens from the metainfo: the same types as the
+// desktop entry, and the release being installed.
+TEST(DesktopEntry, MetainfoProvidesTheReadableTypesAndTheRelease) {
+    const std::string xml = trimeo::appStreamMetainfo("2.3.4", "2031-01-02");
+    EXPECT_NE(xml.find("<id>example.trimeo.Trimeo</id>"), std::string::npos);
+    EXPECT_NE(xml.find("<launchable type=\"desktop-id\">trimeo.desktop</launchable>"), std::string::npos);
+    EXPECT_NE(xml.find("<release version=\"2.3.4\" date=\"2031-01-02\">"), std::string::npos);
+    std::string listed;
+    for (std::size_t at = 0; (at = xml.find("<mediatype>", at)) != std::string::npos; at += 11)
+        listed += xml.substr(at + 11, xml.find("</mediatype>", at) - at - 11) + ';';
+    EXPECT_EQ(listed, keys(trimeo::desktopEntry()).at("MimeType"));
+}
+
 TEST(DesktopEntry, BuiltFilesAreTheGeneratedTexts) {
     const auto read = [](const char* path) {
         std::ifstream in(path, std::ios::binary);
@@ -64,4 +90,6 @@ TEST(DesktopEntry, BuiltFilesAreTheGeneratedTexts) {
     };
     EXPECT_EQ(read(TRIMEO_DESKTOP_FILE), trimeo::desktopEntry());
     EXPECT_EQ(read(TRIMEO_MIME_FILE), trimeo::mimeInfo());
+    EXPECT_EQ(read(TRIMEO_THUMBNAILER_FILE), trimeo::thumbnailerEntry());
+    EXPECT_EQ(read(TRIMEO_METAINFO_FILE), trimeo::appStreamMetainfo(TRIMEO_VERSION, TRIMEO_RELEASE_DATE));
 }

@@ -1,41 +1,28 @@
 // `trimeo --render` as a user runs it: a PNG of the asked size, the timing lines with
-// --timings, and the exit statuses for a failed load and a usage error.
+// --timings, the exit statuses for a failed load and a usage error, and the same picture
+// with no display at all (through EGL) as through the display.
 #include "GLTestEnvironment.h"
+#include "support/RunCommand.h"
 #include "support/TestFiles.h"
 
 #include <QImage>
+#include <QRect>
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string errors;
-};
-
-// Runs the binary with stderr captured; the files it leaves are removed by the caller.
-Outcome runTrimeo(const std::string& arguments, const fs::path& folder) {
-    const fs::path log = folder / "stderr.txt";
-    const std::string command = std::string("'") + TRIMEO_BINARY + "' " + arguments + " 2>'" + log.string() + "'";
-    const int raw = std::system(command.c_str());
-    Outcome out;
-    out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream in(log);
-    std::stringstream text;
-    text << in.rdbuf();
-    out.errors = text.str();
-    return out;
+// Runs the binary; the files it leaves are removed by the caller.
+trimeo::test::CommandOutcome runTrimeo(const std::string& arguments, const fs::path& folder,
+                                       const std::string& environment = "") {
+    return trimeo::test::runCommand(environment + " '" + std::string(TRIMEO_BINARY) + "' " + arguments, folder);
 }
 
 TEST(RenderCommand, WritesTheImageReportsItsStepsAndFailsReadably) {
@@ -45,7 +32,7 @@ TEST(RenderCommand, WritesTheImageReportsItsStepsAndFailsReadably) {
     const fs::path image = folder / "knot.png";
     const std::string model = (fs::path(TRIMEO_SOURCE_DIR) / "samples/trefoil-knot.stl").string();
 
-    Outcome drawn = runTrimeo("--render '" + image.string() + "' --size 320x200 --timings '" + model + "'", folder);
+    auto drawn = runTrimeo("--render '" + image.string() + "' --size 320x200 --timings '" + model + "'", folder);
     EXPECT_EQ(drawn.status, 0) << drawn.errors;
     const QImage png(QString::fromStdString(image.string()));
     EXPECT_EQ(png.size(), QSize(320, 200));
@@ -55,15 +42,67 @@ TEST(RenderCommand, WritesTheImageReportsItsStepsAndFailsReadably) {
     // Something grey stands in the middle of the light background.
     EXPECT_GT(trimeo::test::colourDistance(png.pixelColor(160, 100), png.pixelColor(2, 2)), 20);
 
-    Outcome missing = runTrimeo("--render '" + (folder / "no.png").string() + "' '" + (folder / "gone.stl").string() + "'",
+    auto missing = runTrimeo("--render '" + (folder / "no.png").string() + "' '" + (folder / "gone.stl").string() + "'",
                                 folder);
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.errors.find("gone.stl"), std::string::npos) << missing.errors;
     EXPECT_FALSE(fs::exists(folder / "no.png"));
 
-    Outcome usage = runTrimeo("--render '" + image.string() + "' --size 0x10 '" + model + "'", folder);
+    auto usage = runTrimeo("--render '" + image.string() + "' --size 0x10 '" + model + "'", folder);
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.errors.find("usage"), std::string::npos);
+    fs::remove_all(folder);
+}
+
+// The box around the pixels that differ from the corner's background colour.
+QRect modelArea(const QImage& image) {
+    const QColor background = image.pixelColor(0, 0);
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (trimeo::test::colourDistance(image.pixelColor(x, y), background) > 24) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+TEST(RenderCommand, WithoutAnyDisplayDrawsThroughEglWhatTheDisplayDraws) {
+    TRIMEO_REQUIRE_GL();
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "the comparison needs an X display (xvfb-run)";
+    const fs::path folder = fs::temp_directory_path() / "render-egl";
+    fs::create_directories(folder);
+    const std::string model = (fs::path(TRIMEO_SOURCE_DIR) / "samples/trefoil-knot.stl").string();
+    const fs::path throughX = folder / "x.png", throughEgl = folder / "egl.png";
+
+    auto x = runTrimeo("--render '" + throughX.string() + "' --size 400x300 '" + model + "'", folder);
+    ASSERT_EQ(x.status, 0) << x.errors;
+    auto egl = runTrimeo("--render '" + throughEgl.string() + "' --size 400x300 '" + model + "'", folder,
+                         "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM");
+    ASSERT_EQ(egl.status, 0) << egl.errors;
+
+    const QImage a(QString::fromStdString(throughX.string())), b(QString::fromStdString(throughEgl.string()));
+    trimeo::test::saveForInspection(b, "render-without-display");
+    ASSERT_EQ(a.size(), QSize(400, 300));
+    ASSERT_EQ(b.size(), a.size());
+    EXPECT_LE(trimeo::test::colourDistance(a.pixelColor(0, 0), b.pixelColor(0, 0)), 2);
+    // Same framing: the model's box agrees to a pixel or two on every side.
+    const QRect boxX = modelArea(a), boxEgl = modelArea(b);
+    ASSERT_FALSE(boxX.isEmpty());
+    EXPECT_LE(std::abs(boxX.left() - boxEgl.left()), 2);
+    EXPECT_LE(std::abs(boxX.right() - boxEgl.right()), 2);
+    EXPECT_LE(std::abs(boxX.top() - boxEgl.top()), 2);
+    EXPECT_LE(std::abs(boxX.bottom() - boxEgl.bottom()), 2);
+    // And the same shading: only a sliver of pixels may differ visibly.
+    const int differing = [&] {
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                n += trimeo::test::colourDistance(a.pixelColor(x, y), b.pixelColor(x, y)) > 8;
+        return n;
+    }();
+    EXPECT_LT(differing, a.width() * a.height() / 100);
     fs::remove_all(folder);
 }
 
