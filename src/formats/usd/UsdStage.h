@@ -23,6 +23,10 @@ struct Attribute {
     std::string typeName;      // e.g. "point3f[]"; empty when the file did not say
     Value value;               // the default, or else the first time sample
     std::string interpolation; // the "interpolation" metadata, empty when absent
+    std::vector<std::string> connections; // "inputs:x.connect" targets, e.g. "/Looks/Tex.outputs:rgb"
+    // After composition: the layer whose opinion gave the value (its identity as the
+    // composer's LayerFiles names it), so asset paths resolve where they were written.
+    std::string layer;
 };
 
 enum class Specifier { def, over, klass };
