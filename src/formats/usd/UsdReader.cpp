@@ -1,43 +1,47 @@
 #include "UsdReader.h"
 
-#include "CrateReader.h"
+#include "Composition.h"
+#include "LayerFiles.h"
 #include "StageScene.h"
 #include "UsdFormatError.h"
-#include "UsdaParser.h"
-#include "UsdzPackage.h"
 
 #include <string>
 
 namespace trimeo::usd {
 namespace {
 
-std::string_view asText(std::span<const std::uint8_t> data) {
-    return {reinterpret_cast<const char*>(data.data()), data.size()};
-}
-
-Stage readLayer(std::span<const std::uint8_t> data, std::string_view extension) {
-    if (extension == "usda" || (extension == "usd" && asText(data).starts_with("#usda"))) return parseUsda(asText(data));
-    if (extension == "usdc" || (extension == "usd" && asText(data).starts_with("PXR-USDC"))) return readCrate(data);
-    throw UsdFormatError("not a readable USD layer");
-}
-
-Stage readAny(std::span<const std::uint8_t> data, std::string_view extension) {
-    if (extension != "usdz") return readLayer(data, extension);
-    // A package's layer is read as its own extension says; a package inside is not opened.
-    const PackagedLayer layer = firstPackagedLayer(data);
-    return readLayer(layer.bytes, layer.extension);
+// "a.usda (not found), b.drc (Draco-compressed meshes are not supported)", the first few.
+std::string listFailures(const std::map<std::string, std::string>& failures) {
+    constexpr std::size_t kShown = 5;
+    std::string out;
+    std::size_t shown = 0;
+    for (const auto& [asset, why] : failures) {
+        if (shown == kShown) {
+            out += " and " + std::to_string(failures.size() - kShown) + " more";
+            break;
+        }
+        out += (shown++ ? ", " : "") + (asset.empty() ? std::string("the model") : asset) + " (" + why + ")";
+    }
+    return out;
 }
 
 } // namespace
 
 std::optional<ReaderResult> readUsd(const ReaderInput& input) {
+    LayerFiles files(input.related);
+    std::shared_ptr<const Layer> model;
     try {
-        StageScene built = buildScene(readAny(input.bytes, input.extension));
-        return ReaderResult{std::move(built.scene), built.meshCount, {}};
+        model = files.openModel(input.bytes, input.extension);
     } catch (const UsdFormatError& e) {
         // The asset route has always called such files empty; the reason stays for logs and tests.
         throw LoaderError::noGeometry(e.what());
     }
+    const ComposedStage composed = compose(model, files);
+    StageScene built = buildScene(composed.stage);
+    if (built.meshCount == 0 && !files.failures().empty())
+        throw LoaderError::parseError("the stage's geometry is in layers that could not be read: " +
+                                      listFailures(files.failures()));
+    return ReaderResult{std::move(built.scene), built.meshCount, {}};
 }
 
 } // namespace trimeo::usd

@@ -1,0 +1,352 @@
+#include "Composition.h"
+
+#include "formats/common/LoaderError.h"
+
+#include <algorithm>
+#include <set>
+
+namespace trimeo::usd {
+namespace {
+
+enum class ArcKind { local, inherit, variant, reference, payload, specialize };
+
+// A layer and everything it sublayers, strongest first.
+struct LayerStack {
+    std::string identity;
+    std::vector<std::shared_ptr<const Layer>> layers;
+};
+
+// One layer's opinions about one prim: a prim spec or a variant of one.
+struct Spec {
+    const Layer* layer = nullptr;
+    const Prim* prim = nullptr;
+    const Variant* variant = nullptr;
+
+    const std::map<std::string, Attribute>& attributes() const { return prim ? prim->attributes : variant->attributes; }
+    const std::map<std::string, std::vector<std::string>>& relationships() const {
+        return prim ? prim->relationships : variant->relationships;
+    }
+    const std::vector<Prim>& children() const { return prim ? prim->children : variant->children; }
+    const std::vector<Arc>& arcs(ArcKind kind) const {
+        const auto& r = prim ? prim->references : variant->references;
+        const auto& p = prim ? prim->payloads : variant->payloads;
+        const auto& i = prim ? prim->inherits : variant->inherits;
+        const auto& s = prim ? prim->specializes : variant->specializes;
+        return kind == ArcKind::inherit ? i : kind == ArcKind::reference ? r : kind == ArcKind::payload ? p : s;
+    }
+};
+
+// A source of opinions for one prim, with the sources its arcs add below it; a prim's
+// opinions, strongest first, are the tree in pre-order.
+struct Node {
+    const LayerStack* stack = nullptr;
+    ArcKind kind = ArcKind::local;
+    bool ancestral = false; // reached through an arc of an ancestor prim
+    std::string path;       // the prim's path in the stack's namespace
+    std::vector<Spec> specs;
+    std::vector<Node> children;
+    std::set<std::string> variantSetsDone;
+
+    bool empty() const {
+        return specs.empty() && std::all_of(children.begin(), children.end(), [](const Node& c) { return c.empty(); });
+    }
+};
+
+bool hasOpinion(const Attribute& a) {
+    return !a.value.numbers.empty() || !a.value.texts.empty() || !a.connections.empty();
+}
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+class Composer {
+public:
+    Composer(LayerFiles& files, const CompositionLimits& limits) : files_(files), limits_(limits) {}
+
+    ComposedStage run(const std::shared_ptr<const Layer>& model) {
+        ComposedStage out;
+        const LayerStack* root = stackFor(model);
+        out.stage.upAxis = model->stage.upAxis;
+        out.stage.metersPerUnit = model->stage.metersPerUnit;
+        out.stage.defaultPrim = model->stage.defaultPrim;
+        std::vector<std::string> names;
+        for (const auto& layer : root->layers)
+            for (const Prim& p : layer->stage.rootPrims) addName(names, p.name);
+        for (const std::string& name : names) {
+            std::vector<std::string> chain;
+            Node tree = indexAt(root, "/" + name, ArcKind::local, chain, 0);
+            variantPass(tree, chain, 0);
+            if (auto p = composePrim(tree, name, 1)) out.stage.rootPrims.push_back(std::move(*p));
+        }
+        out.notes = std::move(notes_);
+        return out;
+    }
+
+private:
+    static void addName(std::vector<std::string>& names, const std::string& name) {
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+
+    void step() {
+        if (++steps_ > limits_.maxSteps)
+            throw LoaderError::parseError("the stage's composition takes more than " + std::to_string(limits_.maxSteps) +
+                                          " steps");
+    }
+
+    const LayerStack* stackFor(const std::shared_ptr<const Layer>& top) {
+        auto& slot = stacks_[top->identity];
+        if (slot) return slot.get();
+        slot = std::make_unique<LayerStack>();
+        slot->identity = top->identity;
+        std::set<std::string> seen;
+        addSublayers(*slot, top, seen, 0);
+        return slot.get();
+    }
+
+    void addSublayers(LayerStack& stack, const std::shared_ptr<const Layer>& layer, std::set<std::string>& seen,
+                      int depth) {
+        if (!seen.insert(layer->identity).second) {
+            notes_.push_back("subLayer cycle at " + layer->identity);
+            return;
+        }
+        if (depth > limits_.maxArcDepth) {
+            throw LoaderError::parseError("subLayers nest more than " + std::to_string(limits_.maxArcDepth) + " deep");
+        }
+        stack.layers.push_back(layer);
+        for (const std::string& sub : layer->stage.subLayers)
+            if (auto read = files_.open(*layer, sub)) addSublayers(stack, read, seen, depth + 1);
+    }
+
+    std::vector<Spec> specsAt(const LayerStack& stack, const std::string& path) {
+        std::vector<Spec> out;
+        for (const auto& layer : stack.layers) {
+            const std::vector<Prim>* level = &layer->stage.rootPrims;
+            const Prim* found = nullptr;
+            std::size_t start = 1;
+            while (start <= path.size()) {
+                std::size_t end = path.find('/', start);
+                if (end == std::string::npos) end = path.size();
+                const std::string name = path.substr(start, end - start);
+                auto it = std::find_if(level->begin(), level->end(), [&](const Prim& p) { return p.name == name; });
+                found = it == level->end() ? nullptr : &*it;
+                if (!found) break;
+                level = &found->children;
+                start = end + 1;
+            }
+            if (found) out.push_back({layer.get(), found, nullptr});
+        }
+        return out;
+    }
+
+    // The same sources, one level down: each spec's child of that name.
+    Node childOf(const Node& parent, const std::string& name) {
+        step();
+        Node c;
+        c.stack = parent.stack;
+        c.kind = parent.kind;
+        c.ancestral = parent.ancestral;
+        c.path = parent.path + "/" + name;
+        for (const Spec& s : parent.specs)
+            for (const Prim& p : s.children())
+                if (p.name == name) c.specs.push_back({s.layer, &p, nullptr});
+        for (const Node& pc : parent.children) {
+            Node cc = childOf(pc, name);
+            cc.ancestral = true;
+            if (!cc.empty()) c.children.push_back(std::move(cc));
+        }
+        return c;
+    }
+
+    // All opinions about `path` in `stack`: its ancestors' arcs mapped down, then its own.
+    Node indexAt(const LayerStack* stack, const std::string& path, ArcKind kind, std::vector<std::string>& chain,
+                 int depth) {
+        const std::string site = stack->identity + "<" + path + ">";
+        if (std::find(chain.begin(), chain.end(), site) != chain.end()) {
+            notes_.push_back("arc cycle at " + site);
+            return {};
+        }
+        if (depth > limits_.maxArcDepth)
+            throw LoaderError::parseError("arcs nest more than " + std::to_string(limits_.maxArcDepth) + " deep");
+        chain.push_back(site);
+        Node n;
+        const std::string parent = parentOf(path);
+        if (parent == "/") {
+            step();
+            n.stack = stack;
+            n.path = path;
+            n.specs = specsAt(*stack, path);
+        } else {
+            Node above = indexAt(stack, parent, kind, chain, depth);
+            // An ancestor's variants are settled within its own opinions.
+            variantPass(above, chain, depth);
+            n = childOf(above, path.substr(parent.size() == 1 ? 1 : parent.size() + 1));
+        }
+        n.kind = kind;
+        n.ancestral = false;
+        addArcs(n, chain, depth);
+        chain.pop_back();
+        return n;
+    }
+
+    static int rank(const Node& n) { return int(n.kind) * 2 + (n.ancestral ? 1 : 0); }
+
+    void sortChildren(Node& n) {
+        std::stable_sort(n.children.begin(), n.children.end(), [](const Node& a, const Node& b) { return rank(a) < rank(b); });
+    }
+
+    // Adds the arcs authored on this node's specs (and, below, on its ancestral sources').
+    void addArcs(Node& n, std::vector<std::string>& chain, int depth) {
+        for (Node& c : n.children) addArcs(c, chain, depth);
+        for (ArcKind kind : {ArcKind::inherit, ArcKind::reference, ArcKind::payload, ArcKind::specialize}) {
+            for (const Spec& spec : n.specs) {
+                for (const Arc& arc : spec.arcs(kind)) {
+                    const LayerStack* target = n.stack;
+                    if (!arc.assetPath.empty() && (kind == ArcKind::reference || kind == ArcKind::payload)) {
+                        auto layer = files_.open(*spec.layer, arc.assetPath);
+                        if (!layer) continue; // the reason is with the layer files
+                        target = stackFor(layer);
+                    }
+                    std::string path = arc.primPath;
+                    if (path.empty()) {
+                        const std::string& fallback = target->layers.front()->stage.defaultPrim;
+                        if (fallback.empty()) {
+                            notes_.push_back(target->identity + " names no defaultPrim");
+                            continue;
+                        }
+                        path = fallback.starts_with('/') ? fallback : "/" + fallback;
+                    }
+                    if (!path.starts_with('/') || path.find('{') != std::string::npos) {
+                        notes_.push_back("unsupported target path " + path);
+                        continue;
+                    }
+                    Node added = indexAt(target, path, kind, chain, depth + 1);
+                    if (added.empty()) notes_.push_back("no prim at " + target->identity + "<" + path + ">");
+                    else n.children.push_back(std::move(added));
+                }
+            }
+        }
+        sortChildren(n);
+    }
+
+    // The strongest selection for a variant set anywhere in the tree.
+    static const std::string* selection(const Node& n, const std::string& set) {
+        for (const Spec& s : n.specs)
+            if (s.prim)
+                if (auto it = s.prim->variantSelections.find(set); it != s.prim->variantSelections.end()) return &it->second;
+        for (const Node& c : n.children)
+            if (auto found = selection(c, set)) return found;
+        return nullptr;
+    }
+
+    // Adds one chosen variant somewhere in the tree; false once every variant set is settled.
+    bool addOneVariant(Node& root, Node& n, std::vector<std::string>& chain, int depth) {
+        for (const Spec& spec : n.specs) {
+            if (!spec.prim) continue;
+            for (const auto& [set, variants] : spec.prim->variantSets) {
+                if (!n.variantSetsDone.insert(set).second) continue;
+                const std::string* chosen = selection(root, set);
+                if (!chosen || chosen->empty()) continue;
+                step();
+                Node v;
+                v.stack = n.stack;
+                v.kind = ArcKind::variant;
+                v.path = n.path + "{" + set + "=" + *chosen + "}";
+                for (const Spec& s : n.specs) {
+                    if (!s.prim) continue;
+                    auto vs = s.prim->variantSets.find(set);
+                    if (vs == s.prim->variantSets.end()) continue;
+                    if (auto it = vs->second.find(*chosen); it != vs->second.end()) v.specs.push_back({s.layer, nullptr, &it->second});
+                }
+                if (v.specs.empty()) continue;
+                addArcs(v, chain, depth + 1);
+                n.children.push_back(std::move(v));
+                sortChildren(n);
+                return true;
+            }
+        }
+        for (Node& c : n.children)
+            if (addOneVariant(root, c, chain, depth)) return true;
+        return false;
+    }
+
+    void variantPass(Node& root, std::vector<std::string>& chain, int depth) {
+        while (addOneVariant(root, root, chain, depth)) {
+        }
+    }
+
+    static void flatten(const Node& n, std::vector<const Spec*>& out) {
+        for (const Spec& s : n.specs) out.push_back(&s);
+        for (const Node& c : n.children) flatten(c, out);
+    }
+
+    std::optional<Prim> composePrim(Node& tree, const std::string& name, int depth) {
+        std::vector<const Spec*> specs;
+        flatten(tree, specs);
+        if (specs.empty() || depth > kMaxNestingDepth) return std::nullopt;
+        Prim out;
+        out.name = name;
+        std::optional<Specifier> specifier;
+        for (const Spec* s : specs) {
+            if (s->prim) {
+                const Prim& p = *s->prim;
+                if (out.typeName.empty()) out.typeName = p.typeName;
+                if (!specifier && p.specifier != Specifier::over) specifier = p.specifier;
+                if (!out.active) out.active = p.active;
+                if (!out.instanceable) out.instanceable = p.instanceable;
+                if (out.kind.empty()) out.kind = p.kind;
+                for (const auto& [set, choice] : p.variantSelections) out.variantSelections.emplace(set, choice);
+            }
+            for (const auto& [key, attr] : s->attributes()) {
+                auto [it, added] = out.attributes.emplace(key, attr);
+                Attribute& slot = it->second;
+                if (added) {
+                    slot.layer = s->layer->identity;
+                    continue;
+                }
+                if (slot.typeName.empty()) slot.typeName = attr.typeName;
+                if (slot.interpolation.empty()) slot.interpolation = attr.interpolation;
+                if (!hasOpinion(slot) && hasOpinion(attr)) {
+                    slot.value = attr.value;
+                    slot.connections = attr.connections;
+                    slot.layer = s->layer->identity;
+                }
+            }
+            for (const auto& [key, targets] : s->relationships()) out.relationships.emplace(key, targets);
+        }
+        out.specifier = specifier.value_or(Specifier::over);
+        if (out.specifier != Specifier::def || out.active == false) return std::nullopt;
+        if (const Attribute* purpose = out.attribute("purpose"); purpose && !purpose->value.texts.empty()) {
+            const std::string& p = purpose->value.texts.front();
+            if (p == "guide" || p == "proxy") return std::nullopt;
+        }
+        if (++prims_ > limits_.maxPrims)
+            throw LoaderError::parseError("the stage composes more than " + std::to_string(limits_.maxPrims) + " prims");
+        std::vector<std::string> names;
+        for (const Spec* s : specs)
+            for (const Prim& c : s->children()) addName(names, c.name);
+        for (const std::string& childName : names) {
+            std::vector<std::string> chain;
+            Node child = childOf(tree, childName);
+            addArcs(child, chain, 0);
+            variantPass(child, chain, 0);
+            if (auto c = composePrim(child, childName, depth + 1)) out.children.push_back(std::move(*c));
+        }
+        return out;
+    }
+
+    LayerFiles& files_;
+    CompositionLimits limits_;
+    std::map<std::string, std::unique_ptr<LayerStack>> stacks_;
+    std::vector<std::string> notes_;
+    std::size_t steps_ = 0, prims_ = 0;
+};
+
+} // namespace
+
+ComposedStage compose(const std::shared_ptr<const Layer>& model, LayerFiles& files, const CompositionLimits& limits) {
+    return Composer(files, limits).run(model);
+}
+
+} // namespace trimeo::usd

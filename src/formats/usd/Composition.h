@@ -1,0 +1,39 @@
+// Composes a stage, read-only, as USD defines it, into one flattened Stage that holds only
+// what is drawn: defined (def), active prims whose purpose is not guide or proxy, with the
+// strongest opinion of every attribute, relationship and metadata. Opinions come, strongest
+// first, from the layer stack (the layer and its subLayers, nested; offsets ignored), then
+// along each prim's arcs in the order local, inherits, variants, references, payloads,
+// specializes (direct arcs before ancestral ones of the same kind). References and payloads
+// name another layer's prim (its defaultPrim when no prim is named) or a prim of the same
+// layer stack; a variant set contributes the variant its strongest selection names, and
+// nothing without one. Class and over-only prims are left out with everything below them.
+//
+// A layer that cannot be read, a missing prim or default prim, and an arc that would lead
+// back to itself contribute nothing; the rest stands. Passing a limit throws
+// LoaderError::parseError naming it.
+#pragma once
+
+#include "LayerFiles.h"
+#include "UsdStage.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace trimeo::usd {
+
+struct CompositionLimits {
+    std::size_t maxPrims = 4'000'000;  // composed prims
+    int maxArcDepth = 64;              // arcs followed one inside another
+    std::size_t maxSteps = 20'000'000; // opinion sources built, all prims together
+};
+
+struct ComposedStage {
+    Stage stage;
+    std::vector<std::string> notes; // arcs that contributed nothing, and why
+};
+
+ComposedStage compose(const std::shared_ptr<const Layer>& model, LayerFiles& files,
+                      const CompositionLimits& limits = {});
+
+} // namespace trimeo::usd
