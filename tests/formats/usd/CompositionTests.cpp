@@ -1,0 +1,294 @@
+#include "formats/common/RelatedFiles.h"
+#include "formats/usd/Composition.h"
+#include "formats/usd/LayerFiles.h"
+#include "formats/usd/UsdReader.h"
+
+#include "../threemf/ZipPackage.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+using trimeo::LoaderError;
+using trimeo::RelatedFiles;
+using namespace trimeo::usd;
+
+namespace {
+
+// A folder of layers, removed again afterwards.
+class Folder {
+public:
+    Folder() {
+        static std::atomic<int> serial{0};
+        path_ = fs::temp_directory_path() / ("trimeo-usd-compose-" + std::to_string(std::random_device{}()) + "-" +
+                                             std::to_string(serial++));
+        fs::create_directories(path_);
+    }
+    ~Folder() { fs::remove_all(path_); }
+    Folder& write(const std::string& name, const std::string& text) {
+        return write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    Folder& write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        fs::create_directories((path_ / name).parent_path());
+        std::ofstream(path_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return *this;
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+struct Composed {
+    Stage stage;
+    std::map<std::string, std::string> failures;
+    std::vector<std::string> notes;
+};
+
+Composed composeFile(const fs::path& file, const CompositionLimits& limits = {}, LayerFiles::Limits layerLimits = {}) {
+    const auto bytes = trimeo::test::readFile(file);
+    RelatedFiles related(file);
+    LayerFiles files(related, layerLimits);
+    auto model = files.openModel(bytes, file.extension().string().substr(1));
+    ComposedStage c = compose(model, files, limits);
+    return {std::move(c.stage), files.failures(), std::move(c.notes)};
+}
+
+// The prim at "/A/B", or null.
+const Prim* at(const Stage& stage, const std::string& path) {
+    const std::vector<Prim>* level = &stage.rootPrims;
+    const Prim* found = nullptr;
+    std::size_t start = 1;
+    while (start <= path.size()) {
+        auto end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string name = path.substr(start, end - start);
+        found = nullptr;
+        for (const Prim& p : *level)
+            if (p.name == name) found = &p;
+        if (!found) return nullptr;
+        level = &found->children;
+        start = end + 1;
+    }
+    return found;
+}
+
+double number(const Prim* p, const std::string& attribute) {
+    if (!p || !p->attribute(attribute) || p->attribute(attribute)->value.numbers.empty()) return -1;
+    return p->attribute(attribute)->value.numbers.front();
+}
+
+const std::string kTriangle = R"(
+        point3f[] points = [(0, 0, 0), (1, 0, 0), (0, 1, 0)]
+        int[] faceVertexCounts = [3]
+        int[] faceVertexIndices = [0, 1, 2]
+)";
+
+TEST(Composition, SublayersNestStrongestFirstAndACycleEndsThem) {
+    Folder f;
+    f.write("root.usda", R"(#usda 1.0
+( subLayers = [@layers/a.usda@, @c.usda@] )
+over "M" { double x = 1 }
+)");
+    f.write("layers/a.usda", R"(#usda 1.0
+( subLayers = [@deeper/b.usda@ (offset = 5)] )
+over "M" { double x = 2  double y = 2 }
+)");
+    f.write("layers/deeper/b.usda", "#usda 1.0\n( subLayers = [@../a.usda@] )\ndef Mesh \"M\" { double x = 3  double y = 3  double z = 3 }\n");
+    f.write("c.usda", "#usda 1.0\ndef Xform \"Other\" { double w = 4 }\n");
+    const Composed c = composeFile(f.path() / "root.usda");
+    const Prim* m = at(c.stage, "/M");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->typeName, "Mesh");
+    EXPECT_EQ(number(m, "x"), 1);
+    EXPECT_EQ(number(m, "y"), 2);
+    EXPECT_EQ(number(m, "z"), 3);
+    EXPECT_EQ(m->attribute("z")->layer, "layers/deeper/b.usda");
+    EXPECT_EQ(number(at(c.stage, "/Other"), "w"), 4);
+    EXPECT_TRUE(c.failures.empty());
+    EXPECT_FALSE(c.notes.empty()); // the cycle back to a.usda
+}
+
+TEST(Composition, ReferencesAndPayloadsReachOtherLayersPrimsAndDefaultPrims) {
+    Folder f;
+    f.write("root.usda", R"(#usda 1.0
+def Xform "ByDefault" ( references = @assets/chair.usda@ ) { double local = 1 }
+def Xform "ByPath" ( references = @assets/chair.usda@</Other> ) { }
+def Xform "Loaded" ( payload = @assets/chair.usda@ ) { }
+def Xform "Internal" ( references = </ByDefault> ) { double local = 5 }
+def Xform "Both" ( references = [@assets/chair.usda@</Other>, @assets/chair.usda@] ) { }
+)");
+    f.write("assets/chair.usda", R"(#usda 1.0
+( defaultPrim = "Chair" )
+def Xform "Chair" { double local = 2  double seat = 3
+    def Mesh "Geo" {)" + kTriangle + R"(}
+}
+def Xform "Other" { double seat = 4 }
+)");
+    const Composed c = composeFile(f.path() / "root.usda");
+    EXPECT_EQ(number(at(c.stage, "/ByDefault"), "local"), 1); // local beats referenced
+    EXPECT_EQ(number(at(c.stage, "/ByDefault"), "seat"), 3);
+    ASSERT_NE(at(c.stage, "/ByDefault/Geo"), nullptr);
+    EXPECT_EQ(at(c.stage, "/ByDefault/Geo")->typeName, "Mesh");
+    EXPECT_EQ(number(at(c.stage, "/ByPath"), "seat"), 4);
+    EXPECT_EQ(at(c.stage, "/ByPath/Geo"), nullptr);
+    EXPECT_NE(at(c.stage, "/Loaded/Geo"), nullptr);
+    EXPECT_EQ(number(at(c.stage, "/Internal"), "local"), 5);
+    EXPECT_EQ(number(at(c.stage, "/Internal"), "seat"), 3);
+    EXPECT_NE(at(c.stage, "/Internal/Geo"), nullptr);
+    EXPECT_EQ(number(at(c.stage, "/Both"), "seat"), 4); // the earlier reference is stronger
+    EXPECT_NE(at(c.stage, "/Both/Geo"), nullptr);
+}
+
+TEST(Composition, InheritsBeatReferencesAndSpecializesAreWeakest) {
+    Folder f;
+    f.write("root.usda", R"(#usda 1.0
+class "_Red" { double r = 1  double g = 1 }
+class "_Base" { double r = 3  double g = 3  double b = 3  double a = 3 }
+def Xform "Thing" ( inherits = </_Red>  specializes = </_Base>  references = @thing.usda@ ) { double g = 0 }
+)");
+    f.write("thing.usda", "#usda 1.0\n( defaultPrim = \"T\" )\ndef Xform \"T\" { double r = 2  double b = 2 }\n");
+    const Composed c = composeFile(f.path() / "root.usda");
+    const Prim* t = at(c.stage, "/Thing");
+    EXPECT_EQ(number(t, "g"), 0); // local
+    EXPECT_EQ(number(t, "r"), 1); // inherited over referenced
+    EXPECT_EQ(number(t, "b"), 2); // referenced over specialized
+    EXPECT_EQ(number(t, "a"), 3); // only specialized
+    EXPECT_EQ(at(c.stage, "/_Red"), nullptr); // classes are not drawn
+}
+
+TEST(Composition, VariantsFollowTheStrongestSelectionAndNoneContributesNothing) {
+    Folder f;
+    f.write("root.usda", R"(#usda 1.0
+def Xform "Picked" ( references = @asset.usda@  variants = { string shape = "tri" } ) { }
+def Xform "AssetDefault" ( references = @asset.usda@ ) { }
+def Xform "Unselected" {
+    variantSet "shape" = { "tri" { def Mesh "Tri" { } } }
+}
+)");
+    f.write("asset.usda", R"(#usda 1.0
+( defaultPrim = "A" )
+def Xform "A" ( variants = { string shape = "none" } ) {
+    variantSet "shape" = {
+        "tri" ( references = @tri.usda@ ) { double chosen = 1 }
+        "none" { double chosen = 2 }
+    }
+}
+)");
+    f.write("tri.usda", "#usda 1.0\n( defaultPrim = \"T\" )\ndef Xform \"T\" { def Mesh \"Geo\" {" + kTriangle + "} }\n");
+    const Composed c = composeFile(f.path() / "root.usda");
+    EXPECT_EQ(number(at(c.stage, "/Picked"), "chosen"), 1);
+    EXPECT_NE(at(c.stage, "/Picked/Geo"), nullptr);
+    EXPECT_EQ(number(at(c.stage, "/AssetDefault"), "chosen"), 2);
+    EXPECT_EQ(at(c.stage, "/AssetDefault/Geo"), nullptr);
+    EXPECT_EQ(at(c.stage, "/Unselected/Tri"), nullptr);
+}
+
+TEST(Composition, InactiveGuideProxyOverOnlyAndClassPrimsAreLeftOut) {
+    Folder f;
+    f.write("root.usda", R"(#usda 1.0
+( subLayers = [@weak.usda@] )
+over "Off" ( active = false ) { }
+def Xform "On" ( active = true ) { }
+def Xform "Guide" { uniform token purpose = "guide"  def Mesh "Below" { } }
+def Xform "Proxy" { uniform token purpose = "proxy" }
+def Xform "Render" { uniform token purpose = "render" }
+over "OnlyOver" { def Mesh "Child" { } }
+class "Klass" { }
+def Xform "Instanced" ( instanceable = true  kind = "component" ) { }
+)");
+    f.write("weak.usda", "#usda 1.0\ndef Xform \"Off\" { }\n");
+    const Composed c = composeFile(f.path() / "root.usda");
+    std::vector<std::string> names;
+    for (const Prim& p : c.stage.rootPrims) names.push_back(p.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"On", "Render", "Instanced"}));
+    EXPECT_EQ(at(c.stage, "/Render")->attribute("purpose")->value.texts, std::vector<std::string>{"render"});
+    EXPECT_EQ(at(c.stage, "/Instanced")->instanceable, true);
+    EXPECT_EQ(at(c.stage, "/Instanced")->kind, "component");
+}
+
+TEST(Composition, MissingLayersPrimsAndCyclesLeaveTheRestStanding) {
+    Folder f;
+    f.write("root.usda", R"(#usda 1.0
+def Xform "Gone" ( references = @missing.usda@ ) { double kept = 1 }
+def Xform "NoPrim" ( references = @a.usda@</Nowhere> ) { }
+def Xform "NoDefault" ( references = @nodefault.usda@ ) { }
+def Xform "Loop" ( references = @a.usda@ ) { }
+def Xform "Self" ( references = </Self> ) { double kept = 2 }
+def Xform "Draco" ( references = @mesh.drc@ ) { }
+def Xform "Outside" ( references = @../../x.usda@ ) { }
+)");
+    f.write("a.usda", "#usda 1.0\n( defaultPrim = \"A\" )\ndef Xform \"A\" ( references = @b.usda@ ) { double a = 1 }\n");
+    f.write("b.usda", "#usda 1.0\n( defaultPrim = \"B\" )\ndef Xform \"B\" ( references = @a.usda@ ) { double b = 1 }\n");
+    f.write("nodefault.usda", "#usda 1.0\ndef Xform \"X\" { }\n");
+    f.write("mesh.drc", "DRACO");
+    const Composed c = composeFile(f.path() / "root.usda");
+    EXPECT_EQ(number(at(c.stage, "/Gone"), "kept"), 1);
+    EXPECT_EQ(number(at(c.stage, "/Self"), "kept"), 2);
+    EXPECT_EQ(number(at(c.stage, "/Loop"), "a"), 1);
+    EXPECT_EQ(number(at(c.stage, "/Loop"), "b"), 1);
+    EXPECT_NE(at(c.stage, "/NoPrim"), nullptr);
+    EXPECT_EQ(c.failures.at("missing.usda"), "not found");
+    EXPECT_EQ(c.failures.at("mesh.drc"), "Draco-compressed meshes are not supported");
+    EXPECT_EQ(c.failures.at("../../x.usda"), "outside the model's folder");
+    EXPECT_GE(c.notes.size(), 4u); // no prim, no defaultPrim, two cycles
+}
+
+TEST(Composition, LimitsEndTheLoadWithTheirReason) {
+    Folder f;
+    std::string chain;
+    for (int i = 0; i < 10; ++i)
+        f.write("l" + std::to_string(i) + ".usda", "#usda 1.0\n( defaultPrim = \"P\" )\ndef Xform \"P\" ( references = @l" +
+                                                     std::to_string(i + 1) + ".usda@ ) { }\n");
+    f.write("l10.usda", "#usda 1.0\n( defaultPrim = \"P\" )\ndef Xform \"P\" { def Xform \"A\" { } def Xform \"B\" { } }\n");
+    EXPECT_NO_THROW(composeFile(f.path() / "l0.usda"));
+    try {
+        composeFile(f.path() / "l0.usda", CompositionLimits{100, 5, 1000});
+        ADD_FAILURE() << "arc depth not limited";
+    } catch (const LoaderError& e) {
+        EXPECT_EQ(e.kind(), LoaderError::Kind::parseError);
+        EXPECT_NE(e.payload().find("arcs nest more than 5 deep"), std::string::npos);
+    }
+    EXPECT_THROW(composeFile(f.path() / "l0.usda", CompositionLimits{2, 64, 1000}), LoaderError);
+    EXPECT_THROW(composeFile(f.path() / "l0.usda", CompositionLimits{100, 64, 10}), LoaderError);
+    const Composed few = composeFile(f.path() / "l0.usda", {}, LayerFiles::Limits{4, 1 << 20});
+    EXPECT_EQ(few.failures.begin()->second, "more than 4 layers");
+}
+
+TEST(Composition, PackagedLayersResolveInsideThePackageAndPackagesInside) {
+    const auto innerBytes = trimeo::test::ZipPackage()
+                                  .file("inner.usda", "#usda 1.0\n( defaultPrim = \"I\" )\ndef Xform \"I\" { def Mesh \"Geo\" {" +
+                                                          kTriangle + "} }\n", false)
+                                  .file("extra/x.usda", "#usda 1.0\ndef Xform \"X\" { double x = 7 }\n", false)
+                                  .bytes();
+    const std::string inner(innerBytes.begin(), innerBytes.end());
+    const auto outer = trimeo::test::ZipPackage()
+                           .file("scene.usda", R"(#usda 1.0
+def Xform "Nested" ( references = @parts/inner.usdz@ ) { }
+def Xform "Entry" ( references = @parts/inner.usdz[extra/x.usda]@</X> ) { }
+def Xform "Beside" ( references = @sub/layer.usda@ ) { }
+def Xform "Escapes" ( references = @../outside.usda@ ) { }
+)", false)
+                           .file("sub/layer.usda", "#usda 1.0\n( defaultPrim = \"L\" )\ndef Xform \"L\" { double l = 3 }\n")
+                           .file("parts/inner.usdz", inner, false)
+                           .bytes();
+    Folder f;
+    f.write("model.usdz", outer);
+    const Composed c = composeFile(f.path() / "model.usdz");
+    EXPECT_NE(at(c.stage, "/Nested/Geo"), nullptr);
+    EXPECT_EQ(number(at(c.stage, "/Entry"), "x"), 7);
+    EXPECT_EQ(number(at(c.stage, "/Beside"), "l"), 3);
+    EXPECT_EQ(c.failures.at("../outside.usda"), "outside the package");
+
+    RelatedFiles related(f.path() / "model.usdz");
+    const trimeo::ReaderInput input{outer, "usdz", related};
+    const auto read = readUsd(input);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->count, 1u);
+}
+
+} // namespace
