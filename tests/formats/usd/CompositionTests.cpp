@@ -2,6 +2,7 @@
 #include "formats/usd/Composition.h"
 #include "formats/usd/LayerFiles.h"
 #include "formats/usd/UsdReader.h"
+#include "loading/ModelLoader.h"
 
 #include "../threemf/ZipPackage.h"
 #include "support/TestFiles.h"
@@ -289,6 +290,47 @@ def Xform "Escapes" ( references = @../outside.usda@ ) { }
     const auto read = readUsd(input);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->count, 1u);
+}
+
+// Through the loader: what a composed stage shows, and what its message says when it shows nothing.
+LoaderError::Kind failure(const fs::path& file, std::string& payload) {
+    try {
+        trimeo::ModelLoader::load(trimeo::test::readFile(file), file);
+    } catch (const LoaderError& e) {
+        payload = e.payload();
+        return e.kind();
+    }
+    ADD_FAILURE() << file << " loaded";
+    return LoaderError::Kind::unsupportedFormat;
+}
+
+TEST(Composition, TheLoaderDrawsComposedMeshesAndSaysWhyNoneCouldBeReached) {
+    Folder f;
+    f.write("scene.usda", R"(#usda 1.0
+def Xform "A" ( references = @parts/tri.usda@ ) { }
+def Xform "B" ( references = @parts/tri.usda@ ) { double3 xformOp:translate = (5, 0, 0)  uniform token[] xformOpOrder = ["xformOp:translate"] }
+)");
+    f.write("parts/tri.usda", "#usda 1.0\n( defaultPrim = \"T\" )\ndef Xform \"T\" { def Mesh \"Geo\" {" + kTriangle + "} }\n");
+    f.write("lost.usda", "#usda 1.0\ndef Xform \"A\" ( references = @missing.usda@ ) { }\n");
+    f.write("draco.usda", "#usda 1.0\ndef Xform \"A\" ( references = @geo.drc@ ) { }\n");
+    f.write("geo.drc", "DRACO");
+    f.write("empty.usda", "#usda 1.0\ndef Xform \"A\" ( references = @parts/tri.usda@</Nowhere> ) { }\n");
+
+    const auto loaded = trimeo::ModelLoader::load(trimeo::test::readFile(f.path() / "scene.usda"), f.path() / "scene.usda");
+    ASSERT_TRUE(loaded.scene);
+    const auto& roots = loaded.scene->rootNode->childNodes();
+    ASSERT_EQ(roots.size(), 2u);
+    ASSERT_EQ(roots[1]->childNodes().size(), 1u);
+    ASSERT_TRUE(roots[1]->childNodes()[0]->geometry);
+    EXPECT_EQ(roots[1]->childNodes()[0]->geometry->elements.at(0).primitiveCount(), 1u);
+    EXPECT_EQ(roots[1]->position.x, 5);
+
+    std::string why;
+    EXPECT_EQ(failure(f.path() / "lost.usda", why), LoaderError::Kind::parseError);
+    EXPECT_EQ(why, "the stage's geometry is in layers that could not be read: missing.usda (not found)");
+    EXPECT_EQ(failure(f.path() / "draco.usda", why), LoaderError::Kind::parseError);
+    EXPECT_EQ(why, "the stage's geometry is in layers that could not be read: geo.drc (Draco-compressed meshes are not supported)");
+    EXPECT_EQ(failure(f.path() / "empty.usda", why), LoaderError::Kind::noGeometry);
 }
 
 } // namespace
