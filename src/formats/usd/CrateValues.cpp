@@ -263,21 +263,24 @@ void skipDictionary(ByteCursor& in) {
     }
 }
 
-// A list op: a header byte saying which lists follow (explicit, added, prepended, appended,
-// deleted, ordered, in that order), each a count and its items.
+// A list op: a header byte saying which lists follow, then each present list (a count and
+// its items) in the order explicit, added, prepended, appended, deleted, ordered.
 template <class ReadItem> auto listOp(ByteCursor& in, ReadItem readItem, std::size_t smallestItem) {
     using Item = decltype(readItem(in));
-    const auto bits = in.read<std::uint8_t>();
+    enum { kExplicit, kAdded, kPrepended, kAppended, kDeleted, kOrdered };
+    constexpr std::uint8_t kBits[] = {1 << 1, 1 << 2, 1 << 5, 1 << 6, 1 << 3, 1 << 4};
+    const auto header = in.read<std::uint8_t>();
     std::vector<Item> lists[6];
-    for (int l = 0; l < 6; ++l) {
-        if (!(bits & (2u << l))) continue;
+    for (int l = kExplicit; l <= kOrdered; ++l) {
+        if (!(header & kBits[l])) continue;
         const auto count = itemCount(in, smallestItem);
         for (std::uint64_t i = 0; i < count; ++i) lists[l].push_back(readItem(in));
     }
     std::vector<Item> out;
-    for (int l : {2, 0, 1, 3})
+    for (int l : {kPrepended, kExplicit, kAdded, kAppended})
         for (Item& item : lists[l])
-            if (std::find(lists[4].begin(), lists[4].end(), item) == lists[4].end()) out.push_back(item);
+            if (std::find(lists[kDeleted].begin(), lists[kDeleted].end(), item) == lists[kDeleted].end())
+                out.push_back(item);
     return out;
 }
 

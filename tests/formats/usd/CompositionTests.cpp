@@ -5,6 +5,8 @@
 #include "loading/ModelLoader.h"
 
 #include "../threemf/ZipPackage.h"
+#include "CrateWriter.h"
+#include "formats/usd/UsdaParser.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -331,6 +333,35 @@ def Xform "B" ( references = @parts/tri.usda@ ) { double3 xformOp:translate = (5
     EXPECT_EQ(failure(f.path() / "draco.usda", why), LoaderError::Kind::parseError);
     EXPECT_EQ(why, "the stage's geometry is in layers that could not be read: geo.drc (Draco-compressed meshes are not supported)");
     EXPECT_EQ(failure(f.path() / "empty.usda", why), LoaderError::Kind::noGeometry);
+}
+
+TEST(Composition, CrateLayersComposeAsTheirTextSaysAcrossEveryArc) {
+    const auto crate = [](const std::string& text) { return trimeo::test::writeCrate(parseUsda(text)); };
+    Folder f;
+    f.write("root.usdc", crate(R"(#usda 1.0
+( subLayers = [@weak.usdc@] )
+class "_C" { double c = 1 }
+def Xform "Base" { double s = 1 }
+def Xform "P" ( references = @asset.usdc@  payload = @more.usdc@</M>  inherits = </_C>  specializes = </Base>
+               variants = { string v = "b" } ) { }
+)"));
+    f.write("weak.usdc", crate("#usda 1.0\ndef Xform \"W\" { double w = 1 }\n"));
+    f.write("asset.usdc", crate(R"(#usda 1.0
+( defaultPrim = "A" )
+def Xform "A" {
+    variantSet "v" = { "a" { double pick = 1 } "b" { double pick = 2  def Mesh "Geo" { } } }
+}
+)"));
+    f.write("more.usdc", crate("#usda 1.0\ndef Xform \"M\" { double m = 1 }\n"));
+    const Composed c = composeFile(f.path() / "root.usdc");
+    const Prim* p = at(c.stage, "/P");
+    EXPECT_EQ(number(p, "c"), 1);
+    EXPECT_EQ(number(p, "s"), 1);
+    EXPECT_EQ(number(p, "pick"), 2);
+    EXPECT_EQ(number(p, "m"), 1);
+    EXPECT_NE(at(c.stage, "/P/Geo"), nullptr);
+    EXPECT_EQ(number(at(c.stage, "/W"), "w"), 1);
+    EXPECT_TRUE(c.failures.empty());
 }
 
 } // namespace
