@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <type_traits>
 
 namespace trimeo::usd {
 namespace {
@@ -52,6 +53,33 @@ struct Node {
     }
 };
 
+// Whether a composed prim is drawn: defined, active, and of a purpose that is shown.
+bool isDrawn(const Prim& p) {
+    if (p.specifier != Specifier::def || p.active == false) return false;
+    if (const Attribute* purpose = p.attribute("purpose"); purpose && !purpose->value.texts.empty()) {
+        const std::string& shown = purpose->value.texts.front();
+        if (shown == "guide" || shown == "proxy") return false;
+    }
+    return true;
+}
+
+template <class Owner> bool hasArcs(const Owner& o) {
+    if (!o.references.empty() || !o.payloads.empty() || !o.inherits.empty() || !o.specializes.empty()) return true;
+    for (const Prim& c : o.children)
+        if (hasArcs(c)) return true;
+    if constexpr (std::is_same_v<Owner, Prim>)
+        if (!o.variantSets.empty()) return true;
+    return false;
+}
+
+void pruneAlone(std::vector<Prim>& prims, std::size_t& count, std::size_t maxPrims, int depth) {
+    std::erase_if(prims, [&](const Prim& p) { return !isDrawn(p) || depth > kMaxNestingDepth; });
+    count += prims.size();
+    if (count > maxPrims)
+        throw LoaderError::parseError("the stage composes more than " + std::to_string(maxPrims) + " prims");
+    for (Prim& p : prims) pruneAlone(p.children, count, maxPrims, depth + 1);
+}
+
 bool hasOpinion(const Attribute& a) {
     return !a.value.numbers.empty() || !a.value.texts.empty() || !a.connections.empty();
 }
@@ -71,10 +99,9 @@ public:
         out.stage.upAxis = model->stage.upAxis;
         out.stage.metersPerUnit = model->stage.metersPerUnit;
         out.stage.defaultPrim = model->stage.defaultPrim;
-        std::vector<std::string> names;
-        for (const auto& layer : root->layers)
-            for (const Prim& p : layer->stage.rootPrims) addName(names, p.name);
-        for (const std::string& name : names) {
+        std::vector<const std::vector<Prim>*> levels;
+        for (const auto& layer : root->layers) levels.push_back(&layer->stage.rootPrims);
+        for (const std::string& name : namesOf(levels)) {
             std::vector<std::string> chain;
             Node tree = indexAt(root, "/" + name, ArcKind::local, chain, 0);
             variantPass(tree, chain, 0);
@@ -85,8 +112,14 @@ public:
     }
 
 private:
-    static void addName(std::vector<std::string>& names, const std::string& name) {
-        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    // Child names in the order the strongest opinions list them.
+    static std::vector<std::string> namesOf(const std::vector<const std::vector<Prim>*>& levels) {
+        std::vector<std::string> names;
+        std::set<std::string> seen;
+        for (const auto* level : levels)
+            for (const Prim& p : *level)
+                if (seen.insert(p.name).second) names.push_back(p.name);
+        return names;
     }
 
     void step() {
@@ -157,6 +190,30 @@ private:
             if (!cc.empty()) c.children.push_back(std::move(cc));
         }
         return c;
+    }
+
+    // childOf for every child name at once, reading each spec's children once.
+    std::map<std::string, Node> childrenOf(const Node& parent) {
+        std::map<std::string, Node> out;
+        const auto slot = [&](const std::string& name) -> Node& {
+            Node& c = out[name];
+            if (!c.stack) {
+                step();
+                c.stack = parent.stack;
+                c.kind = parent.kind;
+                c.ancestral = parent.ancestral;
+                c.path = parent.path + "/" + name;
+            }
+            return c;
+        };
+        for (const Spec& s : parent.specs)
+            for (const Prim& p : s.children()) slot(p.name).specs.push_back({s.layer, &p, nullptr});
+        for (const Node& pc : parent.children)
+            for (auto& [name, cc] : childrenOf(pc)) {
+                cc.ancestral = true;
+                slot(name).children.push_back(std::move(cc));
+            }
+        return out;
     }
 
     // All opinions about `path` in `stack`: its ancestors' arcs mapped down, then its own.
@@ -316,19 +373,15 @@ private:
             for (const auto& [key, targets] : s->relationships()) out.relationships.emplace(key, targets);
         }
         out.specifier = specifier.value_or(Specifier::over);
-        if (out.specifier != Specifier::def || out.active == false) return std::nullopt;
-        if (const Attribute* purpose = out.attribute("purpose"); purpose && !purpose->value.texts.empty()) {
-            const std::string& p = purpose->value.texts.front();
-            if (p == "guide" || p == "proxy") return std::nullopt;
-        }
+        if (!isDrawn(out)) return std::nullopt;
         if (++prims_ > limits_.maxPrims)
             throw LoaderError::parseError("the stage composes more than " + std::to_string(limits_.maxPrims) + " prims");
-        std::vector<std::string> names;
-        for (const Spec* s : specs)
-            for (const Prim& c : s->children()) addName(names, c.name);
-        for (const std::string& childName : names) {
+        std::vector<const std::vector<Prim>*> levels;
+        for (const Spec* s : specs) levels.push_back(&s->children());
+        auto children = childrenOf(tree);
+        for (const std::string& childName : namesOf(levels)) {
             std::vector<std::string> chain;
-            Node child = childOf(tree, childName);
+            Node& child = children.at(childName);
             addArcs(child, chain, 0);
             variantPass(child, chain, 0);
             if (auto c = composePrim(child, childName, depth + 1)) out.children.push_back(std::move(*c));
@@ -347,6 +400,19 @@ private:
 
 ComposedStage compose(const std::shared_ptr<const Layer>& model, LayerFiles& files, const CompositionLimits& limits) {
     return Composer(files, limits).run(model);
+}
+
+bool needsComposition(const Stage& stage) {
+    if (!stage.subLayers.empty()) return true;
+    for (const Prim& p : stage.rootPrims)
+        if (hasArcs(p)) return true;
+    return false;
+}
+
+Stage composeAlone(Stage&& stage, const CompositionLimits& limits) {
+    std::size_t count = 0;
+    pruneAlone(stage.rootPrims, count, limits.maxPrims, 1);
+    return std::move(stage);
 }
 
 } // namespace trimeo::usd

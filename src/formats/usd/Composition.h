@@ -36,4 +36,9 @@ struct ComposedStage {
 ComposedStage compose(const std::shared_ptr<const Layer>& model, LayerFiles& files,
                       const CompositionLimits& limits = {});
 
+// A layer with no subLayers and no prim with arcs or variant sets composes to itself, pruned
+// as above; composeAlone does that in place, sparing the copy.
+bool needsComposition(const Stage& stage);
+Stage composeAlone(Stage&& stage, const CompositionLimits& limits = {});
+
 } // namespace trimeo::usd

@@ -36,7 +36,7 @@ LayerFiles::LayerFiles(RelatedFiles& related) : LayerFiles(related, Limits{}) {}
 LayerFiles::LayerFiles(RelatedFiles& related, Limits limits) : related_(related), limits_(limits) {}
 LayerFiles::~LayerFiles() = default;
 
-std::shared_ptr<const Layer> LayerFiles::openModel(std::span<const std::uint8_t> bytes, std::string_view extension) {
+std::shared_ptr<Layer> LayerFiles::openModel(std::span<const std::uint8_t> bytes, std::string_view extension) {
     auto layer = std::make_shared<Layer>();
     Location where;
     if (extension == "usdz") {

@@ -41,7 +41,8 @@ public:
     ~LayerFiles();
 
     // The model's layer (a usdz package's first layer); throws UsdFormatError when unreadable.
-    std::shared_ptr<const Layer> openModel(std::span<const std::uint8_t> bytes, std::string_view extension);
+    // The caller may take its stage when it composes nothing.
+    std::shared_ptr<Layer> openModel(std::span<const std::uint8_t> bytes, std::string_view extension);
     // The layer `assetPath` names, as written in `from`; null when it cannot be read.
     std::shared_ptr<const Layer> open(const Layer& from, const std::string& assetPath);
     // Any other asset (a texture) as written in the layer of that identity.

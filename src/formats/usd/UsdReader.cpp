@@ -29,19 +29,19 @@ std::string listFailures(const std::map<std::string, std::string>& failures) {
 
 std::optional<ReaderResult> readUsd(const ReaderInput& input) {
     LayerFiles files(input.related);
-    std::shared_ptr<const Layer> model;
+    std::shared_ptr<Layer> model;
     try {
         model = files.openModel(input.bytes, input.extension);
     } catch (const UsdFormatError& e) {
         // The asset route has always called such files empty; the reason stays for logs and tests.
         throw LoaderError::noGeometry(e.what());
     }
-    const ComposedStage composed = compose(model, files);
-    StageScene built = buildScene(composed.stage);
+    const StageScene built = buildScene(needsComposition(model->stage) ? compose(model, files).stage
+                                                                        : composeAlone(std::move(model->stage)));
     if (built.meshCount == 0 && !files.failures().empty())
         throw LoaderError::parseError("the stage's geometry is in layers that could not be read: " +
                                       listFailures(files.failures()));
-    return ReaderResult{std::move(built.scene), built.meshCount, {}};
+    return ReaderResult{built.scene, built.meshCount, {}};
 }
 
 } // namespace trimeo::usd
