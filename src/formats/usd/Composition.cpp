@@ -80,6 +80,9 @@ void pruneAlone(std::vector<Prim>& prims, std::size_t& count, std::size_t maxPri
     for (Prim& p : prims) pruneAlone(p.children, count, maxPrims, depth + 1);
 }
 
+// Sources of one prim's index, as "stack<path>".
+using Sites = std::set<std::string>;
+
 bool hasOpinion(const Attribute& a) {
     return !a.value.numbers.empty() || !a.value.texts.empty() || !a.connections.empty();
 }
@@ -103,8 +106,9 @@ public:
         for (const auto& layer : root->layers) levels.push_back(&layer->stage.rootPrims);
         for (const std::string& name : namesOf(levels)) {
             std::vector<std::string> chain;
-            Node tree = indexAt(root, "/" + name, ArcKind::local, chain, 0);
-            variantPass(tree, chain, 0);
+            Sites visited;
+            Node tree = indexAt(root, "/" + name, ArcKind::local, chain, 0, visited);
+            variantPass(tree, chain, 0, visited);
             if (auto p = composePrim(tree, name, 1)) out.stage.rootPrims.push_back(std::move(*p));
         }
         out.notes = std::move(notes_);
@@ -216,14 +220,43 @@ private:
         return out;
     }
 
+    static std::string siteOf(const LayerStack* stack, const std::string& path) { return stack->identity + "<" + path + ">"; }
+
+    // Drops below `n` every source already in the index (its opinions are there, stronger),
+    // and records the others.
+    static void absorb(Node& n, Sites& visited) {
+        std::erase_if(n.children, [&](const Node& c) { return visited.count(siteOf(c.stack, c.path)) > 0; });
+        for (Node& c : n.children) {
+            visited.insert(siteOf(c.stack, c.path));
+            absorb(c, visited);
+        }
+    }
+
+    // The index of an ancestor prim, built once per site.
+    const Node& ancestorIndex(const LayerStack* stack, const std::string& path, std::vector<std::string>& chain,
+                              int depth) {
+        const std::string site = siteOf(stack, path);
+        if (auto known = ancestors_.find(site); known != ancestors_.end()) return known->second;
+        Sites visited;
+        Node above = indexAt(stack, path, ArcKind::local, chain, depth, visited);
+        // An ancestor's variants are settled within its own opinions.
+        variantPass(above, chain, depth, visited);
+        // A build cut short by a cycle inside may have stored its part first; this one is whole.
+        Node& slot = ancestors_[site];
+        slot = std::move(above);
+        return slot;
+    }
+
     // All opinions about `path` in `stack`: its ancestors' arcs mapped down, then its own.
+    // A source already in this prim's index (`visited`) is not added again.
     Node indexAt(const LayerStack* stack, const std::string& path, ArcKind kind, std::vector<std::string>& chain,
-                 int depth) {
-        const std::string site = stack->identity + "<" + path + ">";
+                 int depth, Sites& visited) {
+        const std::string site = siteOf(stack, path);
         if (std::find(chain.begin(), chain.end(), site) != chain.end()) {
             notes_.push_back("arc cycle at " + site);
             return {};
         }
+        if (!visited.insert(site).second) return {};
         if (depth > limits_.maxArcDepth)
             throw LoaderError::parseError("arcs nest more than " + std::to_string(limits_.maxArcDepth) + " deep");
         chain.push_back(site);
@@ -235,14 +268,12 @@ private:
             n.path = path;
             n.specs = specsAt(*stack, path);
         } else {
-            Node above = indexAt(stack, parent, kind, chain, depth);
-            // An ancestor's variants are settled within its own opinions.
-            variantPass(above, chain, depth);
-            n = childOf(above, path.substr(parent.size() == 1 ? 1 : parent.size() + 1));
+            n = childOf(ancestorIndex(stack, parent, chain, depth), path.substr(parent.size() + 1));
+            absorb(n, visited);
         }
         n.kind = kind;
         n.ancestral = false;
-        addArcs(n, chain, depth);
+        addArcs(n, chain, depth, visited);
         chain.pop_back();
         return n;
     }
@@ -254,8 +285,8 @@ private:
     }
 
     // Adds the arcs authored on this node's specs (and, below, on its ancestral sources').
-    void addArcs(Node& n, std::vector<std::string>& chain, int depth) {
-        for (Node& c : n.children) addArcs(c, chain, depth);
+    void addArcs(Node& n, std::vector<std::string>& chain, int depth, Sites& visited) {
+        for (Node& c : n.children) addArcs(c, chain, depth, visited);
         for (ArcKind kind : {ArcKind::inherit, ArcKind::reference, ArcKind::payload, ArcKind::specialize}) {
             for (const Spec& spec : n.specs) {
                 for (const Arc& arc : spec.arcs(kind)) {
@@ -278,8 +309,9 @@ private:
                         notes_.push_back("unsupported target path " + path);
                         continue;
                     }
-                    Node added = indexAt(target, path, kind, chain, depth + 1);
-                    if (added.empty()) notes_.push_back("no prim at " + target->identity + "<" + path + ">");
+                    if (visited.count(siteOf(target, path))) continue;
+                    Node added = indexAt(target, path, kind, chain, depth + 1, visited);
+                    if (added.empty()) notes_.push_back("nothing at " + siteOf(target, path));
                     else n.children.push_back(std::move(added));
                 }
             }
@@ -298,7 +330,7 @@ private:
     }
 
     // Adds one chosen variant somewhere in the tree; false once every variant set is settled.
-    bool addOneVariant(Node& root, Node& n, std::vector<std::string>& chain, int depth) {
+    bool addOneVariant(Node& root, Node& n, std::vector<std::string>& chain, int depth, Sites& visited) {
         for (const Spec& spec : n.specs) {
             if (!spec.prim) continue;
             for (const auto& [set, variants] : spec.prim->variantSets) {
@@ -316,21 +348,26 @@ private:
                     if (vs == s.prim->variantSets.end()) continue;
                     if (auto it = vs->second.find(*chosen); it != vs->second.end()) v.specs.push_back({s.layer, nullptr, &it->second});
                 }
-                if (v.specs.empty()) continue;
-                addArcs(v, chain, depth + 1);
+                if (v.specs.empty() || !visited.insert(siteOf(v.stack, v.path)).second) continue;
+                addArcs(v, chain, depth + 1, visited);
                 n.children.push_back(std::move(v));
                 sortChildren(n);
                 return true;
             }
         }
         for (Node& c : n.children)
-            if (addOneVariant(root, c, chain, depth)) return true;
+            if (addOneVariant(root, c, chain, depth, visited)) return true;
         return false;
     }
 
-    void variantPass(Node& root, std::vector<std::string>& chain, int depth) {
-        while (addOneVariant(root, root, chain, depth)) {
+    void variantPass(Node& root, std::vector<std::string>& chain, int depth, Sites& visited) {
+        while (addOneVariant(root, root, chain, depth, visited)) {
         }
+    }
+
+    static void collectSites(const Node& n, Sites& out) {
+        out.insert(siteOf(n.stack, n.path));
+        for (const Node& c : n.children) collectSites(c, out);
     }
 
     static void flatten(const Node& n, std::vector<const Spec*>& out) {
@@ -382,8 +419,10 @@ private:
         for (const std::string& childName : namesOf(levels)) {
             std::vector<std::string> chain;
             Node& child = children.at(childName);
-            addArcs(child, chain, 0);
-            variantPass(child, chain, 0);
+            Sites visited;
+            collectSites(child, visited);
+            addArcs(child, chain, 0, visited);
+            variantPass(child, chain, 0, visited);
             if (auto c = composePrim(child, childName, depth + 1)) out.children.push_back(std::move(*c));
         }
         return out;
@@ -392,6 +431,7 @@ private:
     LayerFiles& files_;
     CompositionLimits limits_;
     std::map<std::string, std::unique_ptr<LayerStack>> stacks_;
+    std::map<std::string, Node> ancestors_; // site -> index
     std::vector<std::string> notes_;
     std::size_t steps_ = 0, prims_ = 0;
 };

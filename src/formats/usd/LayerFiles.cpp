@@ -57,7 +57,8 @@ std::shared_ptr<Layer> LayerFiles::openModel(std::span<const std::uint8_t> bytes
 }
 
 std::optional<LayerFiles::Location> LayerFiles::resolve(const std::string& fromIdentity, const std::string& assetPath,
-                                                        std::string& why) {
+                                                        std::string& why, std::string& tried) {
+    tried = assetPath;
     auto from = locations_.find(fromIdentity);
     if (from == locations_.end()) {
         why = "no location";
@@ -91,6 +92,7 @@ std::optional<LayerFiles::Location> LayerFiles::resolve(const std::string& fromI
             return target;
         }
         const std::string packageId = target.identity();
+        tried = packageId;
         if (!packages_.count(packageId)) {
             auto bytes = bytesAt(target, why);
             if (!bytes) return std::nullopt;
@@ -132,10 +134,10 @@ std::optional<RelatedFiles::Bytes> LayerFiles::bytesAt(const Location& where, st
 }
 
 std::shared_ptr<const Layer> LayerFiles::open(const Layer& from, const std::string& assetPath) {
-    std::string why;
-    const auto where = resolve(from.identity, assetPath, why);
+    std::string why, tried;
+    const auto where = resolve(from.identity, assetPath, why, tried);
     if (!where) {
-        failures_[assetPath] = why;
+        failures_[tried] = why;
         return nullptr;
     }
     const std::string identity = where->identity();
@@ -166,7 +168,8 @@ std::shared_ptr<const Layer> LayerFiles::open(const Layer& from, const std::stri
 
 std::optional<RelatedFiles::Bytes> LayerFiles::readAsset(const std::string& layerIdentity, const std::string& assetPath,
                                                          std::string& why) {
-    const auto where = resolve(layerIdentity, assetPath, why);
+    std::string tried;
+    const auto where = resolve(layerIdentity, assetPath, why, tried);
     if (!where) return std::nullopt;
     return bytesAt(*where, why);
 }

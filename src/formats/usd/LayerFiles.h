@@ -49,7 +49,8 @@ public:
     std::optional<RelatedFiles::Bytes> readAsset(const std::string& layerIdentity, const std::string& assetPath,
                                                  std::string& why);
 
-    // Asset path (as resolved, or as written when it did not resolve) -> why it could not be read.
+    // Layer (as resolved: "sub/a.usda", "p.usdz[b.usda]"; a package that could not be opened;
+    // or as written when it did not resolve) -> why it could not be read.
     const std::map<std::string, std::string>& failures() const { return failures_; }
     std::size_t layerCount() const { return layers_.size(); }
 
@@ -61,7 +62,9 @@ private:
         std::string path;    // in the model's folder, or in the package
         std::string identity() const { return inPackage ? package + "[" + path + "]" : path; }
     };
-    std::optional<Location> resolve(const std::string& fromIdentity, const std::string& assetPath, std::string& why);
+    // `tried`: the package that could not be opened, or else the asset path as written.
+    std::optional<Location> resolve(const std::string& fromIdentity, const std::string& assetPath, std::string& why,
+                                    std::string& tried);
     std::optional<RelatedFiles::Bytes> bytesAt(const Location& where, std::string& why);
 
     RelatedFiles& related_;
