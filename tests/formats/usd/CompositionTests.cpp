@@ -386,4 +386,34 @@ TEST(Composition, EveryArcAtOnceAcrossLayersThatNameEachOtherEnds) {
     EXPECT_EQ(c.failures.at("sub/e.usdz"), "not found"); // the package c.usda names
 }
 
+TEST(Composition, AssetsResolveFromTheLayerThatNamesThem) {
+    const auto package = trimeo::test::ZipPackage()
+                             .file("scene.usda", "#usda 1.0\ndef Xform \"A\" { }\n", false)
+                             .file("textures/wood.png", "PNG-IN-PACKAGE")
+                             .bytes();
+    Folder f;
+    f.write("model.usda", "#usda 1.0\n");
+    f.write("parts/part.usda", "#usda 1.0\n");
+    f.write("parts/maps/grain.jpg", "JPEG-BESIDE");
+    f.write("parts/kit.usdz", package);
+    RelatedFiles related(f.path() / "model.usda");
+    LayerFiles files(related);
+    const auto model = files.openModel(trimeo::test::readFile(f.path() / "model.usda"), "usda");
+    const auto part = files.open(*model, "parts/part.usda");
+    const auto kit = files.open(*model, "parts/kit.usdz");
+    ASSERT_TRUE(part && kit);
+    EXPECT_EQ(kit->identity, "parts/kit.usdz[scene.usda]");
+    std::string why;
+    const auto beside = files.readAsset(part->identity, "maps/grain.jpg", why);
+    ASSERT_TRUE(beside);
+    EXPECT_EQ(std::string((*beside)->begin(), (*beside)->end()), "JPEG-BESIDE");
+    const auto packed = files.readAsset(kit->identity, "./textures/wood.png", why);
+    ASSERT_TRUE(packed);
+    EXPECT_EQ(std::string((*packed)->begin(), (*packed)->end()), "PNG-IN-PACKAGE");
+    EXPECT_FALSE(files.readAsset(kit->identity, "../maps/grain.jpg", why));
+    EXPECT_EQ(why, "outside the package");
+    EXPECT_FALSE(files.readAsset(part->identity, "maps/none.png", why));
+    EXPECT_EQ(why, "not found");
+}
+
 } // namespace
