@@ -37,6 +37,38 @@ struct Spec {
     }
 };
 
+bool isUnder(const std::string& path, const std::string& prefix) {
+    if (prefix == "/" || path == prefix) return true;
+    return path.size() > prefix.size() && path.starts_with(prefix) &&
+           (path[prefix.size()] == '/' || path[prefix.size()] == '.' || path[prefix.size()] == '{');
+}
+// What follows `prefix` in `path` ("/B" of "/A/B" under "/A"; all of it under "/").
+std::string restOf(const std::string& path, const std::string& prefix) {
+    return prefix == "/" ? path : path.substr(prefix.size());
+}
+std::string joinPath(const std::string& prefix, const std::string& rest) {
+    if (rest.empty() || rest == "/") return prefix;
+    return prefix == "/" && rest.starts_with('/') ? rest : prefix + rest;
+}
+
+// How an arc maps a source's namespace into the composed one: paths under `from` move
+// under `to`; others lie outside it. An empty `from` maps nothing.
+struct PathMap {
+    std::string from = "/", to = "/";
+
+    std::optional<std::string> operator()(const std::string& path) const {
+        if (from.empty() || !isUnder(path, from)) return std::nullopt;
+        return joinPath(to, restOf(path, from));
+    }
+    // This map, then `outer`.
+    PathMap then(const PathMap& outer) const {
+        if (from.empty() || outer.from.empty()) return {"", ""};
+        if (isUnder(to, outer.from)) return {from, joinPath(outer.to, restOf(to, outer.from))};
+        if (isUnder(outer.from, to)) return {joinPath(from, restOf(outer.from, to)), outer.to};
+        return {"", ""};
+    }
+};
+
 // A source of opinions for one prim, with the sources its arcs add below it; a prim's
 // opinions, strongest first, are the tree in pre-order.
 struct Node {
@@ -44,6 +76,7 @@ struct Node {
     ArcKind kind = ArcKind::local;
     bool ancestral = false; // reached through an arc of an ancestor prim
     std::string path;       // the prim's path in the stack's namespace
+    PathMap map;            // from the stack's namespace to that of the index's root
     std::vector<Spec> specs;
     std::vector<Node> children;
     std::set<std::string> variantSetsDone;
@@ -72,12 +105,16 @@ template <class Owner> bool hasArcs(const Owner& o) {
     return false;
 }
 
-void pruneAlone(std::vector<Prim>& prims, std::size_t& count, std::size_t maxPrims, int depth) {
+void pruneAlone(std::vector<Prim>& prims, const std::string& layer, std::size_t& count, std::size_t maxPrims,
+                int depth) {
     std::erase_if(prims, [&](const Prim& p) { return !isDrawn(p) || depth > kMaxNestingDepth; });
     count += prims.size();
     if (count > maxPrims)
         throw LoaderError::parseError("the stage composes more than " + std::to_string(maxPrims) + " prims");
-    for (Prim& p : prims) pruneAlone(p.children, count, maxPrims, depth + 1);
+    for (Prim& p : prims) {
+        for (auto& [name, attr] : p.attributes) attr.layer = layer;
+        pruneAlone(p.children, layer, count, maxPrims, depth + 1);
+    }
 }
 
 // Sources of one prim's index, as "stack<path>".
@@ -185,6 +222,7 @@ private:
         c.kind = parent.kind;
         c.ancestral = parent.ancestral;
         c.path = parent.path + "/" + name;
+        c.map = parent.map;
         for (const Spec& s : parent.specs)
             for (const Prim& p : s.children())
                 if (p.name == name) c.specs.push_back({s.layer, &p, nullptr});
@@ -207,6 +245,7 @@ private:
                 c.kind = parent.kind;
                 c.ancestral = parent.ancestral;
                 c.path = parent.path + "/" + name;
+                c.map = parent.map;
             }
             return c;
         };
@@ -278,6 +317,11 @@ private:
         return n;
     }
 
+    static void remap(Node& n, const PathMap& outer) {
+        n.map = n.map.then(outer);
+        for (Node& c : n.children) remap(c, outer);
+    }
+
     static int rank(const Node& n) { return int(n.kind) * 2 + (n.ancestral ? 1 : 0); }
 
     void sortChildren(Node& n) {
@@ -311,8 +355,14 @@ private:
                     }
                     if (visited.count(siteOf(target, path))) continue;
                     Node added = indexAt(target, path, kind, chain, depth + 1, visited);
-                    if (added.empty()) notes_.push_back("nothing at " + siteOf(target, path));
-                    else n.children.push_back(std::move(added));
+                    if (added.empty()) {
+                        notes_.push_back("nothing at " + siteOf(target, path));
+                        continue;
+                    }
+                    // The target's namespace maps to where the arc was authored.
+                    const auto here = n.map(n.path);
+                    remap(added, here ? PathMap{path, *here} : PathMap{"", ""});
+                    n.children.push_back(std::move(added));
                 }
             }
         }
@@ -342,6 +392,7 @@ private:
                 v.stack = n.stack;
                 v.kind = ArcKind::variant;
                 v.path = n.path + "{" + set + "=" + *chosen + "}";
+                v.map = n.map;
                 for (const Spec& s : n.specs) {
                     if (!s.prim) continue;
                     auto vs = s.prim->variantSets.find(set);
@@ -370,19 +421,33 @@ private:
         for (const Node& c : n.children) collectSites(c, out);
     }
 
-    static void flatten(const Node& n, std::vector<const Spec*>& out) {
-        for (const Spec& s : n.specs) out.push_back(&s);
+    struct Opinion {
+        const Spec* spec;
+        const Node* node;
+        const Spec* operator->() const { return spec; }
+    };
+
+    static void flatten(const Node& n, std::vector<Opinion>& out) {
+        for (const Spec& s : n.specs) out.push_back({&s, &n});
         for (const Node& c : n.children) flatten(c, out);
     }
 
+    // Target paths in the composed namespace; those the arc does not map are dropped.
+    static std::vector<std::string> mapped(const std::vector<std::string>& targets, const Node& from) {
+        std::vector<std::string> out;
+        for (const std::string& t : targets)
+            if (auto m = from.map(t)) out.push_back(std::move(*m));
+        return out;
+    }
+
     std::optional<Prim> composePrim(Node& tree, const std::string& name, int depth) {
-        std::vector<const Spec*> specs;
+        std::vector<Opinion> specs;
         flatten(tree, specs);
         if (specs.empty() || depth > kMaxNestingDepth) return std::nullopt;
         Prim out;
         out.name = name;
         std::optional<Specifier> specifier;
-        for (const Spec* s : specs) {
+        for (const Opinion& s : specs) {
             if (s->prim) {
                 const Prim& p = *s->prim;
                 if (out.typeName.empty()) out.typeName = p.typeName;
@@ -396,6 +461,7 @@ private:
                 auto [it, added] = out.attributes.emplace(key, attr);
                 Attribute& slot = it->second;
                 if (added) {
+                    slot.connections = mapped(attr.connections, *s.node);
                     slot.layer = s->layer->identity;
                     continue;
                 }
@@ -403,18 +469,19 @@ private:
                 if (slot.interpolation.empty()) slot.interpolation = attr.interpolation;
                 if (!hasOpinion(slot) && hasOpinion(attr)) {
                     slot.value = attr.value;
-                    slot.connections = attr.connections;
+                    slot.connections = mapped(attr.connections, *s.node);
                     slot.layer = s->layer->identity;
                 }
             }
-            for (const auto& [key, targets] : s->relationships()) out.relationships.emplace(key, targets);
+            for (const auto& [key, targets] : s->relationships())
+                if (!out.relationships.count(key)) out.relationships.emplace(key, mapped(targets, *s.node));
         }
         out.specifier = specifier.value_or(Specifier::over);
         if (!isDrawn(out)) return std::nullopt;
         if (++prims_ > limits_.maxPrims)
             throw LoaderError::parseError("the stage composes more than " + std::to_string(limits_.maxPrims) + " prims");
         std::vector<const std::vector<Prim>*> levels;
-        for (const Spec* s : specs) levels.push_back(&s->children());
+        for (const Opinion& s : specs) levels.push_back(&s->children());
         auto children = childrenOf(tree);
         for (const std::string& childName : namesOf(levels)) {
             std::vector<std::string> chain;
@@ -449,10 +516,10 @@ bool needsComposition(const Stage& stage) {
     return false;
 }
 
-Stage composeAlone(Stage&& stage, const CompositionLimits& limits) {
+Stage composeAlone(Layer& model, const CompositionLimits& limits) {
     std::size_t count = 0;
-    pruneAlone(stage.rootPrims, count, limits.maxPrims, 1);
-    return std::move(stage);
+    pruneAlone(model.stage.rootPrims, model.identity, count, limits.maxPrims, 1);
+    return std::move(model.stage);
 }
 
 } // namespace trimeo::usd

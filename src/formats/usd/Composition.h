@@ -37,8 +37,8 @@ ComposedStage compose(const std::shared_ptr<const Layer>& model, LayerFiles& fil
                       const CompositionLimits& limits = {});
 
 // A layer with no subLayers and no prim with arcs or variant sets composes to itself, pruned
-// as above; composeAlone does that in place, sparing the copy.
+// as above; composeAlone does that by taking the layer's stage, sparing the copy.
 bool needsComposition(const Stage& stage);
-Stage composeAlone(Stage&& stage, const CompositionLimits& limits = {});
+Stage composeAlone(Layer& model, const CompositionLimits& limits = {});
 
 } // namespace trimeo::usd

@@ -37,7 +37,7 @@ std::optional<ReaderResult> readUsd(const ReaderInput& input) {
         throw LoaderError::noGeometry(e.what());
     }
     const StageScene built = buildScene(needsComposition(model->stage) ? compose(model, files).stage
-                                                                        : composeAlone(std::move(model->stage)));
+                                                                        : composeAlone(*model));
     if (built.meshCount == 0 && !files.failures().empty())
         throw LoaderError::parseError("the stage's geometry is in layers that could not be read: " +
                                       listFailures(files.failures()));

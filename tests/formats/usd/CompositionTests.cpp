@@ -414,6 +414,55 @@ TEST(Composition, AssetsResolveFromTheLayerThatNamesThem) {
     EXPECT_EQ(why, "outside the package");
     EXPECT_FALSE(files.readAsset(part->identity, "maps/none.png", why));
     EXPECT_EQ(why, "not found");
+
+    // A package composing nothing keeps its layer's name on every value, for its textures.
+    const auto alone = trimeo::test::ZipPackage()
+                           .file("a.usda", "#usda 1.0\ndef Shader \"T\" { asset inputs:file = @t.png@ }\n"
+                                           "over \"Gone\" { }\n", false)
+                           .file("t.png", "PNG")
+                           .bytes();
+    LayerFiles packaged(related);
+    const auto layer = packaged.openModel(alone, "usdz");
+    ASSERT_FALSE(needsComposition(layer->stage));
+    const Stage stage = composeAlone(*layer);
+    ASSERT_EQ(stage.rootPrims.size(), 1u);
+    const Attribute& file = stage.rootPrims[0].attributes.at("inputs:file");
+    EXPECT_EQ(file.layer, "[a.usda]");
+    EXPECT_TRUE(packaged.readAsset(file.layer, file.value.texts.at(0), why));
+}
+
+TEST(Composition, TargetsMoveWithTheArcThatBroughtThem) {
+    Folder f;
+    f.write("root.usda", R"(#usda 1.0
+class "_C" { rel r = </_C/Inner>  def Xform "Inner" { } }
+def Xform "World" {
+    def Xform "Chair" ( references = @asset.usda@ ) { }
+    def Xform "Thing" ( inherits = </_C> ) { rel own = </World/Chair> }
+}
+)");
+    f.write("asset.usda", R"(#usda 1.0
+( defaultPrim = "Asset" )
+def Xform "Asset" {
+    def Mesh "Geo" ( references = @part.usda@</P> ) {
+        rel material:binding = </Asset/Looks/Mat>
+        rel elsewhere = [</Elsewhere>, </Asset>]
+        color3f inputs:c.connect = </Asset/Looks/Mat/Tex.outputs:rgb>
+    }
+    def Scope "Looks" { def Material "Mat" { } }
+}
+)");
+    f.write("part.usda", "#usda 1.0\ndef Xform \"P\" { rel part = </P/Q>  def Xform \"Q\" { } }\n");
+    const Composed c = composeFile(f.path() / "root.usda");
+    const Prim* geo = at(c.stage, "/World/Chair/Geo");
+    ASSERT_NE(geo, nullptr);
+    EXPECT_EQ(*geo->relationship("material:binding"), std::vector<std::string>{"/World/Chair/Looks/Mat"});
+    EXPECT_EQ(*geo->relationship("elsewhere"), std::vector<std::string>{"/World/Chair"}); // outside the asset: dropped
+    EXPECT_EQ(geo->attribute("inputs:c")->connections, std::vector<std::string>{"/World/Chair/Looks/Mat/Tex.outputs:rgb"});
+    EXPECT_EQ(*geo->relationship("part"), std::vector<std::string>{"/World/Chair/Geo/Q"});
+    const Prim* thing = at(c.stage, "/World/Thing");
+    EXPECT_EQ(*thing->relationship("r"), std::vector<std::string>{"/World/Thing/Inner"});
+    EXPECT_EQ(*thing->relationship("own"), std::vector<std::string>{"/World/Chair"});
+    EXPECT_NE(at(c.stage, "/World/Thing/Inner"), nullptr);
 }
 
 } // namespace
