@@ -1,5 +1,7 @@
 #include "Composition.h"
 
+#include "PathMap.h"
+
 #include "formats/common/LoaderError.h"
 
 #include <algorithm>
@@ -34,38 +36,6 @@ struct Spec {
         const auto& i = prim ? prim->inherits : variant->inherits;
         const auto& s = prim ? prim->specializes : variant->specializes;
         return kind == ArcKind::inherit ? i : kind == ArcKind::reference ? r : kind == ArcKind::payload ? p : s;
-    }
-};
-
-bool isUnder(const std::string& path, const std::string& prefix) {
-    if (prefix == "/" || path == prefix) return true;
-    return path.size() > prefix.size() && path.starts_with(prefix) &&
-           (path[prefix.size()] == '/' || path[prefix.size()] == '.' || path[prefix.size()] == '{');
-}
-// What follows `prefix` in `path` ("/B" of "/A/B" under "/A"; all of it under "/").
-std::string restOf(const std::string& path, const std::string& prefix) {
-    return prefix == "/" ? path : path.substr(prefix.size());
-}
-std::string joinPath(const std::string& prefix, const std::string& rest) {
-    if (rest.empty() || rest == "/") return prefix;
-    return prefix == "/" && rest.starts_with('/') ? rest : prefix + rest;
-}
-
-// How an arc maps a source's namespace into the composed one: paths under `from` move
-// under `to`; others lie outside it. An empty `from` maps nothing.
-struct PathMap {
-    std::string from = "/", to = "/";
-
-    std::optional<std::string> operator()(const std::string& path) const {
-        if (from.empty() || !isUnder(path, from)) return std::nullopt;
-        return joinPath(to, restOf(path, from));
-    }
-    // This map, then `outer`.
-    PathMap then(const PathMap& outer) const {
-        if (from.empty() || outer.from.empty()) return {"", ""};
-        if (isUnder(to, outer.from)) return {from, joinPath(outer.to, restOf(to, outer.from))};
-        if (isUnder(outer.from, to)) return {joinPath(from, restOf(outer.from, to)), outer.to};
-        return {"", ""};
     }
 };
 

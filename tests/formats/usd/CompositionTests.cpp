@@ -1,6 +1,7 @@
 #include "formats/common/RelatedFiles.h"
 #include "formats/usd/Composition.h"
 #include "formats/usd/LayerFiles.h"
+#include "formats/usd/PathMap.h"
 #include "formats/usd/UsdReader.h"
 #include "loading/ModelLoader.h"
 
@@ -463,6 +464,21 @@ def Xform "Asset" {
     EXPECT_EQ(*thing->relationship("r"), std::vector<std::string>{"/World/Thing/Inner"});
     EXPECT_EQ(*thing->relationship("own"), std::vector<std::string>{"/World/Chair"});
     EXPECT_NE(at(c.stage, "/World/Thing/Inner"), nullptr);
+}
+
+TEST(Composition, PathMapsMoveWholeElementsAndChainThroughNestedArcs) {
+    const PathMap chair{"/Asset", "/World/Chair"};
+    EXPECT_EQ(chair("/Asset/Looks/Mat.outputs:surface"), "/World/Chair/Looks/Mat.outputs:surface");
+    EXPECT_EQ(chair("/Asset"), "/World/Chair");
+    EXPECT_EQ(chair("/Asset{v=a}Geo"), "/World/Chair{v=a}Geo");
+    EXPECT_EQ(chair("/Assets/X"), std::nullopt);
+    EXPECT_EQ(chair("/Other"), std::nullopt);
+    const auto same = [](const PathMap& a, const PathMap& b) { return a.from == b.from && a.to == b.to; };
+    EXPECT_TRUE(same(PathMap{}.then(chair), chair));
+    EXPECT_TRUE(same(PathMap{"/P", "/Asset/Geo"}.then(chair), PathMap{"/P", "/World/Chair/Geo"}));
+    EXPECT_TRUE(same(PathMap{"/P", "/Asset"}.then(PathMap{"/Asset/Geo", "/X"}), PathMap{"/P/Geo", "/X"}));
+    const PathMap disjoint = PathMap{"/P", "/Elsewhere"}.then(chair);
+    EXPECT_EQ(disjoint("/P/Q"), std::nullopt);
 }
 
 } // namespace
