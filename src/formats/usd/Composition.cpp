@@ -75,15 +75,11 @@ template <class Owner> bool hasArcs(const Owner& o) {
     return false;
 }
 
-void pruneAlone(std::vector<Prim>& prims, const std::string& layer, std::size_t& count, std::size_t maxPrims,
-                int depth) {
+void pruneAlone(std::vector<Prim>& prims, const std::string& layer, int depth) {
     std::erase_if(prims, [&](const Prim& p) { return !isDrawn(p) || depth > kMaxNestingDepth; });
-    count += prims.size();
-    if (count > maxPrims)
-        throw LoaderError::parseError("the stage composes more than " + std::to_string(maxPrims) + " prims");
     for (Prim& p : prims) {
         for (auto& [name, attr] : p.attributes) attr.layer = layer;
-        pruneAlone(p.children, layer, count, maxPrims, depth + 1);
+        pruneAlone(p.children, layer, depth + 1);
     }
 }
 
@@ -448,6 +444,11 @@ private:
         }
         out.specifier = specifier.value_or(Specifier::over);
         if (!isDrawn(out)) return std::nullopt;
+        // Arcs can repeat one layer's values many times over: the copies are bounded.
+        for (const auto& [key, attr] : out.attributes) values_ += attr.value.numbers.size() + attr.value.texts.size();
+        if (values_ > limits_.maxValues)
+            throw LoaderError::parseError("the stage composes more than " + std::to_string(limits_.maxValues) +
+                                          " attribute values");
         if (++prims_ > limits_.maxPrims)
             throw LoaderError::parseError("the stage composes more than " + std::to_string(limits_.maxPrims) + " prims");
         std::vector<const std::vector<Prim>*> levels;
@@ -470,7 +471,7 @@ private:
     std::map<std::string, std::unique_ptr<LayerStack>> stacks_;
     std::map<std::string, Node> ancestors_; // site -> index
     std::vector<std::string> notes_;
-    std::size_t steps_ = 0, prims_ = 0;
+    std::size_t steps_ = 0, prims_ = 0, values_ = 0;
 };
 
 } // namespace
@@ -486,9 +487,8 @@ bool needsComposition(const Stage& stage) {
     return false;
 }
 
-Stage composeAlone(Layer& model, const CompositionLimits& limits) {
-    std::size_t count = 0;
-    pruneAlone(model.stage.rootPrims, model.identity, count, limits.maxPrims, 1);
+Stage composeAlone(Layer& model) {
+    pruneAlone(model.stage.rootPrims, model.identity, 1);
     return std::move(model.stage);
 }
 

@@ -23,9 +23,10 @@
 namespace trimeo::usd {
 
 struct CompositionLimits {
-    std::size_t maxPrims = 4'000'000;  // composed prims
+    std::size_t maxPrims = 500'000;    // composed prims (a layer composing nothing is not counted)
     int maxArcDepth = 64;              // arcs followed one inside another
-    std::size_t maxSteps = 20'000'000; // opinion sources built, all prims together
+    std::size_t maxSteps = 2'000'000;  // opinion sources built, all prims together
+    std::size_t maxValues = 32'000'000; // numbers and texts of composed attributes, all prims together
 };
 
 struct ComposedStage {
@@ -37,8 +38,9 @@ ComposedStage compose(const std::shared_ptr<const Layer>& model, LayerFiles& fil
                       const CompositionLimits& limits = {});
 
 // A layer with no subLayers and no prim with arcs or variant sets composes to itself, pruned
-// as above; composeAlone does that by taking the layer's stage, sparing the copy.
+// as above; composeAlone does that by taking the layer's stage, sparing the copy. Nothing
+// is multiplied there, so no limit applies beyond the reader's nesting depth.
 bool needsComposition(const Stage& stage);
-Stage composeAlone(Layer& model, const CompositionLimits& limits = {});
+Stage composeAlone(Layer& model);
 
 } // namespace trimeo::usd

@@ -260,6 +260,9 @@ TEST(Composition, LimitsEndTheLoadWithTheirReason) {
     }
     EXPECT_THROW(composeFile(f.path() / "l0.usda", CompositionLimits{2, 64, 1000}), LoaderError);
     EXPECT_THROW(composeFile(f.path() / "l0.usda", CompositionLimits{100, 64, 10}), LoaderError);
+    f.write("values.usda", "#usda 1.0\ndef Xform \"A\" ( references = @l10.usda@ ) { double[] v = [1, 2, 3] }\n");
+    EXPECT_NO_THROW(composeFile(f.path() / "values.usda", CompositionLimits{100, 64, 1000, 3}));
+    EXPECT_THROW(composeFile(f.path() / "values.usda", CompositionLimits{100, 64, 1000, 2}), LoaderError);
     const Composed few = composeFile(f.path() / "l0.usda", {}, LayerFiles::Limits{4, 1 << 20});
     EXPECT_EQ(few.failures.begin()->second, "more than 4 layers");
 }
