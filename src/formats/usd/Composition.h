@@ -7,10 +7,14 @@
 // name another layer's prim (its defaultPrim when no prim is named) or a prim of the same
 // layer stack; a variant set contributes the variant its strongest selection names, and
 // nothing without one. Class and over-only prims are left out with everything below them.
+// Relationship targets and connections move with the arc that brought them ("/Asset/Looks"
+// referenced at "/World/Chair" is "/World/Chair/Looks"); targets outside it are dropped.
+// Each composed attribute names the layer its value came from (Attribute::layer), for
+// LayerFiles::readAsset.
 //
 // A layer that cannot be read, a missing prim or default prim, and an arc that would lead
-// back to itself contribute nothing; the rest stands. Passing a limit throws
-// LoaderError::parseError naming it.
+// back to itself or to a source the prim already has contribute nothing; the rest stands.
+// Passing a limit throws LoaderError::parseError naming it.
 #pragma once
 
 #include "LayerFiles.h"
