@@ -39,7 +39,7 @@ std::optional<ReaderResult> readUsd(const ReaderInput& input) {
     const StageScene built = buildScene(needsComposition(model->stage) ? compose(model, files).stage
                                                                         : composeAlone(*model));
     if (built.meshCount == 0 && !files.failures().empty())
-        throw LoaderError::parseError("the stage's geometry is in layers that could not be read: " +
+        throw LoaderError::parseError("no geometry could be reached; layers that could not be read: " +
                                       listFailures(files.failures()));
     return ReaderResult{built.scene, built.meshCount, {}};
 }

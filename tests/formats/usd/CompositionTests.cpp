@@ -334,9 +334,9 @@ def Xform "B" ( references = @parts/tri.usda@ ) { double3 xformOp:translate = (5
 
     std::string why;
     EXPECT_EQ(failure(f.path() / "lost.usda", why), LoaderError::Kind::parseError);
-    EXPECT_EQ(why, "the stage's geometry is in layers that could not be read: missing.usda (not found)");
+    EXPECT_EQ(why, "no geometry could be reached; layers that could not be read: missing.usda (not found)");
     EXPECT_EQ(failure(f.path() / "draco.usda", why), LoaderError::Kind::parseError);
-    EXPECT_EQ(why, "the stage's geometry is in layers that could not be read: geo.drc (Draco-compressed meshes are not supported)");
+    EXPECT_EQ(why, "no geometry could be reached; layers that could not be read: geo.drc (Draco-compressed meshes are not supported)");
     EXPECT_EQ(failure(f.path() / "empty.usda", why), LoaderError::Kind::noGeometry);
 }
 
