@@ -52,6 +52,7 @@ struct Composed {
     Stage stage;
     std::map<std::string, std::string> failures;
     std::vector<std::string> notes;
+    std::size_t layers = 0; // distinct layers opened
 };
 
 Composed composeFile(const fs::path& file, const CompositionLimits& limits = {}, LayerFiles::Limits layerLimits = {}) {
@@ -60,7 +61,7 @@ Composed composeFile(const fs::path& file, const CompositionLimits& limits = {},
     LayerFiles files(related, layerLimits);
     auto model = files.openModel(bytes, file.extension().string().substr(1));
     ComposedStage c = compose(model, files, limits);
-    return {std::move(c.stage), files.failures(), std::move(c.notes)};
+    return {std::move(c.stage), files.failures(), std::move(c.notes), files.layerCount()};
 }
 
 // The prim at "/A/B", or null.
@@ -147,6 +148,7 @@ def Xform "Other" { double seat = 4 }
     EXPECT_NE(at(c.stage, "/Internal/Geo"), nullptr);
     EXPECT_EQ(number(at(c.stage, "/Both"), "seat"), 4); // the earlier reference is stronger
     EXPECT_NE(at(c.stage, "/Both/Geo"), nullptr);
+    EXPECT_EQ(c.layers, 2u); // chair.usda, named six times, is read once
 }
 
 TEST(Composition, InheritsBeatReferencesAndSpecializesAreWeakest) {
