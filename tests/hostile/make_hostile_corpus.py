@@ -161,6 +161,32 @@ def claiming_zip(name, data, claimed):
     return local + central + end
 
 
+def usd_composition_bombs():
+    """USD layers that name each other: each level ten times the last, a chain longer than
+    any arc depth, a heavy mesh referenced a thousand times, and cycles."""
+    layers = {}
+    mesh = b'def Mesh "M" { point3f[] points = [(0, 0, 0), (1, 0, 0), (0, 1, 0)] ' \
+           b'int[] faceVertexCounts = [3] int[] faceVertexIndices = [0, 1, 2] }\n'
+    for k in range(9):
+        kids = b"".join(b'def Xform "C%d" ( references = @usd_fanout_%d.usda@ ) { }\n' % (i, k + 1)
+                        for i in range(10)) if k < 8 else mesh
+        name = "hostile_usd_fanout.usda" if k == 0 else "usd_fanout_%d.usda" % k
+        layers[name] = b'#usda 1.0\n( defaultPrim = "P" )\ndef Xform "P" {\n' + kids + b"}\n"
+    for k in range(100):
+        name = "hostile_usd_arc_chain.usda" if k == 0 else "usd_chain_%d.usda" % k
+        layers[name] = b'#usda 1.0\n( defaultPrim = "P" )\ndef Xform "P" ( references = @usd_chain_%d.usda@ ) ' \
+                       b'{ %s }\n' % (k + 1, mesh)
+    points = b", ".join(b"(%d, %d, 0)" % (i, i % 7) for i in range(100000))
+    layers["usd_heavy_mesh.usda"] = b'#usda 1.0\n( defaultPrim = "M" )\ndef Mesh "M" { point3f[] points = [' + \
+        points + b'] int[] faceVertexCounts = [3] int[] faceVertexIndices = [0, 1, 2] }\n'
+    layers["hostile_usd_reference_bomb.usda"] = b"#usda 1.0\n" + b"".join(
+        b'def Xform "R%d" ( references = @usd_heavy_mesh.usda@ ) { }\n' % i for i in range(1000))
+    layers["hostile_usd_cycles.usda"] = b'#usda 1.0\n( subLayers = [@hostile_usd_cycles.usda@] ' \
+        b'defaultPrim = "A" )\ndef Xform "A" ( references = [</A>, @hostile_usd_cycles.usda@, </B>] ) { }\n' \
+        b'def Xform "B" ( inherits = </A>  references = @hostile_usd_cycles.usda@ ) { %s }\n' % mesh
+    return layers
+
+
 def write(out, name, data):
     with open(os.path.join(out, name), "wb") as f:
         f.write(data)
@@ -260,6 +286,8 @@ def main():
         "hostile_3mf_blank_bomb.3mf": package(model_xml(" " * (64 << 20))),
     }
     for name, data in hostile.items():
+        write(out, name, data)
+    for name, data in usd_composition_bombs().items():
         write(out, name, data)
     for ext in ["stl", "obj", "ply", "dae", "gltf", "glb", "3mf", "fbx", "usdz", "abc", "scn", "vdb"]:
         write(out, "empty." + ext, b"")

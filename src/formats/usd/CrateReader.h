@@ -1,8 +1,11 @@
-// Reads a usdc (crate) layer into a Stage: prim specs with their typeName and specifier,
-// attribute specs with their typeName, interpolation and default value (or else first time
-// sample), and the pseudo-root's upAxis. Children keep the order of their parent's
-// primChildren field where it lists them, file order otherwise. Prims under variants
-// are not read. Throws UsdFormatError for a damaged or unsupported file.
+// Reads a usdc (crate) layer into a Stage: prim specs with their typeName, specifier and
+// composition fields (references, payload, inheritPaths, specializes, variantSelection,
+// active, instanceable, kind), variant specs ("/Prim{set=variant}") as the prim's variant
+// sets, attribute specs with their typeName, interpolation, connections and default value
+// (or else first time sample), relationship targets, and the pseudo-root's upAxis,
+// defaultPrim, metersPerUnit and subLayers. Children keep the order of their parent's
+// primChildren field where it lists them, file order otherwise. A variant's own variant
+// sets are not kept. Throws UsdFormatError for a damaged or unsupported file.
 #pragma once
 
 #include "UsdStage.h"

@@ -160,6 +160,22 @@ std::vector<const CrateField*> CrateLayout::fieldsOf(std::uint32_t fieldSet) con
     return out;
 }
 
+std::string CrateLayout::pathText(std::uint64_t index) const {
+    if (index >= paths.size()) throw UsdFormatError("path index out of range");
+    // Parents come first in the walk and paths nest at most kMaxNestingDepth deep.
+    std::vector<const CratePath*> chain;
+    for (const CratePath* p = &paths[std::size_t(index)]; p->parent >= 0; p = &paths[std::size_t(p->parent)])
+        chain.push_back(p);
+    std::string text;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const std::string& element = tokens[(*it)->token];
+        if ((*it)->isProperty) text += '.';
+        else if (!element.starts_with('{') && !text.ends_with('}')) text += '/';
+        text += element;
+    }
+    return text.empty() ? "/" : text;
+}
+
 CrateLayout readCrateLayout(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), "PXR-USDC", 8) != 0)
         throw UsdFormatError("not a crate file");

@@ -25,7 +25,7 @@ struct CratePath {
 };
 
 // SdfSpecType values the reader cares about.
-enum class CrateSpecType : std::uint32_t { attribute = 1, prim = 6, pseudoRoot = 7 };
+enum class CrateSpecType : std::uint32_t { attribute = 1, prim = 6, pseudoRoot = 7, relationship = 8, variant = 10 };
 
 struct CrateSpec {
     std::uint32_t path = 0;     // index into paths
@@ -45,6 +45,8 @@ struct CrateLayout {
 
     // The fields of the set starting at `fieldSet`, in file order.
     std::vector<const CrateField*> fieldsOf(std::uint32_t fieldSet) const;
+    // The path's text: "/A/B", "/A.attr", "/A{set=variant}B"; throws for an index out of range.
+    std::string pathText(std::uint64_t index) const;
 };
 
 CrateLayout readCrateLayout(std::span<const std::uint8_t> bytes);

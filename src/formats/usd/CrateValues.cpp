@@ -3,6 +3,7 @@
 #include "ByteCursor.h"
 #include "CrateCompression.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -240,8 +241,118 @@ Value unpack(const CrateLayout& layout, std::uint64_t rep, bool allowSamples) {
     return v;
 }
 
+enum CompositionType : unsigned {
+    kStringListOp = 33, kTokenListOp = 32, kPathListOp = 34, kReferenceListOp = 35, kPathVector = 40,
+    kVariantSelectionMap = 45, kPayload = 47, kStringVector = 50, kPayloadListOp = 55
+};
+
+std::uint64_t itemCount(ByteCursor& in, std::size_t smallestItem) {
+    const auto count = in.read<std::uint64_t>();
+    if (count > in.remaining() / smallestItem) throw UsdFormatError("list runs past the end");
+    return count;
+}
+
+// A dictionary's entries are skipped: each is a key and an offset to the value's representation.
+void skipDictionary(ByteCursor& in) {
+    const auto count = itemCount(in, 12);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        in.read<std::uint32_t>();
+        const std::uint64_t start = in.tell();
+        in.seek(start + std::uint64_t(in.read<std::int64_t>()));
+        in.read<std::uint64_t>();
+    }
+}
+
+// A list op: a header byte saying which lists follow, then each present list (a count and
+// its items) in the order explicit, added, prepended, appended, deleted, ordered.
+template <class ReadItem> auto listOp(ByteCursor& in, ReadItem readItem, std::size_t smallestItem) {
+    using Item = decltype(readItem(in));
+    enum { kExplicit, kAdded, kPrepended, kAppended, kDeleted, kOrdered };
+    constexpr std::uint8_t kBits[] = {1 << 1, 1 << 2, 1 << 5, 1 << 6, 1 << 3, 1 << 4};
+    const auto header = in.read<std::uint8_t>();
+    std::vector<Item> lists[6];
+    for (int l = kExplicit; l <= kOrdered; ++l) {
+        if (!(header & kBits[l])) continue;
+        const auto count = itemCount(in, smallestItem);
+        for (std::uint64_t i = 0; i < count; ++i) lists[l].push_back(readItem(in));
+    }
+    std::vector<Item> out;
+    for (int l : {kPrepended, kExplicit, kAdded, kAppended})
+        for (Item& item : lists[l])
+            if (std::find(lists[kDeleted].begin(), lists[kDeleted].end(), item) == lists[kDeleted].end())
+                out.push_back(item);
+    return out;
+}
+
+std::string pathAt(const CrateLayout& layout, std::uint32_t index) {
+    // The empty path (no prim named) is told apart by naming no path or the root.
+    if (index >= layout.paths.size() || layout.paths[index].parent < 0) return {};
+    return layout.pathText(index);
+}
+
+Arc readArc(ByteCursor& in, const CrateLayout& layout, bool isReference) {
+    Arc arc;
+    arc.assetPath = textOf(layout, kString, in.read<std::uint32_t>());
+    arc.primPath = pathAt(layout, in.read<std::uint32_t>());
+    // Payloads carry a layer offset from version 0.8.0 on; references always, and custom data.
+    if (isReference || layout.minor >= 8) in.take(16);
+    if (isReference) skipDictionary(in);
+    return arc;
+}
+
 } // namespace
 
 Value unpackValue(const CrateLayout& layout, std::uint64_t valueRep) { return unpack(layout, valueRep, true); }
+
+std::vector<Arc> unpackArcs(const CrateLayout& layout, std::uint64_t rep) {
+    if (rep & kIsInlined) return {};
+    ByteCursor in(layout.bytes, rep & kPayloadMask);
+    switch (crateTypeOf(rep)) {
+    case kReferenceListOp: return listOp(in, [&](ByteCursor& c) { return readArc(c, layout, true); }, 24);
+    case kPayloadListOp: return listOp(in, [&](ByteCursor& c) { return readArc(c, layout, false); }, 8);
+    case kPayload: return {readArc(in, layout, false)};
+    default: {
+        std::vector<Arc> out;
+        for (std::string& p : unpackPaths(layout, rep)) out.push_back({std::string(), std::move(p)});
+        return out;
+    }
+    }
+}
+
+std::vector<std::string> unpackPaths(const CrateLayout& layout, std::uint64_t rep) {
+    if (rep & kIsInlined) return {};
+    ByteCursor in(layout.bytes, rep & kPayloadMask);
+    const auto path = [&](ByteCursor& c) { return pathAt(layout, c.read<std::uint32_t>()); };
+    std::vector<std::string> out;
+    if (crateTypeOf(rep) == kPathListOp) out = listOp(in, path, 4);
+    else if (crateTypeOf(rep) == kPathVector)
+        for (auto n = itemCount(in, 4); n > 0; --n) out.push_back(path(in));
+    std::erase(out, std::string());
+    return out;
+}
+
+std::vector<std::string> unpackStrings(const CrateLayout& layout, std::uint64_t rep) {
+    const unsigned type = crateTypeOf(rep);
+    if (rep & kIsInlined) return {};
+    ByteCursor in(layout.bytes, rep & kPayloadMask);
+    const unsigned itemType = type == kTokenListOp ? kToken : kString;
+    const auto text = [&](ByteCursor& c) { return textOf(layout, itemType, c.read<std::uint32_t>()); };
+    if (type == kStringListOp || type == kTokenListOp) return listOp(in, text, 4);
+    std::vector<std::string> out;
+    if (type == kStringVector)
+        for (auto n = itemCount(in, 4); n > 0; --n) out.push_back(text(in));
+    return out;
+}
+
+std::map<std::string, std::string> unpackVariantSelection(const CrateLayout& layout, std::uint64_t rep) {
+    std::map<std::string, std::string> out;
+    if ((rep & kIsInlined) || crateTypeOf(rep) != kVariantSelectionMap) return out;
+    ByteCursor in(layout.bytes, rep & kPayloadMask);
+    for (auto n = itemCount(in, 8); n > 0; --n) {
+        std::string set = textOf(layout, kString, in.read<std::uint32_t>());
+        out[set] = textOf(layout, kString, in.read<std::uint32_t>());
+    }
+    return out;
+}
 
 } // namespace trimeo::usd

@@ -1,55 +1,53 @@
 #include "UsdReader.h"
 
-#include "CrateReader.h"
+#include "Composition.h"
+#include "LayerFiles.h"
 #include "StageScene.h"
 #include "UsdFormatError.h"
-#include "UsdaParser.h"
-#include "UsdzPackage.h"
-#include "formats/common/RelatedFiles.h"
 
 #include <string>
 
 namespace trimeo::usd {
 namespace {
 
-std::string_view asText(std::span<const std::uint8_t> data) {
-    return {reinterpret_cast<const char*>(data.data()), data.size()};
-}
-
-Stage readLayer(std::span<const std::uint8_t> data, std::string_view extension) {
-    if (extension == "usda" || (extension == "usd" && asText(data).starts_with("#usda"))) return parseUsda(asText(data));
-    if (extension == "usdc" || (extension == "usd" && asText(data).starts_with("PXR-USDC"))) return readCrate(data);
-    throw UsdFormatError("not a readable USD layer");
-}
-
-Stage readAny(std::span<const std::uint8_t> data, std::string_view extension) {
-    if (extension != "usdz") return readLayer(data, extension);
-    // A package's layer is read as its own extension says; a package inside is not opened.
-    const PackagedLayer layer = firstPackagedLayer(data);
-    return readLayer(layer.bytes, layer.extension);
+// "a.usda (not found), b.drc (Draco-compressed meshes are not supported)", the first few.
+std::string listFailures(const std::map<std::string, std::string>& failures) {
+    constexpr std::size_t kShown = 5;
+    std::string out;
+    std::size_t shown = 0;
+    for (const auto& [asset, why] : failures) {
+        if (shown == kShown) {
+            out += " and " + std::to_string(failures.size() - kShown) + " more";
+            break;
+        }
+        out += (shown++ ? ", " : "") + (asset.empty() ? std::string("the model") : asset) + " (" + why + ")";
+    }
+    return out;
 }
 
 } // namespace
 
 std::optional<ReaderResult> readUsd(const ReaderInput& input) {
+    LayerFiles files(input.related);
+    std::shared_ptr<Layer> model;
     try {
-        // Textures beside the layer; a package's own files are not reached yet.
-        TextureReader textures;
-        if (input.extension != "usdz")
-            textures = [&related = input.related](const std::string& path,
-                                                  const std::string& layer) -> std::optional<std::vector<std::uint8_t>> {
-                const auto resolved = layer.empty() ? std::optional(path) : joinRelative(layer, path);
-                std::string why;
-                auto bytes = resolved ? related.read(*resolved, why) : std::nullopt;
-                if (!bytes) return std::nullopt;
-                return **bytes;
-            };
-        StageScene built = buildScene(readAny(input.bytes, input.extension), std::move(textures));
-        return ReaderResult{std::move(built.scene), built.meshCount, {}};
+        model = files.openModel(input.bytes, input.extension);
     } catch (const UsdFormatError& e) {
         // The asset route has always called such files empty; the reason stays for logs and tests.
         throw LoaderError::noGeometry(e.what());
     }
+    // Textures are found beside the layer that names them, or inside its package.
+    const TextureReader textures = [&files](const std::string& path, const std::string& layer) {
+        std::string why;
+        auto bytes = files.readAsset(layer, path, why);
+        return bytes ? std::optional(**bytes) : std::nullopt;
+    };
+    const StageScene built =
+        buildScene(needsComposition(model->stage) ? compose(model, files).stage : composeAlone(*model), textures);
+    if (built.meshCount == 0 && !files.failures().empty())
+        throw LoaderError::parseError("no geometry could be reached; layers that could not be read: " +
+                                      listFailures(files.failures()));
+    return ReaderResult{built.scene, built.meshCount, {}};
 }
 
 } // namespace trimeo::usd

@@ -36,6 +36,7 @@ enum class Specifier { def, over, klass };
 struct Arc {
     std::string assetPath;
     std::string primPath;
+    bool operator==(const Arc&) const = default;
 };
 
 struct Prim;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <limits>
+#include <map>
 #include <set>
 
 namespace trimeo::usd {
@@ -103,28 +104,157 @@ private:
         }
     }
 
-    // `( key = value ... )`; calls `onEntry(key, value)` for each entry.
+    // `( key = value ... )`: `onEntry(listOp, key)` reads the value of the keys it knows
+    // (the '=' already taken) and returns true; other values are parsed and dropped.
     template <class OnEntry> void metadata(OnEntry onEntry) {
         expectPunct('(');
         while (!tokens_.peek().is(')')) {
             UsdaToken t = tokens_.next();
             if (t.kind == Kind::string || t.is(';') || t.is(',')) continue; // doc string, separators
             if (t.kind != Kind::identifier) throw UsdFormatError("expected metadata");
-            if (isOneOf(t, kListOps)) t = expect(Kind::identifier, "a metadata name");
-            Value v;
-            if (tokens_.peek().is('=')) {
-                tokens_.next();
-                value(v, 1);
+            std::string op;
+            if (isOneOf(t, kListOps)) {
+                op = t.text;
+                t = expect(Kind::identifier, "a metadata name");
             }
-            onEntry(t.text, v);
+            if (!tokens_.peek().is('=')) continue;
+            tokens_.next();
+            if (onEntry(op, t.text)) continue;
+            Value ignored;
+            value(ignored, 1);
         }
         tokens_.next();
     }
 
+    // One list-edited field: each statement's items, combined as one layer states them.
+    struct ListEdit {
+        std::vector<Arc> explicitItems, prepended, appended, deleted;
+        bool any = false;
+        void add(const std::string& op, std::vector<Arc> items) {
+            any = true;
+            auto& to = op == "prepend" ? prepended
+                       : op == "append" || op == "add" ? appended
+                       : op == "delete" ? deleted
+                       : op.empty() ? explicitItems : reordered_;
+            to = std::move(items);
+        }
+        // Prepended, explicit and appended items in order, deleted ones left out.
+        std::vector<Arc> flattened() const {
+            std::vector<Arc> out;
+            for (const auto* list : {&prepended, &explicitItems, &appended})
+                for (const Arc& a : *list) {
+                    bool gone = false;
+                    for (const Arc& d : deleted) gone = gone || (d.assetPath == a.assetPath && d.primPath == a.primPath);
+                    if (!gone) out.push_back(a);
+                }
+            return out;
+        }
+
+    private:
+        std::vector<Arc> reordered_;
+    };
+
+    // `None`, one item or `[item, ...]`; an item is @asset@, @asset@</path> or </path>,
+    // each perhaps followed by `( offset = ... )`, which is dropped.
+    std::vector<Arc> arcList(int depth) {
+        std::vector<Arc> out;
+        if (tokens_.peek().isWord("None")) {
+            tokens_.next();
+            return out;
+        }
+        const bool list = tokens_.peek().is('[');
+        if (list) tokens_.next();
+        while (!list || !tokens_.peek().is(']')) {
+            UsdaToken t = tokens_.next();
+            Arc arc;
+            if (t.kind == Kind::assetPath) {
+                arc.assetPath = std::move(t.text);
+                if (tokens_.peek().kind == Kind::pathRef) arc.primPath = tokens_.next().text;
+            } else if (t.kind == Kind::pathRef) {
+                arc.primPath = std::move(t.text);
+            } else {
+                throw UsdFormatError("expected an asset path or a prim path");
+            }
+            if (tokens_.peek().is('(')) {
+                tokens_.next();
+                skipGroup(')', depth + 1);
+            }
+            out.push_back(std::move(arc));
+            if (!list) break;
+            if (tokens_.peek().is(',')) tokens_.next();
+            else if (!tokens_.peek().is(']')) throw UsdFormatError("expected ',' in a list");
+        }
+        if (list) tokens_.next();
+        return out;
+    }
+
+    std::vector<std::string> pathList(int depth) {
+        std::vector<std::string> out;
+        for (Arc& a : arcList(depth)) out.push_back(std::move(a.primPath));
+        return out;
+    }
+
+    bool boolean() {
+        Value v;
+        value(v, 1);
+        return !v.numbers.empty() && v.numbers.front() != 0;
+    }
+
     void layerMetadata(Stage& stage) {
-        metadata([&](const std::string& key, Value& v) {
+        metadata([&](const std::string&, const std::string& key) {
+            Value v;
+            if (key == "subLayers") {
+                for (Arc& a : arcList(1)) stage.subLayers.push_back(std::move(a.assetPath));
+                return true;
+            }
+            if (key != "upAxis" && key != "defaultPrim" && key != "metersPerUnit") return false;
+            value(v, 1);
             if (key == "upAxis" && !v.texts.empty()) stage.upAxis = v.texts.front();
+            if (key == "defaultPrim" && !v.texts.empty()) stage.defaultPrim = v.texts.front();
+            if (key == "metersPerUnit" && !v.numbers.empty()) stage.metersPerUnit = v.numbers.front();
+            return true;
         });
+    }
+
+    // `variants = { string set = "choice" ... }`
+    void variantSelections(Prim& p) {
+        expectPunct('{');
+        while (!tokens_.peek().is('}')) {
+            expect(Kind::identifier, "a variant selection type");
+            UsdaToken set = tokens_.next();
+            if (set.kind != Kind::identifier && set.kind != Kind::string) throw UsdFormatError("expected a variant set name");
+            expectPunct('=');
+            UsdaToken choice = expect(Kind::string, "a variant name");
+            p.variantSelections[set.text] = std::move(choice.text);
+            if (tokens_.peek().is(';') || tokens_.peek().is(',')) tokens_.next();
+        }
+        tokens_.next();
+    }
+
+    void primMetadata(Prim& p) {
+        std::map<std::string, ListEdit> edits;
+        metadata([&](const std::string& op, const std::string& key) {
+            if (key == "references" || key == "payload" || key == "inherits" || key == "specializes") {
+                edits[key].add(op, arcList(1));
+                return true;
+            }
+            if (key == "variants") variantSelections(p);
+            else if (key == "active") p.active = boolean();
+            else if (key == "instanceable") p.instanceable = boolean();
+            else if (key == "kind") {
+                Value v;
+                value(v, 1);
+                if (!v.texts.empty()) p.kind = v.texts.front();
+            } else return false;
+            return true;
+        });
+        for (auto& [key, edit] : edits) {
+            auto& to = key == "references" ? p.references
+                       : key == "payload"  ? p.payloads
+                       : key == "inherits" ? p.inherits
+                                           : p.specializes;
+            to = edit.flattened();
+        }
     }
 
     Prim prim(int depth) {
@@ -137,7 +267,13 @@ private:
         else throw UsdFormatError("expected def, over or class");
         if (tokens_.peek().kind == Kind::identifier) p.typeName = tokens_.next().text;
         p.name = expect(Kind::string, "a prim name").text;
-        if (tokens_.peek().is('(')) metadata([](const std::string&, Value&) {});
+        if (tokens_.peek().is('(')) primMetadata(p);
+        body(p, depth);
+        return p;
+    }
+
+    // `{ properties, child prims and variant sets }`
+    void body(Prim& p, int depth) {
         expectPunct('{');
         std::set<std::string> sampled;
         while (!tokens_.peek().is('}')) {
@@ -147,80 +283,115 @@ private:
                 p.children.push_back(prim(depth + 1));
             } else if (t.isWord("variantSet")) {
                 tokens_.next();
-                expect(Kind::string, "a variant set name");
+                std::string set = expect(Kind::string, "a variant set name").text;
                 expectPunct('=');
-                expectPunct('{');
-                skipGroup('}', depth + 1);
+                variantSet(p.variantSets[set], depth + 1);
             } else {
                 property(p, sampled, depth);
             }
         }
         tokens_.next();
-        return p;
+    }
+
+    // `{ "name" (metadata) { body } ... }`; a variant's own variant sets are not kept.
+    void variantSet(std::map<std::string, Variant>& variants, int depth) {
+        checkDepth(depth);
+        expectPunct('{');
+        while (!tokens_.peek().is('}')) {
+            std::string name = expect(Kind::string, "a variant name").text;
+            Prim inside;
+            if (tokens_.peek().is('(')) primMetadata(inside);
+            body(inside, depth + 1);
+            Variant& v = variants[name];
+            v.attributes = std::move(inside.attributes);
+            v.relationships = std::move(inside.relationships);
+            v.references = std::move(inside.references);
+            v.payloads = std::move(inside.payloads);
+            v.inherits = std::move(inside.inherits);
+            v.specializes = std::move(inside.specializes);
+            v.children = std::move(inside.children);
+        }
+        tokens_.next();
     }
 
     void property(Prim& p, std::set<std::string>& sampled, int depth) {
         UsdaToken t = tokens_.next();
-        bool discard = false;
+        std::string op;
         if (isOneOf(t, kListOps)) {
-            discard = true;
+            op = t.text;
             t = tokens_.next();
         }
-        if (t.isWord("rel")) {
-            discard = true;
-            expect(Kind::identifier, "a relationship name");
-        } else {
-            while (isOneOf(t, kVariabilities)) t = tokens_.next();
-            if (t.kind != Kind::identifier) throw UsdFormatError("expected a property");
-            Attribute attr;
-            attr.typeName = t.text;
-            // reorder statements have no type: "reorder properties = [...]"
-            if (tokens_.peek().is('=')) discard = true;
-            else {
-                if (tokens_.peek().is('[')) {
-                    tokens_.next();
-                    expectPunct(']');
-                    attr.typeName += "[]";
-                }
-                t = expect(Kind::identifier, "an attribute name");
-            }
-            std::string name = t.text;
-            bool isSamples = false;
-            if (endsWith(name, ".timeSamples")) {
-                isSamples = true;
-                name.resize(name.size() - 12);
-            } else if (name.find('.') != std::string::npos) {
-                discard = true; // connections, splines
-            }
-            Value v;
-            bool hasValue = false;
-            if (tokens_.peek().is('=')) {
-                tokens_.next();
-                hasValue = true;
-                if (isSamples) firstSample(v, depth);
-                else value(v, 1);
-            }
-            std::string interpolation;
-            if (tokens_.peek().is('(')) {
-                metadata([&](const std::string& key, Value& m) {
-                    if (key == "interpolation" && !m.texts.empty()) interpolation = m.texts.front();
-                });
-            }
-            if (discard) return;
-            Attribute& slot = p.attributes[name];
-            slot.typeName = attr.typeName;
-            if (!interpolation.empty()) slot.interpolation = interpolation;
-            // A sampled value is what a viewer shows at the first frame: it beats a default.
-            if (hasValue && !sampled.count(name)) slot.value = std::move(v);
-            if (hasValue && isSamples) sampled.insert(name);
-            return;
-        }
+        while (isOneOf(t, kVariabilities)) t = tokens_.next();
+        if (t.isWord("rel")) return relationship(p, op, depth);
+        if (t.kind != Kind::identifier) throw UsdFormatError("expected a property");
+        std::string typeName = t.text;
+        // reorder statements have no type: "reorder properties = [...]"
         if (tokens_.peek().is('=')) {
             tokens_.next();
             Value ignored;
             value(ignored, 1);
+            return;
         }
-        if (tokens_.peek().is('(')) metadata([](const std::string&, Value&) {});
+        if (tokens_.peek().is('[')) {
+            tokens_.next();
+            expectPunct(']');
+            typeName += "[]";
+        }
+        std::string name = expect(Kind::identifier, "an attribute name").text;
+        enum class Part { value, samples, connect, other } part = Part::value;
+        if (endsWith(name, ".timeSamples")) part = Part::samples, name.resize(name.size() - 12);
+        else if (endsWith(name, ".connect")) part = Part::connect, name.resize(name.size() - 8);
+        else if (name.find('.') != std::string::npos) part = Part::other; // splines and the like
+        Value v;
+        std::vector<std::string> targets;
+        bool hasValue = false;
+        if (tokens_.peek().is('=')) {
+            tokens_.next();
+            hasValue = true;
+            if (part == Part::samples) firstSample(v, depth);
+            else if (part == Part::connect) targets = pathList(depth);
+            else value(v, 1);
+        }
+        std::string interpolation;
+        if (tokens_.peek().is('(')) {
+            metadata([&](const std::string&, const std::string& key) {
+                if (key != "interpolation") return false;
+                Value m;
+                value(m, 1);
+                if (!m.texts.empty()) interpolation = m.texts.front();
+                return true;
+            });
+        }
+        if (part == Part::other || op == "delete" || op == "reorder") return;
+        Attribute& slot = p.attributes[name];
+        slot.typeName = typeName;
+        if (!interpolation.empty()) slot.interpolation = interpolation;
+        if (part == Part::connect) {
+            slot.connections = std::move(targets);
+            return;
+        }
+        // A sampled value is what a viewer shows at the first frame: it beats a default.
+        if (hasValue && !sampled.count(name)) slot.value = std::move(v);
+        if (hasValue && part == Part::samples) sampled.insert(name);
+    }
+
+    // `rel name`, `rel name = </target>` or `= [</a>, </b>]`, with list edits.
+    void relationship(Prim& p, const std::string& op, int depth) {
+        std::string name = expect(Kind::identifier, "a relationship name").text;
+        std::vector<std::string> targets;
+        bool hasValue = false;
+        if (tokens_.peek().is('=')) {
+            tokens_.next();
+            hasValue = true;
+            targets = pathList(depth);
+        }
+        if (tokens_.peek().is('(')) metadata([](const std::string&, const std::string&) { return false; });
+        if (name.find('.') != std::string::npos || op == "delete" || op == "reorder") return;
+        auto& slot = p.relationships[name];
+        if (!hasValue) return;
+        if (op == "append" || op == "add") slot.insert(slot.end(), targets.begin(), targets.end());
+        else if (op == "prepend") slot.insert(slot.begin(), targets.begin(), targets.end());
+        else slot = std::move(targets);
     }
 
     // `{ time: value, ... }`: keeps the first sample, parses and drops the rest.

@@ -44,9 +44,8 @@ std::vector<std::uint8_t> readEntry(zip_t* archive, zip_uint64_t index) {
     return out;
 }
 
-} // namespace
 
-PackagedLayer firstPackagedLayer(std::span<const std::uint8_t> package) {
+std::unique_ptr<zip_t, ArchiveCloser> openArchive(std::span<const std::uint8_t> package) {
     if (package.empty()) throw UsdFormatError("empty package");
     zip_error_t error;
     zip_error_init(&error);
@@ -61,15 +60,45 @@ PackagedLayer firstPackagedLayer(std::span<const std::uint8_t> package) {
         zip_source_free(source);
         throw UsdFormatError("not a ZIP package");
     }
-    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    return archive;
+}
+
+std::optional<zip_uint64_t> firstLayerIndex(zip_t* archive) {
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(archive.get(), zip_uint64_t(i), ZIP_FL_ENC_RAW);
-        if (!name) continue;
-        std::string ext = layerExtension(name);
-        if (ext.empty()) continue;
-        return {std::move(ext), readEntry(archive.get(), zip_uint64_t(i))};
+        const char* name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        if (name && !layerExtension(name).empty()) return zip_uint64_t(i);
     }
-    throw UsdFormatError("the package holds no USD layer");
+    return std::nullopt;
+}
+
+} // namespace
+
+PackagedLayer firstPackagedLayer(std::span<const std::uint8_t> package) {
+    auto archive = openArchive(package);
+    const auto index = firstLayerIndex(archive.get());
+    if (!index) throw UsdFormatError("the package holds no USD layer");
+    return {layerExtension(zip_get_name(archive.get(), *index, ZIP_FL_ENC_RAW)), readEntry(archive.get(), *index)};
+}
+
+struct UsdzPackage::Archive {
+    std::unique_ptr<zip_t, ArchiveCloser> zip;
+};
+
+UsdzPackage::UsdzPackage(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> keepAlive)
+    : keepAlive_(std::move(keepAlive)), archive_(std::make_unique<Archive>()) {
+    archive_->zip = openArchive(bytes);
+    const auto index = firstLayerIndex(archive_->zip.get());
+    if (!index) throw UsdFormatError("the package holds no USD layer");
+    firstLayer_ = zip_get_name(archive_->zip.get(), *index, ZIP_FL_ENC_RAW);
+}
+
+UsdzPackage::~UsdzPackage() = default;
+
+std::optional<std::vector<std::uint8_t>> UsdzPackage::read(const std::string& name) const {
+    const zip_int64_t index = zip_name_locate(archive_->zip.get(), name.c_str(), ZIP_FL_ENC_RAW);
+    if (index < 0) return std::nullopt;
+    return readEntry(archive_->zip.get(), zip_uint64_t(index));
 }
 
 } // namespace trimeo::usd

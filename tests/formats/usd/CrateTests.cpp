@@ -19,6 +19,7 @@ using trimeo::scene::Node;
 using trimeo::test::CrateWriteOptions;
 using trimeo::test::writeCrate;
 using trimeo::usd::parseUsda;
+using trimeo::usd::Stage;
 
 namespace {
 
@@ -172,6 +173,69 @@ TEST(Crate, TruncatedAndDamagedFilesFailWithoutCrashing) {
     auto oldVersion = good;
     oldVersion[9] = 3;
     EXPECT_EQ(trimeo::test::readUsd(oldVersion, "usdc").error, "unsupported crate version");
+}
+
+TEST(Crate, CompositionFieldsVariantsAndRelationshipsReadAsTheTextStatesThem) {
+    const Stage text = parseUsda(R"(#usda 1.0
+(
+    defaultPrim = "Asset"
+    metersPerUnit = 0.01
+    subLayers = [@a.usda@, @sub/b.usdc@]
+)
+def Xform "Asset" (
+    prepend references = [@x.usda@</X/Y>, </Local>, @whole.usda@]
+    payload = @p.usdz@
+    inherits = </_class_Asset>
+    specializes = [</Base>, </Other>]
+    variants = { string look = "red"  string lod = "high" }
+    active = false
+    instanceable = true
+    kind = "component"
+)
+{
+    variantSet "look" = {
+        "red" ( prepend references = @red.usda@ ) {
+            color3f[] primvars:displayColor = [(1, 0, 0)]
+            rel material:binding = </Looks/Red>
+            def Mesh "OnlyRed" { }
+        }
+        "blue" { }
+    }
+    rel targets = [</A>, </B.prop>]
+    color3f inputs:diffuseColor.connect = </Looks/Tex.outputs:rgb>
+    def Xform "Child" { }
+}
+)");
+    const Stage crate = trimeo::usd::readCrate(writeCrate(text));
+    EXPECT_EQ(crate.defaultPrim, "Asset");
+    EXPECT_EQ(crate.metersPerUnit, 0.01);
+    EXPECT_EQ(crate.subLayers, text.subLayers);
+    const auto& a = crate.rootPrims.at(0);
+    const auto& t = text.rootPrims.at(0);
+    EXPECT_EQ(a.references, t.references);
+    EXPECT_EQ(a.references.at(1).assetPath, "");
+    EXPECT_EQ(a.references.at(1).primPath, "/Local");
+    EXPECT_EQ(a.references.at(2).primPath, "");
+    EXPECT_EQ(a.payloads, t.payloads);
+    EXPECT_EQ(a.inherits, t.inherits);
+    EXPECT_EQ(a.specializes, t.specializes);
+    EXPECT_EQ(a.variantSelections, t.variantSelections);
+    EXPECT_EQ(a.active, false);
+    EXPECT_EQ(a.instanceable, true);
+    EXPECT_EQ(a.kind, "component");
+    EXPECT_EQ(a.relationships, t.relationships);
+    EXPECT_EQ(a.attribute("inputs:diffuseColor")->connections, std::vector<std::string>{"/Looks/Tex.outputs:rgb"});
+    ASSERT_EQ(a.children.size(), 1u); // the variant's prim stays in the variant
+    ASSERT_EQ(a.variantSets.at("look").size(), 2u);
+    const auto& red = a.variantSets.at("look").at("red");
+    EXPECT_EQ(red.references, t.variantSets.at("look").at("red").references);
+    EXPECT_EQ(red.attributes.at("primvars:displayColor").value.numbers, (std::vector<double>{1, 0, 0}));
+    EXPECT_EQ(red.relationships.at("material:binding"), std::vector<std::string>{"/Looks/Red"});
+    EXPECT_EQ(red.children.at(0).name, "OnlyRed");
+    // Before 0.8.0 a payload carries no layer offset.
+    const Stage old = trimeo::usd::readCrate(writeCrate(text, CrateWriteOptions{{}, 7}));
+    EXPECT_EQ(old.rootPrims.at(0).payloads, t.payloads);
+    EXPECT_EQ(old.rootPrims.at(0).references, t.references);
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <stdexcept>
+#include <type_traits>
 
 namespace trimeo::test {
 namespace {
@@ -80,14 +82,20 @@ public:
     }
 
     std::vector<std::uint8_t> write(const Stage& stage) {
-        // The walk: root, then each prim with its properties before its child prims.
+        // Every path the file names, as a tree: prims with their properties and variants,
+        // and the targets of arcs, relationships and connections.
+        PathNode root;
+        for (const Prim& p : stage.rootPrims) addPrim(root.child(p.name, false), p);
+        for (const Prim& p : stage.rootPrims) addTargets(root, p);
+        // The walk: root, then each node with its properties before its other children.
         std::vector<Node> nodes;
-        nodes.push_back({-1, 0, false, nullptr, nullptr, {}});
-        for (const Prim& p : stage.rootPrims) addPrim(nodes, 0, p);
-        fixJumps(nodes, 0);
+        nodes.push_back({-1, 0, false, &root});
+        walk(nodes, 0, root, "");
         nodes[0].jump = nodes.size() > 1 ? -1 : -2;
         const std::size_t n = nodes.size();
         auto pathIndex = [n](std::size_t walk) { return std::uint32_t(n - 1 - walk); };
+        for (auto& [text, walkIndex] : walkOf_) pathIds_[text] = pathIndex(walkIndex);
+        pathIds_[""] = pathIndex(0); // the empty path: no prim named
 
         std::vector<std::uint32_t> specPaths, specSets, specTypes;
         auto specEntry = [&](std::size_t walk, std::uint32_t type, const std::vector<std::uint64_t>& fieldIds) {
@@ -97,22 +105,42 @@ public:
             for (auto f : fieldIds) fieldSets_.push_back(std::uint32_t(f));
             fieldSets_.push_back(0xffffffffu);
         };
-        specEntry(0, 7, {field("upAxis", rep(11, token(stage.upAxis), kInline)),
-                    field("primChildren", tokenVector(stage.rootPrims))});
+        std::vector<std::uint64_t> rootFields{field("upAxis", rep(11, token(stage.upAxis), kInline)),
+                                              field("primChildren", tokenVector(stage.rootPrims))};
+        if (!stage.defaultPrim.empty()) rootFields.push_back(field("defaultPrim", rep(11, token(stage.defaultPrim), kInline)));
+        if (stage.metersPerUnit) rootFields.push_back(field("metersPerUnit", value({"double", {{*stage.metersPerUnit}, {}}})));
+        if (!stage.subLayers.empty()) rootFields.push_back(field("subLayers", stringVector(stage.subLayers)));
+        specEntry(0, 7, rootFields);
         for (std::size_t i = 1; i < n; ++i) {
-            const Node& node = nodes[i];
+            const PathNode& node = *nodes[i].path;
             if (node.prim) {
-                std::vector<std::uint64_t> f{field("specifier", rep(42, std::uint64_t(node.prim->specifier), kInline))};
-                if (!node.prim->typeName.empty()) f.push_back(field("typeName", rep(11, token(node.prim->typeName), kInline)));
-                f.push_back(field("primChildren", tokenVector(node.prim->children)));
+                const Prim& p = *node.prim;
+                std::vector<std::uint64_t> f{field("specifier", rep(42, std::uint64_t(p.specifier), kInline))};
+                if (!p.typeName.empty()) f.push_back(field("typeName", rep(11, token(p.typeName), kInline)));
+                f.push_back(field("primChildren", tokenVector(p.children)));
+                arcFields(f, p.references, p.payloads, p.inherits, p.specializes);
+                if (!p.variantSelections.empty()) f.push_back(field("variantSelection", selections(p.variantSelections)));
+                if (p.active) f.push_back(field("active", rep(1, *p.active ? 1 : 0, kInline)));
+                if (p.instanceable) f.push_back(field("instanceable", rep(1, *p.instanceable ? 1 : 0, kInline)));
+                if (!p.kind.empty()) f.push_back(field("kind", rep(11, token(p.kind), kInline)));
                 specEntry(i, 6, f);
-            } else {
+            } else if (node.variant) {
+                const usd::Variant& v = *node.variant;
+                std::vector<std::uint64_t> f{field("primChildren", tokenVector(v.children))};
+                arcFields(f, v.references, v.payloads, v.inherits, v.specializes);
+                specEntry(i, 10, f);
+            } else if (node.attribute) {
                 const Attribute& a = *node.attribute;
                 std::vector<std::uint64_t> f{field("typeName", rep(11, token(a.typeName), kInline))};
                 if (!a.interpolation.empty()) f.push_back(field("interpolation", rep(11, token(a.interpolation), kInline)));
-                if (options_.sampled.count(node.name)) f.push_back(field("timeSamples", samples(a)));
-                else f.push_back(field("default", value(a)));
+                if (!a.connections.empty()) f.push_back(field("connectionPaths", pathListOp(a.connections)));
+                const bool hasValue = !a.value.numbers.empty() || !a.value.texts.empty();
+                if (hasValue && options_.sampled.count(node.element)) f.push_back(field("timeSamples", samples(a)));
+                else if (hasValue) f.push_back(field("default", value(a)));
                 specEntry(i, 1, f);
+            } else if (node.relationship) {
+                specEntry(i, 8, {field("targetPaths", pathListOp(*node.relationship)),
+                                 field("targetChildren", pathVector(*node.relationship))});
             }
         }
 
@@ -183,27 +211,103 @@ public:
     }
 
 private:
+    // A path and what the file says at it.
+    struct PathNode {
+        std::string element; // a name, "{set=variant}" or a property name
+        bool isProperty = false;
+        const Prim* prim = nullptr;
+        const usd::Variant* variant = nullptr;
+        const Attribute* attribute = nullptr;
+        const std::vector<std::string>* relationship = nullptr;
+        std::vector<std::unique_ptr<PathNode>> children;
+
+        PathNode& child(const std::string& e, bool property) {
+            for (auto& c : children)
+                if (c->element == e && c->isProperty == property) return *c;
+            children.push_back(std::make_unique<PathNode>());
+            children.back()->element = e;
+            children.back()->isProperty = property;
+            return *children.back();
+        }
+    };
+
     struct Node {
         std::int64_t parent;
         std::uint32_t token;
         bool isProperty;
-        const Prim* prim;
-        const Attribute* attribute;
-        std::string name;
+        const PathNode* path;
         std::int64_t jump = -2;
     };
 
-    void addPrim(std::vector<Node>& nodes, std::size_t parent, const Prim& p) {
-        // Children of one parent: properties, then prims; the jump tells the reader which follow.
-        const std::size_t self = nodes.size();
-        nodes.push_back({std::int64_t(parent), token(p.name), false, &p, nullptr, p.name});
-        for (const auto& [name, attr] : p.attributes)
-            nodes.push_back({std::int64_t(self), token(name), true, nullptr, &attr, name});
-        for (const Prim& c : p.children) addPrim(nodes, self, c);
+    template <class Owner> void addBody(PathNode& node, const Owner& o) {
+        for (const auto& [name, attr] : o.attributes) node.child(name, true).attribute = &attr;
+        for (const auto& [name, targets] : o.relationships) node.child(name, true).relationship = &targets;
+        for (const Prim& c : o.children) addPrim(node.child(c.name, false), c);
+    }
+
+    void addPrim(PathNode& node, const Prim& p) {
+        node.prim = &p;
+        addBody(node, p);
+        for (const auto& [set, variants] : p.variantSets)
+            for (const auto& [name, v] : variants) {
+                PathNode& vn = node.child("{" + set + "=" + name + "}", false);
+                vn.variant = &v;
+                addBody(vn, v);
+            }
+    }
+
+    // "/A/B{set=v}C.prop" as a chain of nodes below the root.
+    void ensurePath(PathNode& root, const std::string& path) {
+        PathNode* at = &root;
+        std::size_t i = 0;
+        while (i < path.size()) {
+            if (path[i] == '/') {
+                ++i;
+                continue;
+            }
+            if (path[i] == '.') {
+                at->child(path.substr(i + 1), true);
+                return;
+            }
+            std::size_t end = path[i] == '{' ? path.find('}', i) + 1 : path.find_first_of("/{.", i);
+            if (end == std::string::npos || end == 0) end = path.size();
+            at = &at->child(path.substr(i, end - i), false);
+            i = end;
+        }
+    }
+
+    template <class Owner> void addTargets(PathNode& root, const Owner& o) {
+        for (const auto* arcs : {&o.references, &o.payloads, &o.inherits, &o.specializes})
+            for (const usd::Arc& a : *arcs)
+                if (!a.primPath.empty()) ensurePath(root, a.primPath);
+        for (const auto& [name, targets] : o.relationships)
+            for (const std::string& t : targets) ensurePath(root, t);
+        for (const auto& [name, attr] : o.attributes)
+            for (const std::string& t : attr.connections) ensurePath(root, t);
+        for (const Prim& c : o.children) addTargets(root, c);
+        if constexpr (std::is_same_v<Owner, Prim>)
+            for (const auto& [set, variants] : o.variantSets)
+                for (const auto& [name, v] : variants) addTargets(root, v);
+    }
+
+    void walk(std::vector<Node>& nodes, std::size_t self, const PathNode& node, const std::string& text) {
+        // Children of one parent: properties, then the rest; the jump tells the reader which follow.
+        for (bool properties : {true, false})
+            for (const auto& c : node.children) {
+                if (c->isProperty != properties) continue;
+                std::string childText = text;
+                if (c->isProperty) childText += '.';
+                else if (!c->element.starts_with('{') && !text.ends_with('}')) childText += '/';
+                childText += c->element;
+                const std::size_t index = nodes.size();
+                nodes.push_back({std::int64_t(self), token(c->element), c->isProperty, c.get()});
+                walkOf_[childText] = index;
+                walk(nodes, index, *c, childText);
+            }
         fixJumps(nodes, self);
     }
 
-    // Called once a prim's subtree is complete: sets the jumps of its direct children.
+    // Called once a node's subtree is complete: sets the jumps of its direct children.
     void fixJumps(std::vector<Node>& nodes, std::size_t self) {
         std::vector<std::size_t> kids;
         for (std::size_t i = self + 1; i < nodes.size(); ++i)
@@ -216,6 +320,87 @@ private:
                                   : hasSibling           ? 0
                                                          : -2;
         }
+    }
+
+    std::uint32_t stringId(const std::string& s) {
+        strings_.push_back(token(s));
+        return std::uint32_t(strings_.size() - 1);
+    }
+    std::uint32_t pathId(const std::string& path) { return pathIds_.at(path); }
+
+    // List op header bits.
+    static constexpr std::uint8_t kIsExplicit = 1 << 0, kExplicitItems = 1 << 1, kPrependedItems = 1 << 5;
+
+    void arcFields(std::vector<std::uint64_t>& f, const std::vector<usd::Arc>& references,
+                   const std::vector<usd::Arc>& payloads, const std::vector<usd::Arc>& inherits,
+                   const std::vector<usd::Arc>& specializes) {
+        // References and payloads as "prepend" edits, the inherits and specializes explicit,
+        // as tools commonly write them.
+        if (!references.empty()) {
+            const std::uint64_t at = bytes_.size();
+            put<std::uint8_t>(bytes_, kPrependedItems);
+            put<std::uint64_t>(bytes_, references.size());
+            for (const usd::Arc& a : references) {
+                put<std::uint32_t>(bytes_, stringId(a.assetPath));
+                put<std::uint32_t>(bytes_, pathId(a.primPath));
+                put<double>(bytes_, 0.0); // layer offset
+                put<double>(bytes_, 1.0); // and scale
+                put<std::uint64_t>(bytes_, 0); // no custom data
+            }
+            f.push_back(field("references", rep(35, at)));
+        }
+        if (!payloads.empty()) {
+            const std::uint64_t at = bytes_.size();
+            put<std::uint8_t>(bytes_, kPrependedItems);
+            put<std::uint64_t>(bytes_, payloads.size());
+            for (const usd::Arc& a : payloads) {
+                put<std::uint32_t>(bytes_, stringId(a.assetPath));
+                put<std::uint32_t>(bytes_, pathId(a.primPath));
+                if (options_.minor >= 8) {
+                    put<double>(bytes_, 0.0);
+                    put<double>(bytes_, 1.0);
+                }
+            }
+            f.push_back(field("payload", rep(55, at)));
+        }
+        std::vector<std::string> paths;
+        for (const auto& a : inherits) paths.push_back(a.primPath);
+        if (!paths.empty()) f.push_back(field("inheritPaths", pathListOp(paths)));
+        paths.clear();
+        for (const auto& a : specializes) paths.push_back(a.primPath);
+        if (!paths.empty()) f.push_back(field("specializes", pathListOp(paths)));
+    }
+
+    std::uint64_t pathListOp(const std::vector<std::string>& paths) {
+        const std::uint64_t at = bytes_.size();
+        put<std::uint8_t>(bytes_, kIsExplicit | kExplicitItems);
+        put<std::uint64_t>(bytes_, paths.size());
+        for (const std::string& p : paths) put<std::uint32_t>(bytes_, pathId(p));
+        return rep(34, at);
+    }
+
+    std::uint64_t pathVector(const std::vector<std::string>& paths) {
+        const std::uint64_t at = bytes_.size();
+        put<std::uint64_t>(bytes_, paths.size());
+        for (const std::string& p : paths) put<std::uint32_t>(bytes_, pathId(p));
+        return rep(40, at);
+    }
+
+    std::uint64_t stringVector(const std::vector<std::string>& texts) {
+        const std::uint64_t at = bytes_.size();
+        put<std::uint64_t>(bytes_, texts.size());
+        for (const std::string& t : texts) put<std::uint32_t>(bytes_, stringId(t));
+        return rep(50, at);
+    }
+
+    std::uint64_t selections(const std::map<std::string, std::string>& chosen) {
+        const std::uint64_t at = bytes_.size();
+        put<std::uint64_t>(bytes_, chosen.size());
+        for (const auto& [set, variant] : chosen) {
+            put<std::uint32_t>(bytes_, stringId(set));
+            put<std::uint32_t>(bytes_, stringId(variant));
+        }
+        return rep(45, at);
     }
 
     std::uint32_t token(const std::string& t) {
@@ -377,6 +562,8 @@ private:
     std::vector<std::uint32_t> fieldTokens_;
     std::vector<std::uint64_t> fieldReps_;
     std::vector<std::uint32_t> fieldSets_;
+    std::map<std::string, std::size_t> walkOf_;        // path text -> walk position
+    std::map<std::string, std::uint32_t> pathIds_;     // path text -> path index
 };
 
 } // namespace

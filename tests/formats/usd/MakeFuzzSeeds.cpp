@@ -1,4 +1,4 @@
-// Writes the USD fuzzer's seeds: the test stages as usda, as usdc (current and 0.6 layout)
+// Writes the USD fuzzers' seeds: the test stages (one with every composition arc) as usda, as usdc (current and 0.6 layout)
 // and packed in usdz. Usage: usd_fuzz_seeds <directory>
 #include "../threemf/ZipPackage.h"
 #include "CrateWriter.h"
@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     const std::pair<const char*, const char*> stages[] = {{"two_mesh", trimeo::test::kTwoMeshStage},
-                                                         {"rich", trimeo::test::kRichStage}};
+                                                         {"rich", trimeo::test::kRichStage},
+                                                         {"arcs", trimeo::test::kArcStage}};
     for (const auto& [name, text] : stages) {
         const std::string usda = text;
         const auto stage = trimeo::usd::parseUsda(usda);

@@ -96,6 +96,39 @@ def Xform "Root" (kind = "assembly")
 
 namespace trimeo::test {
 
+const char* const kArcStage = R"(#usda 1.0
+(
+    defaultPrim = "A"
+    metersPerUnit = 0.01
+    subLayers = [@b.usda@, @sub/c.usda@]
+)
+def Xform "A" (
+    prepend references = [@d.usdc@, @e.usdz@</A>, @missing.usda@, </B>]
+    payload = @a.usda@</A/M>
+    inherits = </_C>
+    specializes = </B>
+    variants = { string v = "x" }
+    instanceable = true
+)
+{
+    variantSet "v" = {
+        "x" ( payload = @b.usda@ ) {
+            def Mesh "M" {
+                point3f[] points = [(0, 0, 0), (1, 0, 0), (0, 1, 0)]
+                int[] faceVertexCounts = [3]
+                int[] faceVertexIndices = [0, 1, 2]
+                rel material:binding = </Looks/Red>
+            }
+        }
+        "y" { }
+    }
+    color3f inputs:c.connect = </Looks/Red.outputs:c>
+}
+class "_C" { double c = 1 }
+def "B" ( references = @a.usda@  active = true ) { uniform token purpose = "render" }
+def Scope "Looks" { def Material "Red" { } }
+)";
+
 UsdRead readUsd(std::span<const std::uint8_t> bytes, std::string extension) {
     try {
         ReaderResult read = *readBytes(usd::readUsd, bytes, std::move(extension));

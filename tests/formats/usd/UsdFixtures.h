@@ -28,6 +28,12 @@ extern const char* const kRichStage;
 
 namespace trimeo::test {
 
+// Every composition arc at once, naming the layers the composition fuzzer writes (a.usda,
+// b.usda, sub/c.usda, d.usdc, e.usdz) and one that is missing: subLayers, references to
+// layers, prims and itself, a payload, inherits, specializes, a selected variant holding a
+// payload, relationships and connections.
+extern const char* const kArcStage;
+
 // The USD reader on bytes alone: what it read, or the reason it could not.
 struct UsdRead {
     std::shared_ptr<scene::Scene> scene;

@@ -67,14 +67,26 @@ def Xform "A" (
     EXPECT_EQ(stage.upAxis, "Z");
     ASSERT_EQ(stage.rootPrims.size(), 1u);
     const auto& a = stage.rootPrims[0];
-    ASSERT_EQ(a.children.size(), 3u); // nothing from inside the variant set
+    ASSERT_EQ(a.children.size(), 3u); // the variant set's prims stay in the variant
     EXPECT_EQ(a.children[0].typeName, "");
     EXPECT_EQ(a.children[1].specifier, Specifier::over);
     EXPECT_EQ(a.children[2].specifier, Specifier::klass);
     EXPECT_EQ(a.attribute("flag")->value.numbers, std::vector<double>{1});
-    EXPECT_EQ(a.attribute("radius"), nullptr);
+    ASSERT_NE(a.attribute("radius"), nullptr); // declared by its connection, without a value
+    EXPECT_TRUE(a.attribute("radius")->value.numbers.empty());
+    EXPECT_EQ(a.attribute("radius")->connections, std::vector<std::string>{"/Other.radius"});
     EXPECT_EQ(a.attribute("material:binding"), nullptr);
+    EXPECT_EQ(*a.relationship("material:binding"), std::vector<std::string>{"/Looks/Red"});
+    EXPECT_EQ(*a.relationship("proxyPrim"), std::vector<std::string>{"/B"});
     EXPECT_EQ(a.attribute("properties"), nullptr);
+    EXPECT_EQ(stage.subLayers, (std::vector<std::string>{"./other.usda", "odd@name.usda"}));
+    ASSERT_EQ(a.references.size(), 1u);
+    EXPECT_EQ(a.references[0].assetPath, "./ref.usda");
+    EXPECT_EQ(a.references[0].primPath, "/Root");
+    EXPECT_EQ(a.kind, "component");
+    EXPECT_EQ(a.variantSelections.at("shape"), "round");
+    ASSERT_EQ(a.variantSets.at("shape").size(), 2u);
+    EXPECT_EQ(a.variantSets.at("shape").at("round").children.at(0).name, "Inside");
 }
 
 TEST(UsdaParser, KeepsTheFirstTimeSampleOverTheDefault) {
@@ -113,6 +125,63 @@ def Mesh "M" {
     EXPECT_EQ(m.attribute("xformOp:transform")->value.numbers.size(), 16u);
     EXPECT_EQ(m.attribute("xformOp:transform")->value.numbers[12], 5);
     EXPECT_TRUE(m.attribute("b")->value.numbers.empty());
+}
+
+TEST(UsdaParser, ReadsCompositionMetadataListEditsAndLayerMetadata) {
+    Stage stage = parseUsda(layer(R"(
+(
+    defaultPrim = "Asset"
+    metersPerUnit = 0.01
+    subLayers = [@a.usda@ (offset = 10; scale = 2), @sub/b.usdc@]
+)
+def Xform "Asset" (
+    prepend references = [@x.usda@</X> (offset = 1), </Local>]
+    append references = @y.usda@
+    delete references = @gone.usda@
+    payload = @p.usdz@
+    inherits = </_class_Asset>
+    specializes = [</Base>]
+    prepend variantSets = ["look", "lod"]
+    variants = { string look = "red"  string "lod" = "high" }
+    active = false
+    instanceable = true
+)
+{
+    variantSet "look" = {
+        "red" ( prepend references = @red.usda@ ) {
+            color3f[] primvars:displayColor = [(1, 0, 0)]
+            rel material:binding = </Looks/Red>
+        }
+    }
+    prepend rel targets = [</A>, </B>]
+    append rel targets = </C>
+    over "Child" ( references = None ) { }
+}
+)"));
+    EXPECT_EQ(stage.defaultPrim, "Asset");
+    EXPECT_EQ(stage.metersPerUnit, 0.01);
+    EXPECT_EQ(stage.subLayers, (std::vector<std::string>{"a.usda", "sub/b.usdc"}));
+    const auto& a = stage.rootPrims.at(0);
+    ASSERT_EQ(a.references.size(), 3u);
+    EXPECT_EQ(a.references[0].assetPath, "x.usda");
+    EXPECT_EQ(a.references[0].primPath, "/X");
+    EXPECT_EQ(a.references[1].assetPath, "");
+    EXPECT_EQ(a.references[1].primPath, "/Local");
+    EXPECT_EQ(a.references[2].assetPath, "y.usda");
+    ASSERT_EQ(a.payloads.size(), 1u);
+    EXPECT_EQ(a.payloads[0].assetPath, "p.usdz");
+    EXPECT_EQ(a.inherits.at(0).primPath, "/_class_Asset");
+    EXPECT_EQ(a.specializes.at(0).primPath, "/Base");
+    EXPECT_EQ(a.variantSelections.at("look"), "red");
+    EXPECT_EQ(a.variantSelections.at("lod"), "high");
+    EXPECT_EQ(a.active, false);
+    EXPECT_EQ(a.instanceable, true);
+    const auto& red = a.variantSets.at("look").at("red");
+    EXPECT_EQ(red.references.at(0).assetPath, "red.usda");
+    EXPECT_EQ(red.attributes.at("primvars:displayColor").value.numbers, (std::vector<double>{1, 0, 0}));
+    EXPECT_EQ(red.relationships.at("material:binding"), std::vector<std::string>{"/Looks/Red"});
+    EXPECT_EQ(*a.relationship("targets"), (std::vector<std::string>{"/A", "/B", "/C"}));
+    EXPECT_TRUE(a.children.at(0).references.empty());
 }
 
 TEST(UsdaParser, RefusesBrokenText) {

@@ -1,0 +1,64 @@
+// Composes stages across layers on disk: the input, cut at each "#--" line into layers,
+// is written under every name the seeds' arcs use (a layer may name itself, another, one
+// in a subfolder, a crate or a package name, or one that is missing), then the first is
+// loaded through the related-file resolver as text, crate and package. A failed load is a
+// proper refusal; anything escaping, a crash, a hang or a sanitizer report is a bug.
+#include "formats/common/RelatedFiles.h"
+#include "formats/usd/UsdReader.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kNames[] = {"a.usda", "b.usda", "sub/c.usda", "d.usdc", "e.usdz", "f.usd",
+                                  "_stage.usda", "_children/_child_stage.usda", "sub/_stage.usda"};
+
+const fs::path& folder() {
+    static const fs::path path = [] {
+        fs::path p = fs::temp_directory_path() / ("trimeo-usd-composition-fuzz-" + std::to_string(::getpid()));
+        fs::create_directories(p / "sub");
+        fs::create_directories(p / "_children");
+        std::atexit([] { fs::remove_all(folder()); });
+        return p;
+    }();
+    return path;
+}
+
+std::vector<std::string_view> layers(std::string_view input) {
+    std::vector<std::string_view> out;
+    for (;;) {
+        const auto cut = input.find("\n#--\n");
+        out.push_back(input.substr(0, cut));
+        if (cut == std::string_view::npos) return out;
+        input.remove_prefix(cut + 5);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto parts = layers({reinterpret_cast<const char*>(data), size});
+    std::size_t i = 0;
+    for (const char* name : kNames) {
+        const auto part = parts[i++ % parts.size()];
+        std::ofstream(folder() / name, std::ios::binary).write(part.data(), std::streamsize(part.size()));
+    }
+    for (const char* model : {"a.usda", "d.usdc", "e.usdz"}) {
+        const auto first = parts.front();
+        trimeo::RelatedFiles related(folder() / model,
+                                     trimeo::RelatedFiles::Limits{std::uint64_t(1) << 24, std::uint64_t(1) << 26, 64});
+        const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(first.data()), first.size());
+        try {
+            trimeo::usd::readUsd({bytes, fs::path(model).extension().string().substr(1), related});
+        } catch (const trimeo::LoaderError&) {
+        }
+    }
+    return 0;
+}
