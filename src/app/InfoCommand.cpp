@@ -1,5 +1,8 @@
 #include "InfoCommand.h"
 
+#include "scene/LengthUnit.h"
+#include "viewport/ModelStatistics.h"
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -46,6 +49,26 @@ void writeVector(std::ostream& out, scene::Vector3 v) {
     out << ']';
 }
 
+// Size, area and volume in the file's own units, named as 3MF names them.
+void writeFigures(std::ostream& out, const scene::Scene& scene) {
+    const MeshFigures figures = measureMeshes(takeInventory(*scene.rootNode).instances);
+    const scene::LengthUnit* unit = scene.metersPerUnit ? scene::lengthUnitFor(*scene.metersPerUnit) : nullptr;
+    out << ",\"dimensions\":";
+    writeVector(out, figures.box.isEmpty() ? scene::Vector3() : figures.box.max - figures.box.min);
+    out << ",\"units\":";
+    writeJSONString(out, unit ? std::string(unit->name) : std::string("units"));
+    if (scene.metersPerUnit) {
+        out << ",\"metersPerUnit\":";
+        writeNumber(out, *scene.metersPerUnit);
+    }
+    out << ",\"surfaceArea\":";
+    writeNumber(out, figures.surfaceArea);
+    out << ",\"volume\":";
+    if (figures.volume) writeNumber(out, *figures.volume);
+    else out << "null";
+    out << ",\"watertight\":" << (figures.watertight ? "true" : "false");
+}
+
 } // namespace
 
 void writeLoadSummary(std::ostream& out, const std::string& route, const ModelLoader::LoadResult& result) {
@@ -81,7 +104,9 @@ void writeLoadSummary(std::ostream& out, const std::string& route, const ModelLo
     writeVector(out, box.min);
     out << ",\"max\":";
     writeVector(out, box.max);
-    out << "}}\n";
+    out << '}';
+    writeFigures(out, *result.scene);
+    out << "}\n";
 }
 
 int runInfoCommand(const std::string& path) {

@@ -1,5 +1,6 @@
 #include "ThreeMFParser.h"
 
+#include "ModelUnit.h"
 #include "PackagePaths.h"
 #include "ModelAssembly.h"
 #include "formats/common/TemporaryFiles.h"
@@ -47,7 +48,9 @@ ReaderResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
         throw LoaderError::parseError("3MF model file is larger than " + std::to_string(limits_.maxModelBytes >> 20) +
                                       " MiB");
     const std::vector<std::uint8_t> bytes = threemf::readWholeFile(mainPart);
-    return parseModelXML(bytes, extracted);
+    ReaderResult result = parseModelXML(bytes, extracted);
+    result.scene->metersPerUnit = threemf::modelMetersPerUnit(bytes);
+    return result;
 }
 
 ReaderResult ThreeMFParser::parseModelXML(std::span<const std::uint8_t> mainPart, const fs::path& baseDir) const {

@@ -225,6 +225,7 @@ StageScene buildScene(const Stage& stage, TextureReader textures) {
     // Z up to Y up: a quarter turn about X taking +Z to +Y, applied outside each top-level prim.
     const bool zUp = stage.upAxis == "Z";
     const auto toYUp = scene::Quaternion::fromAxisAngle({1, 0, 0}, -std::numbers::pi / 2);
+    out.scene->metersPerUnit = stage.metersPerUnit;
     for (const Prim& prim : stage.rootPrims) {
         auto n = builder.node(prim, {}, 1);
         if (!n) continue;
