@@ -5,6 +5,7 @@
 #include "Icons.h"
 #include "MainWindow.h"
 #include "MenuCommands.h"
+#include "ModelTools.h"
 #include "OpenPanel.h"
 #include "OpenSequence.h"
 #include "ViewCommands.h"
@@ -18,7 +19,8 @@ namespace trimeo {
 TrimeoApp::TrimeoApp()
     : content_(new ContentView(appState_)), window_(std::make_unique<MainWindow>(content_)),
       menus_(new MenuCommands(appState_, window_->menuBar())),
-      viewMenu_(new ViewCommands(*content_, window_.get(), window_->menuBar(), menus_->helpMenu()->menuAction())) {
+      viewMenu_(new ViewCommands(*content_, window_.get(), window_->menuBar(), menus_->helpMenu()->menuAction())),
+      tools_(new ModelTools(appState_, *content_, *window_)) {
     connect(menus_, &MenuCommands::openRequested, this, &TrimeoApp::openFile);
     connect(menus_, &MenuCommands::openRecentRequested, this, &TrimeoApp::openRecent);
     connect(menus_, &MenuCommands::aboutRequested, this, &TrimeoApp::showAbout);

@@ -18,6 +18,7 @@ class ContentView;
 class MainWindow;
 class MenuCommands;
 class ViewCommands;
+class ModelTools;
 
 class TrimeoApp : public QObject {
     Q_OBJECT
@@ -29,6 +30,7 @@ public:
     MainWindow* window() const { return window_.get(); }
     MenuCommands* menus() const { return menus_; }
     ViewCommands* viewMenu() const { return viewMenu_; }
+    ModelTools* tools() const { return tools_; }
 
     // Shows the window; the first of `files` is opened once the window has appeared.
     void start(const QList<QUrl>& files);
@@ -52,6 +54,7 @@ private:
     std::unique_ptr<MainWindow> window_;
     MenuCommands* menus_;
     ViewCommands* viewMenu_;
+    ModelTools* tools_;
     bool contentAppeared_ = false;
     QList<QUrl> pendingFiles_;
 };

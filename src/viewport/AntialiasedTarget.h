@@ -36,6 +36,9 @@ public:
     // size given to bind(), and leaves that framebuffer bound.
     void resolveInto(unsigned framebuffer);
 
+    // The framebuffer bind() draws into; its depth stays readable until the next bind().
+    GLuint framebuffer() const { return framebuffer_; }
+
     // Frees every GL object. Needs the context current; safe to call twice.
     void release();
 

@@ -29,6 +29,7 @@ struct DrawItem {
     GLTextureCache::Texture texture;
     double depth;     // view-space z of the node's origin, for sorting blended items
     int palette = -1; // skinned: index of its joint matrices in the frame's palettes
+    bool cut = false; // part of the model, which a section cuts
 };
 
 void toFloats(const Matrix4& m, float out[16]) {
@@ -46,7 +47,7 @@ struct GLSceneRenderer::Impl {
     std::vector<DrawItem> opaque, blended;
     struct Uniforms {
         int modelView, normalMatrix, projection, diffuse, hasTexture, texture, physicallyBased, metalness,
-            roughness, lightPosition, viewUp, joints;
+            roughness, lightPosition, viewUp, joints, clipPlane, capInside, capColour;
     };
     struct Program { // one per SurfaceVariant, built on first use
         std::unique_ptr<GLProgram> shader;
@@ -61,6 +62,7 @@ struct GLSceneRenderer::Impl {
     int bound = -1; // variant bound in this frame
     float projection[16] = {};
     scene::Vector3 viewUp;
+    std::optional<Section> section;
 
     Program* programFor(SurfaceVariant variant, std::string* error = nullptr);
     void collect(const Matrix4& view);
@@ -119,7 +121,9 @@ GLSceneRenderer::Impl::Program* GLSceneRenderer::Impl::programFor(SurfaceVariant
            s.uniformLocation("uHasTexture"),      s.uniformLocation("uTexture"),
            s.uniformLocation("uPhysicallyBased"), s.uniformLocation("uMetalness"),
            s.uniformLocation("uRoughness"),       s.uniformLocation("uLightPosition"),
-           s.uniformLocation("uViewUp"),          s.uniformLocation("uJoints")};
+           s.uniformLocation("uViewUp"),          s.uniformLocation("uJoints"),
+           s.uniformLocation("uClipPlane"),       s.uniformLocation("uCapInside"),
+           s.uniformLocation("uCapColour")};
     p.shader = std::move(shader);
     return &p;
 }
@@ -161,13 +165,19 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
     palettes.clear();
     if (!scene || !scene->rootNode) return;
     // Explicit stack: file hierarchies can be deeper than the call stack allows.
-    std::vector<std::pair<const scene::Node*, Matrix4>> stack{{scene->rootNode.get(), view}};
+    struct Entry {
+        const scene::Node* node;
+        Matrix4 parent;
+        bool inModel;
+    };
+    std::vector<Entry> stack{{scene->rootNode.get(), view, false}};
     while (!stack.empty()) {
-        auto [node, parent] = stack.back();
+        auto [node, parent, inModel] = stack.back();
         stack.pop_back();
         const Matrix4 modelView = parent * node->transform();
+        inModel = inModel || node->name == "modelContainer";
         for (auto it = node->childNodes().rbegin(); it != node->childNodes().rend(); ++it)
-            stack.emplace_back(it->get(), modelView);
+            stack.push_back({it->get(), modelView, inModel});
         if (!node->geometry) continue;
         const GLMeshCache::Mesh& mesh = meshes->meshFor(node->geometry);
         const auto& materials = node->geometry->materials;
@@ -177,7 +187,7 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
             const std::size_t materialIndex = materials.empty() ? 0 : part % materials.size();
             const scene::Material* m = materials.empty() ? nullptr : &materials[materialIndex];
             DrawItem item{modelView, &mesh, part, m, drawsAsLines(m, materialIndex, wireframe), {}, modelView.at(2, 3),
-                          palette};
+                          palette, inModel};
             bool isBlended = false;
             if (m) {
                 if (const scene::Image* image = m->diffuse.image()) {
@@ -242,7 +252,21 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
     glUniform1f(u.metalness, m.metalness);
     glUniform1f(u.roughness, m.roughness);
 
-    if (m.isDoubleSided) glDisable(GL_CULL_FACE);
+    const bool cut = section && item.cut;
+    glUniform1i(u.capInside, cut);
+    if (cut) {
+        glEnable(GL_CLIP_DISTANCE0);
+        const auto& p = section->viewPlane;
+        glUniform4f(u.clipPlane, float(p[0]), float(p[1]), float(p[2]), float(p[3]));
+        glUniform3f(u.capColour, section->capColor.r, section->capColor.g, section->capColor.b);
+    } else {
+        glDisable(GL_CLIP_DISTANCE0);
+        // Some drivers clip by what the shader writes whatever the enable says: a plane
+        // everything lies in front of.
+        glUniform4f(u.clipPlane, 0, 0, 0, 1);
+    }
+    // A cut shows the inside: its back faces are the cap.
+    if (m.isDoubleSided || cut) glDisable(GL_CULL_FACE);
     else glEnable(GL_CULL_FACE);
     // A mirroring transform turns counter-clockwise faces clockwise on screen.
     glFrontFace(determinant3(item.modelView) < 0 ? GL_CW : GL_CCW);
@@ -259,6 +283,8 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
         glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
                            reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
 }
+
+void GLSceneRenderer::setSection(std::optional<Section> section) { d->section = section; }
 
 void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int width, int height,
                              scene::Color background) {
@@ -289,6 +315,7 @@ void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glDisable(GL_CLIP_DISTANCE0);
     glBindVertexArray(0);
     glUseProgram(0);
 }

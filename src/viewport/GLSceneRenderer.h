@@ -9,8 +9,10 @@
 #include "MeshData.h"
 #include "scene/Scene.h"
 
+#include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace trimeo::gl {
@@ -39,6 +41,16 @@ public:
     // The wireframe option: every geometry's first material is drawn as lines (see
     // drawsAsLines). The scene itself is not changed.
     void setWireframe(bool wireframe);
+
+    // A cut through the model (the nodes below "modelContainer"): only what lies where
+    // a x + b y + c z + d >= 0 in view space is drawn, and the inside of the surfaces the cut
+    // opens is filled flat with `capColor`, so a closed solid reads as solid. Applies to the
+    // following frames; nothing turns it off again.
+    struct Section {
+        std::array<double, 4> viewPlane;
+        scene::Color capColor;
+    };
+    void setSection(std::optional<Section> section);
 
     // Draws into the currently bound framebuffer of the given size in pixels, cleared to
     // `background` with its alpha (0 for a transparent picture).

@@ -13,6 +13,7 @@ layout(location = 0) in vec3 aPosition;
 uniform mat4 uModelView;
 uniform mat3 uNormalMatrix;
 uniform mat4 uProjection;
+uniform vec4 uClipPlane; // view space; read only while a section is on
 out vec3 vViewPosition;
 #ifdef HAS_NORMAL
 layout(location = 1) in vec3 aNormal;
@@ -37,6 +38,7 @@ void main() {
     vec4 p = uModelView * vec4(aPosition, 1.0);
 #endif
     vViewPosition = p.xyz;
+    gl_ClipDistance[0] = dot(uClipPlane, vec4(p.xyz, 1.0));
 #ifdef HAS_NORMAL
 #ifdef HAS_SKIN
     vNormal = mat3(skin) * aNormal;
@@ -73,6 +75,8 @@ uniform float uMetalness;
 uniform float uRoughness;
 uniform vec3 uLightPosition; // view space
 uniform vec3 uViewUp;        // the world's up axis in view space
+uniform bool uCapInside;     // a section is on: what is seen of a surface's inside is the cut
+uniform vec3 uCapColour;
 out vec4 fragColor;
 
 const float PI = 3.14159265;
@@ -93,6 +97,10 @@ float smithSchlick(float nv, float nl, float a) {
 }
 
 void main() {
+    if (uCapInside && !gl_FrontFacing) {
+        fragColor = vec4(uCapColour, 1.0);
+        return;
+    }
     vec4 base = uHasTexture ? texture(uTexture, vTexcoord) * vec4(1.0, 1.0, 1.0, uDiffuse.a) : uDiffuse;
     vec3 albedo = toLinear(base.rgb);
 

@@ -55,6 +55,7 @@ std::shared_ptr<scene::Scene> presentLoadedModel(scene::Scene& loaded, const std
     }
 
     auto presented = std::make_shared<scene::Scene>();
+    presented->metersPerUnit = loaded.metersPerUnit;
     presented->rootNode->addChildNode(container);
     presented->rootNode->addChildNode(createGridFloor());
     presented->rootNode->addChildNode(makeCameraNode());

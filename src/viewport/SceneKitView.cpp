@@ -3,6 +3,7 @@
 #include "AnimatedNodes.h"
 #include "AntialiasedTarget.h"
 #include "CameraMath.h"
+#include "DepthProbe.h"
 #include "GLSceneRenderer.h"
 #include "LiveViewOptions.h"
 #include "LoadPipeline.h"
@@ -10,14 +11,18 @@
 #include "OffscreenRenderer.h"
 #include "OrbitCamera.h"
 #include "PointOfView.h"
+#include "scene/LengthUnit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
 #include <QThreadPool>
 #include <QTimer>
+#include <QKeyEvent>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -31,6 +36,10 @@ std::optional<std::filesystem::path> pathOf(const std::optional<QUrl>& url) {
     if (!url) return std::nullopt;
     return std::filesystem::path((url->isLocalFile() ? url->toLocalFile() : url->path()).toStdString());
 }
+
+// The cut faces and the measurement: a warm orange that stands apart from the grey
+// models and the window's background in light and dark palettes alike.
+constexpr scene::Color kCapColor{0.93f, 0.45f, 0.13f, 1.0f};
 
 // Lets the GUI-thread step of a load find its viewport, or learn that it is gone.
 struct ViewHandle {
@@ -61,6 +70,20 @@ struct SceneKitView::Impl {
     OrbitCamera orbit;
     bool userCamera = false;
     QPointF lastPointer;
+    QPointF pressPosition;
+    bool dragged = false;
+
+    // The last frame's, for picking in it and drawing the measurement over it.
+    scene::Matrix4 lastView, lastProjection;
+    QSize lastDrawn;
+    gl::DepthProbe depthProbe;
+    std::optional<SectionAxis> sectionAxis;
+    double sectionFraction = 0.5;
+    bool measuring = false;
+    std::vector<scene::Vector3> measurement; // model coordinates
+
+    const scene::Node* container() const;
+    void drawMeasurement(QPainter& painter, QSize widgetSize) const;
 
     NodeAnimator animator;
     QElapsedTimer sinceLastFrame;
@@ -70,6 +93,13 @@ struct SceneKitView::Impl {
     void applyPlayback();
     PointOfView pointOfView() const { return findPointOfView(scene ? *scene : scene::Scene{}); }
 };
+
+const scene::Node* SceneKitView::Impl::container() const {
+    if (!scene) return nullptr;
+    for (const scene::Node::Ptr& child : scene->rootNode->childNodes())
+        if (child->name == "modelContainer") return child.get();
+    return nullptr;
+}
 
 SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent)
     : QOpenGLWidget(parent), d(std::make_unique<Impl>()) {
@@ -174,6 +204,7 @@ void SceneKitView::initializeGL() {
     d->contextConnection = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
         makeCurrent();
         d->renderer.release();
+        d->depthProbe.release();
         if (d->target) d->target->release();
         d->rendererReady = false;
         doneCurrent();
@@ -202,14 +233,166 @@ void SceneKitView::paintGL() {
     }
     const QSize drawn = d->target->bind(QSize(w, h));
     if (drawn.isEmpty()) return;
-    d->renderer.render(view, perspective(pov.camera.fieldOfView, double(w) / h, zNear, zFar), drawn.width(),
-                       drawn.height(), background);
+    const scene::Matrix4 projection = perspective(pov.camera.fieldOfView, double(w) / h, zNear, zFar);
+    const scene::Node* container = d->container();
+    if (d->sectionAxis && container)
+        d->renderer.setSection(gl::GLSceneRenderer::Section{
+            sectionPlaneInView(*d->sectionAxis, d->sectionFraction, container->boundingBox(),
+                               view * container->worldTransform()),
+            kCapColor});
+    else
+        d->renderer.setSection(std::nullopt);
+    d->renderer.render(view, projection, drawn.width(), drawn.height(), background);
+    d->lastView = view;
+    d->lastProjection = projection;
+    d->lastDrawn = drawn;
     d->target->resolveInto(defaultFramebufferObject());
+    if (!d->measurement.empty()) {
+        QPainter painter(this);
+        d->drawMeasurement(painter, size());
+    }
 }
 
-void SceneKitView::mousePressEvent(QMouseEvent* event) { d->lastPointer = event->position(); }
+std::optional<scene::Vector3> SceneKitView::pickModelPoint(QPointF position, bool snap) {
+    const scene::Node* container = d->container();
+    if (!d->rendererReady || !container || d->lastDrawn.isEmpty() || width() <= 0 || height() <= 0) return std::nullopt;
+    // Frame pixels: the frame may be drawn larger than the widget (pixel ratio, supersampling).
+    const double fx = position.x() * d->lastDrawn.width() / width();
+    const double fy = position.y() * d->lastDrawn.height() / height();
+    const int px = std::clamp(int(fx), 0, d->lastDrawn.width() - 1);
+    const int py = std::clamp(int(fy), 0, d->lastDrawn.height() - 1);
+    makeCurrent();
+    const std::optional<float> depth = d->depthProbe.read(d->target->framebuffer(), px, d->lastDrawn.height() - 1 - py);
+    doneCurrent();
+    if (!depth) return std::nullopt;
+    const auto back = inverse(d->lastProjection * d->lastView);
+    if (!back) return std::nullopt;
+    const auto world = unprojectDepth(px, py, d->lastDrawn.width(), d->lastDrawn.height(), *depth, *back);
+    if (!world) return std::nullopt;
+    // The floor is no part of the model: a point there is not picked.
+    const scene::Matrix4 containerWorld = container->worldTransform();
+    const scene::Vector3 local = inverseAffine(containerWorld).transformPoint(*world);
+    scene::BoundingBox box = container->boundingBox();
+    const scene::Vector3 slack = (box.max - box.min) * 0.01;
+    if (local.x < box.min.x - slack.x || local.y < box.min.y - slack.y || local.z < box.min.z - slack.z ||
+        local.x > box.max.x + slack.x || local.y > box.max.y + slack.y || local.z > box.max.z + slack.z)
+        return std::nullopt;
+    if (!snap) return local;
+    return nearestVertex(takeInventory(*container).instances, local);
+}
+
+void SceneKitView::Impl::drawMeasurement(QPainter& painter, QSize widgetSize) const {
+    const scene::Node* model = container();
+    if (!model) return;
+    const scene::Matrix4 toClip = lastProjection * lastView * model->worldTransform();
+    std::vector<QPointF> ends;
+    for (const scene::Vector3& p : measurement) {
+        // Through the frame's pixels to the widget's.
+        const auto at = projectToWindow(p, widgetSize.width(), widgetSize.height(), toClip);
+        if (!at) return;
+        ends.emplace_back((*at)[0] + 0.5, (*at)[1] + 0.5);
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(kCapColor.r * 255, kCapColor.g * 255, kCapColor.b * 255);
+    painter.setPen(QPen(ink, 2));
+    if (ends.size() == 2) painter.drawLine(ends[0], ends[1]);
+    painter.setBrush(ink);
+    for (const QPointF& e : ends) painter.drawEllipse(e, 4, 4);
+    if (ends.size() != 2) return;
+    const scene::Vector3 delta = measurement[1] - measurement[0];
+    const QString unit = QString::fromStdString(scene::unitSymbol(scene->metersPerUnit));
+    auto number = [](double v) { return QString::number(v, 'g', 6); };
+    const QString text = QStringLiteral("%1 %2   (x %3, y %4, z %5)")
+                             .arg(number(scene::length(delta)), unit, number(std::abs(delta.x)),
+                                  number(std::abs(delta.y)), number(std::abs(delta.z)));
+    const QPointF middle = (ends[0] + ends[1]) / 2 + QPointF(8, -8);
+    QRectF box = painter.fontMetrics().boundingRect(text).toRectF().translated(middle).adjusted(-6, -4, 6, 4);
+    box.moveLeft(std::clamp(box.left(), 2.0, std::max(2.0, widgetSize.width() - box.width() - 2)));
+    box.moveTop(std::clamp(box.top(), 2.0, std::max(2.0, widgetSize.height() - box.height() - 2)));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 170));
+    painter.drawRoundedRect(box, 4, 4);
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, text);
+}
+
+QImage SceneKitView::renderImage(QSize size) {
+    if (!d->scene || size.isEmpty()) return {};
+    // The offscreen renderer looks through the scene's camera node: put it where the user's
+    // camera is for the picture, and back afterwards.
+    scene::Node* cameraNode = nullptr;
+    d->scene->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& node) {
+        if (!cameraNode && node->camera) cameraNode = node.get();
+    });
+    const auto [position, orientation] = cameraNode ? std::pair{cameraNode->position, cameraNode->orientation}
+                                                    : std::pair{scene::Vector3(), scene::Quaternion()};
+    if (cameraNode && d->userCamera && !cameraNode->parent()->parent()) {
+        const scene::Matrix4 eye = inverseAffine(d->orbit.viewMatrix());
+        cameraNode->position = {eye.at(0, 3), eye.at(1, 3), eye.at(2, 3)};
+        cameraNode->orientation = scene::rotationFromMatrix(eye);
+    }
+    const QColor window = palette().color(QPalette::Window);
+    const scene::Color background{float(window.redF()), float(window.greenF()), float(window.blueF()), 1};
+    QImage image;
+    {
+        OffscreenRenderer offscreen;
+        if (offscreen.isValid()) image = offscreen.render(d->scene, size, background, d->resourceDirectory);
+    }
+    if (cameraNode) {
+        cameraNode->position = position;
+        cameraNode->orientation = orientation;
+    }
+    return image;
+}
+
+void SceneKitView::setSection(std::optional<SectionAxis> axis, double fraction) {
+    d->sectionAxis = axis;
+    d->sectionFraction = fraction;
+    update();
+}
+
+void SceneKitView::setMeasuring(bool measuring) {
+    d->measuring = measuring;
+    if (!measuring) clearMeasurement();
+    setCursor(measuring ? Qt::CrossCursor : Qt::ArrowCursor);
+}
+
+bool SceneKitView::isMeasuring() const { return d->measuring; }
+
+void SceneKitView::clearMeasurement() {
+    if (d->measurement.empty()) return;
+    d->measurement.clear();
+    emit measurementChanged();
+    update();
+}
+
+const std::vector<scene::Vector3>& SceneKitView::measurementPoints() const { return d->measurement; }
+
+void SceneKitView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!d->measuring || d->dragged || event->button() != Qt::LeftButton) return;
+    const auto point = pickModelPoint(event->position(), event->modifiers() & Qt::ShiftModifier);
+    if (!point) return;
+    if (d->measurement.size() == 2) d->measurement.clear();
+    d->measurement.push_back(*point);
+    emit measurementChanged();
+    update();
+}
+
+void SceneKitView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && d->measuring && !d->measurement.empty()) {
+        clearMeasurement();
+        return;
+    }
+    QOpenGLWidget::keyPressEvent(event);
+}
+
+void SceneKitView::mousePressEvent(QMouseEvent* event) {
+    d->lastPointer = d->pressPosition = event->position();
+    d->dragged = false;
+}
 
 void SceneKitView::mouseMoveEvent(QMouseEvent* event) {
+    if ((event->position() - d->pressPosition).manhattanLength() > 4) d->dragged = true;
     if (!d->scene) return;
     const QPointF delta = event->position() - d->lastPointer;
     d->lastPointer = event->position();

@@ -101,3 +101,21 @@ int resetCount(const SceneKitView* view) { return registry().at(view)->resets; }
 
 } // namespace fake
 } // namespace trimeo
+
+namespace trimeo {
+
+// The model tools on the stand-in: modes are kept, nothing is drawn or picked.
+QImage SceneKitView::renderImage(QSize) { return {}; }
+void SceneKitView::setSection(std::optional<SectionAxis>, double) {}
+void SceneKitView::setMeasuring(bool) {}
+bool SceneKitView::isMeasuring() const { return false; }
+void SceneKitView::clearMeasurement() {}
+const std::vector<scene::Vector3>& SceneKitView::measurementPoints() const {
+    static const std::vector<scene::Vector3> none;
+    return none;
+}
+std::optional<scene::Vector3> SceneKitView::pickModelPoint(QPointF, bool) { return std::nullopt; }
+void SceneKitView::mouseReleaseEvent(QMouseEvent* event) { QOpenGLWidget::mouseReleaseEvent(event); }
+void SceneKitView::keyPressEvent(QKeyEvent* event) { QOpenGLWidget::keyPressEvent(event); }
+
+} // namespace trimeo

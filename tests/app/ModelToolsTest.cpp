@@ -1,0 +1,284 @@
+// The model tools on the real viewport: the inspector's figures, measuring on the drawn
+// frame, the section's cut, folder stepping and image export beside --render.
+#include "AppTestSupport.h"
+#include "ContentView.h"
+#include "InspectorPanel.h"
+#include "MainWindow.h"
+#include "ModelTools.h"
+#include "TrimeoApp.h"
+
+#include "../formats/threemf/ZipPackage.h"
+
+#include <QAction>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QMenuBar>
+#include <QProcess>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include <cmath>
+#include <numbers>
+
+using trimeo::ContentView;
+using trimeo::SceneKitView;
+using trimeo::scene::Vector3;
+using namespace trimeo::test;
+
+namespace {
+
+struct Triangle {
+    Vector3 a, b, c;
+};
+
+QByteArray binarySTL(const std::vector<Triangle>& triangles) {
+    QByteArray out(80, '\0');
+    auto put = [&](const void* p, int n) { out.append(static_cast<const char*>(p), n); };
+    const quint32 count = quint32(triangles.size());
+    put(&count, 4);
+    for (const Triangle& t : triangles) {
+        const float normal[3] = {0, 0, 0};
+        put(normal, sizeof normal);
+        for (Vector3 v : {t.a, t.b, t.c}) {
+            const float xyz[3] = {float(v.x), float(v.y), float(v.z)};
+            put(xyz, sizeof xyz);
+        }
+        const quint16 attributes = 0;
+        put(&attributes, 2);
+    }
+    return out;
+}
+
+std::vector<Triangle> unitCube() {
+    auto p = [](int i) { return Vector3(i & 1, i >> 1 & 1, i >> 2 & 1); };
+    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    std::vector<Triangle> out;
+    for (const auto& q : quads) {
+        out.push_back({p(q[0]), p(q[1]), p(q[2])});
+        out.push_back({p(q[0]), p(q[2]), p(q[3])});
+    }
+    return out;
+}
+
+std::vector<Triangle> sphere(int rings, int segments) {
+    auto at = [&](int r, int s) {
+        const double theta = std::numbers::pi * r / rings, phi = 2 * std::numbers::pi * s / segments;
+        return Vector3(std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta));
+    };
+    std::vector<Triangle> out;
+    for (int r = 0; r < rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            if (r != 0) out.push_back({at(r, s), at(r + 1, s), at(r, s + 1)});
+            if (r != rings - 1) out.push_back({at(r, s + 1), at(r + 1, s), at(r + 1, s + 1)});
+        }
+    return out;
+}
+
+// A one-object 3MF package in `unit`: a tetrahedron 25.4 units along x.
+QByteArray threeMFIn(const std::string& unit) {
+    const std::string model = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<model unit=\"" + unit +
+                              "\" xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\"><resources>"
+                              "<object id=\"1\" type=\"model\"><mesh><vertices>"
+                              "<vertex x=\"0\" y=\"0\" z=\"0\"/><vertex x=\"25.4\" y=\"0\" z=\"0\"/>"
+                              "<vertex x=\"0\" y=\"10\" z=\"0\"/><vertex x=\"0\" y=\"0\" z=\"5\"/></vertices><triangles>"
+                              "<triangle v1=\"0\" v2=\"2\" v3=\"1\"/><triangle v1=\"0\" v2=\"1\" v3=\"3\"/>"
+                              "<triangle v1=\"0\" v2=\"3\" v3=\"2\"/><triangle v1=\"1\" v2=\"2\" v3=\"3\"/>"
+                              "</triangles></mesh></object></resources><build><item objectid=\"1\"/></build></model>";
+    const auto bytes = trimeo::test::ZipPackage().file("3D/3dmodel.model", model).bytes();
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// Opens `path` in a fresh application and waits for its model.
+struct OpenWindow {
+    trimeo::TrimeoApp app;
+    explicit OpenWindow(const QString& path) {
+        app.start({QUrl::fromLocalFile(path)});
+        app.window()->resize(900, 700);
+    }
+    bool loaded() {
+        if (!QTest::qWaitForWindowExposed(app.window())) return false;
+        app.window()->activateWindow(); // shortcuts go to the active window
+        if (!QTest::qWaitForWindowActive(app.window())) return false;
+        ContentView* content = app.window()->contentView();
+        QDeadlineTimer deadline(30000);
+        while (!(app.appState().fileURL().has_value() && content->viewport() && content->viewport()->scene())) {
+            if (deadline.hasExpired()) return false;
+            QTest::qWait(20);
+        }
+        QTest::qWait(200); // a frame or two
+        return true;
+    }
+    SceneKitView* view() { return app.window()->contentView()->viewport(); }
+    trimeo::ModelTools* tools() { return app.tools(); }
+};
+
+QImage frameOf(SceneKitView* view) {
+    view->update();
+    QTest::qWait(150);
+    return view->grabFramebuffer();
+}
+
+int modelPixels(const QImage& image) {
+    const QRgb background = image.pixel(0, 0);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            count += std::abs(qRed(p) - qRed(background)) + std::abs(qGreen(p) - qGreen(background)) +
+                         std::abs(qBlue(p) - qBlue(background)) > 120;
+        }
+    return count;
+}
+
+} // namespace
+
+class ModelToolsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { clearSettings(); }
+
+    void toolsAreIdleUntilUsed() {
+        OpenWindow w(makeFile("cube.stl", binarySTL(unitCube())));
+        QVERIFY(w.loaded());
+        auto* tools = w.tools();
+        QVERIFY(!tools->inspectorPanel()->isVisible());
+        QVERIFY(!tools->sectionBar()->isVisible());
+        QVERIFY(!w.view()->isMeasuring());
+        QCOMPARE(tools->inspectorAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+I")));
+        QCOMPARE(tools->measureAction()->shortcut(), QKeySequence(QStringLiteral("M")));
+        QCOMPARE(tools->sectionAction()->shortcut(), QKeySequence(QStringLiteral("S")));
+        QCOMPARE(tools->exportImageAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
+        QStringList menus;
+        for (QAction* a : w.app.window()->menuBar()->actions()) menus << a->text().remove('&');
+        QVERIFY2(menus.indexOf("View") > menus.indexOf("File") && menus.indexOf("View") < menus.indexOf("Help"),
+                 qPrintable(menus.join(',')));
+    }
+
+    void inspectorShowsFiguresInTheFilesUnits() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("wedge.3mf");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(threeMFIn("inch"));
+        file.close();
+        OpenWindow w(path);
+        QVERIFY(w.loaded());
+        w.tools()->inspectorAction()->trigger();
+        auto* panel = w.tools()->inspectorPanel();
+        QVERIFY(panel->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isMeasuring(), 10000);
+        QCOMPARE(panel->figure("File"), QStringLiteral("wedge.3mf"));
+        QCOMPARE(panel->figure("Format"), QStringLiteral("3MF"));
+        QCOMPARE(panel->figure("Triangles"), QStringLiteral("4"));
+        QCOMPARE(panel->figure("Dimensions"), QStringLiteral("25.4 × 10 × 5 in"));
+        QCOMPARE(panel->figure("Watertight"), QStringLiteral("Yes"));
+        QCOMPARE(panel->figure("Volume"), QStringLiteral("211.667 in³")); // 25.4 * 10 * 5 / 6
+        QVERIFY(!panel->figure("Load time").isEmpty());
+        w.tools()->inspectorAction()->trigger();
+        QVERIFY(!panel->isVisible());
+    }
+
+    void measuringOppositeCubeCornersGivesRootThree() {
+        OpenWindow w(makeFile("cube.stl", binarySTL(unitCube())));
+        QVERIFY(w.loaded());
+        SceneKitView* view = w.view();
+        QVERIFY(!view->pickModelPoint(QPointF(2, 2), false)); // the background
+        // Every vertex that shows, snapped to from a grid of picks.
+        std::vector<std::pair<QPointF, Vector3>> seen;
+        for (int y = 0; y < view->height(); y += 12)
+            for (int x = 0; x < view->width(); x += 12)
+                if (auto p = view->pickModelPoint(QPointF(x, y), true)) seen.emplace_back(QPointF(x, y), *p);
+        QVERIFY(seen.size() > 20);
+        std::pair<QPointF, QPointF> farthest;
+        double longest = 0;
+        for (const auto& a : seen)
+            for (const auto& b : seen)
+                if (double d = trimeo::scene::length(a.second - b.second); d > longest) {
+                    longest = d;
+                    farthest = {a.first, b.first};
+                }
+        QCOMPARE(longest, std::sqrt(3.0));
+
+        // The same two through clicks, with Shift, in measure mode.
+        w.tools()->measureAction()->trigger();
+        QVERIFY(view->isMeasuring());
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, farthest.first.toPoint());
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, farthest.second.toPoint());
+        QCOMPARE(int(view->measurementPoints().size()), 2);
+        QCOMPARE(trimeo::scene::length(view->measurementPoints()[1] - view->measurementPoints()[0]), std::sqrt(3.0));
+        frameOf(view).save(QDir::temp().filePath("measure.png"));
+        QTest::keyClick(view, Qt::Key_Escape);
+        QVERIFY(view->measurementPoints().empty());
+    }
+
+    void aSectionThroughTheMiddleHalvesASphereSeenFromTheFront() {
+        OpenWindow w(makeFile("sphere.stl", binarySTL(sphere(48, 96))));
+        QVERIFY(w.loaded());
+        SceneKitView* view = w.view();
+        // A background no shade of the grey model comes near.
+        QPalette magenta = view->palette();
+        magenta.setColor(QPalette::Window, QColor(255, 0, 255));
+        view->setPalette(magenta);
+        // Look straight down -z, across the cut.
+        for (const auto& node : view->scene()->rootNode->childNodes())
+            if (node->camera) {
+                node->position = {0, 0, 4};
+                node->lookAt({0, 0, 0});
+            }
+        const int before = modelPixels(frameOf(view));
+        w.tools()->sectionAction()->trigger();
+        QVERIFY(w.tools()->sectionBar()->isVisible());
+        // Both counts with the section bar shown, which takes its height from the view.
+        w.tools()->sectionSlider()->setValue(w.tools()->sectionSlider()->maximum());
+        const int whole = modelPixels(frameOf(view));
+        w.tools()->sectionSlider()->setValue(500);
+        const QImage cutFrame = frameOf(view);
+        cutFrame.save(QDir::temp().filePath("section-sphere.png"));
+        const int cut = modelPixels(cutFrame);
+        QVERIFY2(std::abs(double(cut) / whole - 0.5) < 0.02, qPrintable(QStringLiteral("%1 of %2").arg(cut).arg(whole)));
+        w.tools()->sectionAction()->trigger();
+        const QImage after = frameOf(view);
+        after.save(QDir::temp().filePath("section-off.png"));
+        QCOMPARE(modelPixels(after), before);
+    }
+    void pageDownStepsThroughTheFolderInNaturalOrder() {
+        QTemporaryDir dir;
+        const QByteArray cube = binarySTL(unitCube());
+        for (const char* name : {"part10.stl", "part2.stl", "part1.stl", "readme.txt"}) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(cube);
+        }
+        OpenWindow w(dir.filePath("part1.stl"));
+        QVERIFY(w.loaded());
+        auto fileName = [&] { return w.app.appState().fileURL()->fileName(); };
+        QTest::keyClick(w.app.window(), Qt::Key_PageDown);
+        QTRY_COMPARE(fileName(), QStringLiteral("part2.stl"));
+        QTest::keyClick(w.app.window(), Qt::Key_Right, Qt::AltModifier);
+        QTRY_COMPARE(fileName(), QStringLiteral("part10.stl"));
+        QTest::keyClick(w.app.window(), Qt::Key_PageUp);
+        QTRY_COMPARE(fileName(), QStringLiteral("part2.stl"));
+        QCOMPARE(w.app.appState().recentFiles().first().fileName(), QStringLiteral("part2.stl"));
+    }
+
+    void anExportedImageIsTheRenderCommandsPicture() {
+        const QString model = QStringLiteral(TRIMEO_SOURCE_DIR "/samples/trefoil-knot.stl");
+        OpenWindow w(model);
+        QVERIFY(w.loaded());
+        QTemporaryDir dir;
+        const QString exported = dir.filePath("exported.png"), rendered = dir.filePath("rendered.png");
+        QVERIFY(w.tools()->exportImage(exported, QSize(640, 480)));
+        QCOMPARE(QProcess::execute(QStringLiteral(TRIMEO_BINARY),
+                                   {"--render", rendered, "--size", "640x480", model}),
+                 0);
+        const QImage a(exported), b(rendered);
+        QCOMPARE(a.size(), QSize(640, 480));
+        QCOMPARE(a.convertToFormat(QImage::Format_RGB32), b.convertToFormat(QImage::Format_RGB32));
+        QFile::copy(exported, QDir::temp().filePath("exported.png"));
+        QFile::copy(rendered, QDir::temp().filePath("rendered.png"));
+    }
+};
+
+TRIMEO_APP_TEST_MAIN(ModelToolsTest, true)
+#include "ModelToolsTest.moc"

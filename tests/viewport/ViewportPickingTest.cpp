@@ -1,0 +1,101 @@
+// Picking and section arithmetic against answers worked out by hand.
+#include "viewport/ViewportPicking.h"
+
+#include "viewport/CameraMath.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace trimeo {
+namespace {
+
+using scene::Matrix4;
+using scene::Vector3;
+
+void expectNear(Vector3 a, Vector3 b, double tolerance) {
+    EXPECT_NEAR(a.x, b.x, tolerance);
+    EXPECT_NEAR(a.y, b.y, tolerance);
+    EXPECT_NEAR(a.z, b.z, tolerance);
+}
+
+std::shared_ptr<scene::Geometry> unitCubeCorners() {
+    std::vector<float> xyz;
+    for (int i = 0; i < 8; ++i) xyz.insert(xyz.end(), {float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)});
+    return std::make_shared<scene::Geometry>(std::vector{scene::GeometrySource::vertices(xyz)},
+                                             std::vector<scene::GeometryElement>{});
+}
+
+TEST(ViewportPicking, InverseUndoesPerspectiveAndRefusesSingularMatrices) {
+    const Matrix4 m = perspective(60, 1.5, 0.1, 100) * lookAtView({3, 2, 4}, {0, 0, 0}, {0, 1, 0});
+    const auto back = inverse(m);
+    ASSERT_TRUE(back);
+    const Matrix4 product = *back * m;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(product.at(r, c), r == c ? 1 : 0, 1e-9);
+    Matrix4 flat;
+    flat.at(2, 2) = 0;
+    EXPECT_FALSE(inverse(flat));
+}
+
+TEST(ViewportPicking, ADepthReadLeadsBackToThePointThatWasDrawn) {
+    const Matrix4 viewProjection = perspective(45, 800.0 / 600.0, 0.1, 50) * lookAtView({3, 2, 4}, {0, 0, 0}, {0, 1, 0});
+    const auto back = *inverse(viewProjection);
+    for (Vector3 p : {Vector3(0, 0, 0), Vector3(0.5, -0.25, 0.3), Vector3(-1, 1, -1)}) {
+        const auto pixel = *projectToWindow(p, 800, 600, viewProjection);
+        // The depth a depth buffer would hold for p.
+        const Vector3 eye = lookAtView({3, 2, 4}, {0, 0, 0}, {0, 1, 0}).transformPoint(p);
+        const Matrix4 projection = perspective(45, 800.0 / 600.0, 0.1, 50);
+        const double clipZ = projection.at(2, 2) * eye.z + projection.at(2, 3);
+        const double clipW = -eye.z;
+        const double depth = (clipZ / clipW + 1) / 2;
+        expectNear(*unprojectDepth(pixel[0], pixel[1], 800, 600, depth, back), p, 1e-6);
+    }
+    EXPECT_FALSE(unprojectDepth(400, 300, 800, 600, 1.0, back)); // the far plane: background
+    EXPECT_FALSE(unprojectDepth(400, 300, 0, 600, 0.5, back));
+    EXPECT_FALSE(projectToWindow({3, 2, 5}, 800, 600, viewProjection)); // behind the eye
+}
+
+TEST(ViewportPicking, SnappingFindsTheNearestVertexThroughTransforms) {
+    MeshInstance moved{unitCubeCorners(), Matrix4::compose({10, 0, 0}, {}, {2, 1, 1})};
+    MeshInstance plain{unitCubeCorners(), Matrix4::identity()};
+    const std::vector<MeshInstance> instances{plain, moved};
+    expectNear(*nearestVertex(instances, {0.9, 0.2, 0.7}), {1, 0, 1}, 0);
+    expectNear(*nearestVertex(instances, {11.1, 0.9, 0.1}), {12, 1, 0}, 0); // x scaled by 2: corners at 10 and 12
+    expectNear(*nearestVertex(instances, {5.4, 0, 0}), {1, 0, 0}, 0);
+    expectNear(*nearestVertex(instances, {5.6, 0, 0}), {10, 0, 0}, 0);
+    EXPECT_FALSE(nearestVertex({}, {0, 0, 0}));
+}
+
+TEST(ViewportPicking, OppositeCornersOfAUnitCubeAreRootThreeApart) {
+    const std::vector<MeshInstance> instances{{unitCubeCorners(), Matrix4::identity()}};
+    const Vector3 a = *nearestVertex(instances, {0.05, -0.02, 0.1});
+    const Vector3 b = *nearestVertex(instances, {0.97, 1.01, 0.9});
+    EXPECT_DOUBLE_EQ(scene::length(b - a), std::sqrt(3.0));
+}
+
+TEST(ViewportPicking, TheSectionPlaneKeepsTheLowerSideInViewSpace) {
+    scene::BoundingBox box;
+    box.add({-2, 0, 10});
+    box.add({2, 4, 20});
+    const Matrix4 model = Matrix4::compose({0, -1, 0}, scene::Quaternion::fromAxisAngle({0, 1, 0}, 0.7), {0.5, 0.5, 0.5});
+    const Matrix4 view = lookAtView({3, 2, 4}, {0, 0, 0}, {0, 1, 0});
+    const Matrix4 viewFromModel = view * model;
+    auto side = [&](const std::array<double, 4>& plane, Vector3 modelPoint) {
+        const Vector3 v = viewFromModel.transformPoint(modelPoint);
+        return plane[0] * v.x + plane[1] * v.y + plane[2] * v.z + plane[3];
+    };
+    const auto half = sectionPlaneInView(SectionAxis::x, 0.5, box, viewFromModel);
+    EXPECT_GT(side(half, {-1, 2, 15}), 0);
+    EXPECT_LT(side(half, {1, 2, 15}), 0);
+    EXPECT_NEAR(side(half, {0, 3, 12}), 0, 1e-9);
+    const auto quarter = sectionPlaneInView(SectionAxis::z, 0.25, box, viewFromModel);
+    EXPECT_NEAR(side(quarter, {5, 5, 12.5}), 0, 1e-9);
+    EXPECT_GT(side(quarter, {0, 0, 11}), 0);
+    // At the far end everything stays.
+    const auto all = sectionPlaneInView(SectionAxis::y, 1, box, viewFromModel);
+    EXPECT_GE(side(all, {2, 4, 20}), -1e-9);
+}
+
+} // namespace
+} // namespace trimeo
