@@ -37,7 +37,7 @@ public:
     void resolveInto(unsigned framebuffer);
 
     // The framebuffer bind() draws into; its depth stays readable until the next bind().
-    GLuint framebuffer() const { return framebuffer_; }
+    unsigned framebuffer() const { return framebuffer_; }
 
     // Frees every GL object. Needs the context current; safe to call twice.
     void release();

@@ -5,12 +5,14 @@
 #include "GLProgram.h"
 #include "GLShaders.h"
 #include "GLTextureCache.h"
+#include "ModelStatistics.h"
 #include "LiveViewOptions.h"
 
 #include <epoxy/gl.h>
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,6 +32,7 @@ struct DrawItem {
     double depth;     // view-space z of the node's origin, for sorting blended items
     int palette = -1; // skinned: index of its joint matrices in the frame's palettes
     bool cut = false; // part of the model, which a section cuts
+    bool insideOut = false; // wound clockwise seen from outside (see isInsideOut)
 };
 
 void toFloats(const Matrix4& m, float out[16]) {
@@ -63,6 +66,9 @@ struct GLSceneRenderer::Impl {
     float projection[16] = {};
     scene::Vector3 viewUp;
     std::optional<Section> section;
+    // Which way each cut geometry is wound, found once per scene: a section needs it to
+    // tell the inside from the outside.
+    std::unordered_map<const scene::Geometry*, bool> insideOut;
 
     Program* programFor(SurfaceVariant variant, std::string* error = nullptr);
     void collect(const Matrix4& view);
@@ -99,6 +105,7 @@ void GLSceneRenderer::setScene(std::shared_ptr<const scene::Scene> scene, std::f
         d->textures->setResourceDirectory(std::move(resourceDirectory));
     }
     d->scene = std::move(scene);
+    d->insideOut.clear();
     d->nodesByName.clear();
     d->namesIndexed = false;
 }
@@ -188,6 +195,12 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
             const scene::Material* m = materials.empty() ? nullptr : &materials[materialIndex];
             DrawItem item{modelView, &mesh, part, m, drawsAsLines(m, materialIndex, wireframe), {}, modelView.at(2, 3),
                           palette, inModel};
+            if (section && inModel) {
+                auto known = insideOut.find(node->geometry.get());
+                if (known == insideOut.end())
+                    known = insideOut.emplace(node->geometry.get(), isInsideOut(*node->geometry)).first;
+                item.insideOut = known->second;
+            }
             bool isBlended = false;
             if (m) {
                 if (const scene::Image* image = m->diffuse.image()) {
@@ -269,7 +282,7 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
     if (m.isDoubleSided || cut) glDisable(GL_CULL_FACE);
     else glEnable(GL_CULL_FACE);
     // A mirroring transform turns counter-clockwise faces clockwise on screen.
-    glFrontFace(determinant3(item.modelView) < 0 ? GL_CW : GL_CCW);
+    glFrontFace((determinant3(item.modelView) < 0) != (cut && item.insideOut) ? GL_CW : GL_CCW);
     glPolygonMode(GL_FRONT_AND_BACK, item.lines ? GL_LINE : GL_FILL);
 
     const GLMeshCache::Part& part = item.mesh->parts[item.part];

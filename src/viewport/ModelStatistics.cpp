@@ -103,6 +103,21 @@ bool isWatertight(const scene::Geometry& geometry) {
     return forward == reversed;
 }
 
+bool isInsideOut(const scene::Geometry& geometry) {
+    const scene::GeometrySource* positions = geometry.source(scene::Semantic::vertex);
+    if (!positions || positions->componentsPerVector != 3) return false;
+    const float* xyz = positions->data.data();
+    auto at = [xyz](std::uint32_t i) { return scene::Vector3(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]); };
+    double volume = 0;
+    std::vector<std::uint32_t> scratch;
+    for (std::size_t e = 0; e < geometry.elements.size(); ++e) {
+        const std::span<const std::uint32_t> triangles = drawableIndices(geometry, e, scratch);
+        for (std::size_t t = 0; t + 2 < triangles.size(); t += 3)
+            volume += scene::dot(at(triangles[t]), scene::cross(at(triangles[t + 1]), at(triangles[t + 2])));
+    }
+    return volume < 0;
+}
+
 MeshFigures measureMeshes(const std::vector<MeshInstance>& instances) {
     MeshFigures out;
     std::unordered_map<const scene::Geometry*, bool> closed; // an instanced geometry is tested once

@@ -49,4 +49,8 @@ MeshFigures measureMeshes(const std::vector<MeshInstance>& instances);
 // The watertight test of a single geometry, in its own coordinates.
 bool isWatertight(const scene::Geometry& geometry);
 
+// True when the geometry's triangles enclose a negative signed volume: wound clockwise seen
+// from outside (many STL writers do this), so their front faces look inwards.
+bool isInsideOut(const scene::Geometry& geometry);
+
 } // namespace trimeo

@@ -242,6 +242,38 @@ private slots:
         after.save(QDir::temp().filePath("section-off.png"));
         QCOMPARE(modelPixels(after), before);
     }
+    void theCutIsCappedWhicheverWayTheSurfaceIsWound_data() {
+        QTest::addColumn<bool>("reversed");
+        QTest::newRow("outward") << false;
+        QTest::newRow("inside out") << true;
+    }
+    void theCutIsCappedWhicheverWayTheSurfaceIsWound() {
+        QFETCH(bool, reversed);
+        std::vector<Triangle> triangles = sphere(32, 64);
+        if (reversed)
+            for (Triangle& t : triangles) std::swap(t.b, t.c);
+        OpenWindow w(makeFile(reversed ? "inverted.stl" : "sphere.stl", binarySTL(triangles)));
+        QVERIFY(w.loaded());
+        SceneKitView* view = w.view();
+        // Facing the cut: the cap is a whole disc.
+        for (const auto& node : view->scene()->rootNode->childNodes())
+            if (node->camera) {
+                node->position = {4, 0, 0};
+                node->lookAt({0, 0, 0});
+            }
+        w.tools()->sectionAction()->trigger();
+        const QImage frame = frameOf(view);
+        frame.save(QDir::temp().filePath(reversed ? "cap-inverted.png" : "cap-outward.png"));
+        const int model = modelPixels(frame);
+        int orange = 0;
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x) {
+                const QColor c = frame.pixelColor(x, y);
+                orange += c.red() > 200 && c.green() > 80 && c.green() < 150 && c.blue() < 80;
+            }
+        QVERIFY2(orange > 0.9 * model, qPrintable(QStringLiteral("%1 of %2").arg(orange).arg(model)));
+    }
+
     void pageDownStepsThroughTheFolderInNaturalOrder() {
         QTemporaryDir dir;
         const QByteArray cube = binarySTL(unitCube());

@@ -113,6 +113,8 @@ TEST(ModelStatistics, OpenFlippedAndNonManifoldMeshesAreNotWatertight) {
     EXPECT_TRUE(isWatertight(*unsharedGeometry(apart)));
     std::vector<Triangle> insideOut = box;
     for (Triangle& t : insideOut) std::swap(t.b, t.c);
+    EXPECT_TRUE(isInsideOut(*unsharedGeometry(insideOut)));
+    EXPECT_FALSE(isInsideOut(*unsharedGeometry(box)));
     const MeshFigures inverted = figuresOf(*rootWith(unsharedGeometry(insideOut)));
     EXPECT_TRUE(inverted.watertight);
     EXPECT_NEAR(*inverted.volume, 1, 1e-12);
