@@ -117,12 +117,13 @@ void ModelTools::follow() {
     const bool hasFile = state_.fileURL().has_value();
     nextFile_->setEnabled(hasFile);
     previousFile_->setEnabled(hasFile);
+    enableForModel(false);
     QTimer::singleShot(0, this, &ModelTools::attach);
 }
 
 void ModelTools::attach() {
     SceneKitView* current = content_.viewport();
-    exportImage_->setEnabled(current && current->scene());
+    enableForModel(current && current->scene());
     if (current == viewport_) return;
     if (viewport_) disconnect(viewport_, nullptr, this, nullptr);
     viewport_ = current;
@@ -134,10 +135,14 @@ void ModelTools::attach() {
     applySection();
     connect(viewport_, &SceneKitView::loaded, this, [this] {
         loadSeconds_ = loadClock_.elapsed() / 1000.0;
-        exportImage_->setEnabled(viewport_ && viewport_->scene());
+        enableForModel(true);
         if (panel_->isVisible()) showFigures();
     });
     if (viewport_->scene()) showFigures();
+}
+
+void ModelTools::enableForModel(bool shown) {
+    for (QAction* action : {measure_, section_, exportImage_}) action->setEnabled(shown);
 }
 
 void ModelTools::showFigures() {

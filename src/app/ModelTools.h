@@ -57,6 +57,7 @@ public:
 private:
     void follow();
     void attach();
+    void enableForModel(bool shown); // measure, section and export need a model on view
     void showFigures();
     void applySection();
     void askAndExport();
