@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <cmath>
+
 namespace trimeo {
 namespace {
 
@@ -133,6 +135,8 @@ void ModelTools::attach() {
     loadClock_.start();
     viewport_->setMeasuring(measure_->isChecked());
     applySection();
+    connect(viewport_, &SceneKitView::sectionMoved, this,
+            [this](double fraction) { slider_->setValue(int(std::lround(fraction * slider_->maximum()))); });
     connect(viewport_, &SceneKitView::loaded, this, [this] {
         loadSeconds_ = loadClock_.elapsed() / 1000.0;
         enableForModel(true);

@@ -396,6 +396,13 @@ void SceneKitView::mouseMoveEvent(QMouseEvent* event) {
     if (!d->scene) return;
     const QPointF delta = event->position() - d->lastPointer;
     d->lastPointer = event->position();
+    if (d->sectionAxis && (event->buttons() & Qt::LeftButton) && (event->modifiers() & Qt::ControlModifier)) {
+        // Up or right moves the cut towards higher coordinates, across the view's height.
+        d->sectionFraction = std::clamp(d->sectionFraction + (delta.x() - delta.y()) / std::max(1, height()), 0.0, 1.0);
+        emit sectionMoved(d->sectionFraction);
+        update();
+        return;
+    }
     if (!d->userCamera) {
         d->orbit.resetTo(d->pointOfView().world);
         d->userCamera = true;

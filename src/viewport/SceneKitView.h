@@ -54,7 +54,8 @@ public:
     QImage renderImage(QSize size);
 
     // A cut across one of the model's own axes at `fraction` (0 to 1) of its extent, keeping
-    // the lower side, with the cut faces capped; nothing shows the whole model again.
+    // the lower side, with the cut faces capped; nothing shows the whole model again. While
+    // a cut is shown, Ctrl+left-drag moves it (sectionMoved reports where to).
     void setSection(std::optional<SectionAxis> axis, double fraction = 0.5);
 
     // Measuring: while on, a click on the model (a press and release without dragging)
@@ -77,6 +78,7 @@ signals:
     void loaded(bool hasAnimations);
     void failed(const QString& description);
     void measurementChanged();
+    void sectionMoved(double fraction);
 
 protected:
     void initializeGL() override;

@@ -77,11 +77,14 @@ std::optional<scene::Vector3> nearestVertex(const std::vector<MeshInstance>& ins
         const scene::Vector3 local = back->transformPoint(point);
         const float* xyz = positions->data.data();
         const std::size_t count = positions->data.size() / 3;
-        double localBest = std::numeric_limits<double>::infinity();
+        // In float, like the positions themselves: the scan over millions of vertices is
+        // what a snap costs.
+        const float px = float(local.x), py = float(local.y), pz = float(local.z);
+        float localBest = std::numeric_limits<float>::infinity();
         std::size_t localIndex = count;
         for (std::size_t i = 0; i < count; ++i) {
-            const double dx = xyz[3 * i] - local.x, dy = xyz[3 * i + 1] - local.y, dz = xyz[3 * i + 2] - local.z;
-            const double d = dx * dx + dy * dy + dz * dz;
+            const float dx = xyz[3 * i] - px, dy = xyz[3 * i + 1] - py, dz = xyz[3 * i + 2] - pz;
+            const float d = dx * dx + dy * dy + dz * dz;
             if (d < localBest) {
                 localBest = d;
                 localIndex = i;

@@ -237,6 +237,14 @@ private slots:
         cutFrame.save(QDir::temp().filePath("section-sphere.png"));
         const int cut = modelPixels(cutFrame);
         QVERIFY2(std::abs(double(cut) / whole - 0.5) < 0.02, qPrintable(QStringLiteral("%1 of %2").arg(cut).arg(whole)));
+        // Ctrl+drag upwards moves the cut towards +x, and the slider follows.
+        QTest::mousePress(view, Qt::LeftButton, Qt::ControlModifier, QPoint(200, 300));
+        QMouseEvent move(QEvent::MouseMove, QPointF(200, 300 - view->height() / 4.0), view->mapToGlobal(QPointF(200, 300 - view->height() / 4.0)),
+                         Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+        QApplication::sendEvent(view, &move);
+        QTest::mouseRelease(view, Qt::LeftButton, Qt::ControlModifier, QPoint(200, 300 - view->height() / 4));
+        QVERIFY2(std::abs(w.tools()->sectionSlider()->value() - 750) <= 2, qPrintable(QString::number(w.tools()->sectionSlider()->value())));
+        QVERIFY(modelPixels(frameOf(view)) > cut);
         w.tools()->sectionAction()->trigger();
         const QImage after = frameOf(view);
         after.save(QDir::temp().filePath("section-off.png"));

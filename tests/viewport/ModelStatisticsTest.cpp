@@ -1,5 +1,6 @@
 // Model figures on shapes whose answers are known by hand: cubes, an open box, a sphere.
 #include "viewport/ModelStatistics.h"
+#include "viewport/ViewportPicking.h"
 
 #include "loading/ModelLoader.h"
 
@@ -221,6 +222,16 @@ TEST(ModelStatistics, ATwoMillionTriangleSphereIsClosedAndNearlyFourThirdsPi) {
     ASSERT_TRUE(figures.volume);
     EXPECT_NEAR(*figures.volume, 4.0 / 3.0 * std::numbers::pi, 1e-4);
     EXPECT_NEAR(figures.surfaceArea, 4 * std::numbers::pi, 1e-4);
+
+    // A snap on the same model, as a Shift-click does it: well inside a frame's time.
+    const auto root = rootWith(geometry);
+    const auto snapStart = std::chrono::steady_clock::now();
+    const auto snapped = nearestVertex(takeInventory(*root).instances, {0, 0, 1.01});
+    const double snapMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - snapStart).count();
+    std::printf("snapped among %zu vertices in %.1f ms\n", geometry->vertexCount(), snapMs);
+    ASSERT_TRUE(snapped);
+    EXPECT_EQ(*snapped, Vector3(0, 0, 1));
 }
 
 } // namespace

@@ -169,3 +169,10 @@ def Xform "Group" { def Camera "Cam" {} def Mesh "Sub" { def GeomSubset "part" {
 }
 
 } // namespace
+
+TEST(StageScene, CarriesTheStagesLengthUnit) {
+    trimeo::usd::Stage stage = parseUsda(trimeo::test::kTwoMeshStage);
+    EXPECT_FALSE(buildScene(stage).scene->metersPerUnit);
+    stage.metersPerUnit = 0.01;
+    EXPECT_EQ(buildScene(stage).scene->metersPerUnit, 0.01);
+}
