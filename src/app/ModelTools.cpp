@@ -110,7 +110,10 @@ ModelTools::ModelTools(AppState& state, ContentView& content, QMainWindow& windo
     connect(previousFile_, &QAction::triggered, this, [this] { openNeighbour(-1); });
 
     // The content makes its viewport while it handles the same change: look once it is done.
-    connect(&state_, &AppState::fileURLChanged, this, &ModelTools::follow);
+    connect(&state_, &AppState::fileURLChanged, this, [this] {
+        loadClock_.start(); // the bytes are in: from here on it is the load
+        follow();
+    });
     connect(&state_, &AppState::fileDataChanged, this, &ModelTools::follow);
     follow();
 }
@@ -132,7 +135,6 @@ void ModelTools::attach() {
     loadSeconds_ = -1;
     panel_->clear();
     if (!viewport_) return;
-    loadClock_.start();
     viewport_->setMeasuring(measure_->isChecked());
     applySection();
     connect(viewport_, &SceneKitView::sectionMoved, this,
