@@ -14,7 +14,8 @@ namespace trimeo {
 ExportImageDialog::ExportImageDialog(QSize viewSize, QWidget* parent) : QDialog(parent), viewSize_(viewSize) {
     setWindowTitle(tr("Export Image"));
     auto* layout = new QVBoxLayout(this);
-    viewSizeButton_ = new QRadioButton(tr("Size of the view (%1 × %2)").arg(viewSize.width()).arg(viewSize.height()), this);
+    viewSizeButton_ =
+        new QRadioButton(tr("Size of the view (%1 × %2)").arg(viewSize.width()).arg(viewSize.height()), this);
     customButton_ = new QRadioButton(tr("Other size:"), this);
     viewSizeButton_->setChecked(true);
     layout->addWidget(viewSizeButton_);

@@ -77,9 +77,10 @@ void InspectorPanel::showModel(const QUrl& file, qint64 fileBytes, std::shared_p
     row(QStringLiteral("File"))->setToolTip(path);
     row(QStringLiteral("Size"))->setText(QLocale().formattedDataSize(fileBytes));
     const FormatRow* format = formatFor(ModelLoader::fileExtension(path.toStdString()));
-    row(QStringLiteral("Format"))->setText(format && !format->description.empty()
-                                               ? QString::fromUtf8(format->description.data(), int(format->description.size()))
-                                               : QFileInfo(path).suffix());
+    row(QStringLiteral("Format"))
+        ->setText(format && !format->description.empty()
+                      ? QString::fromUtf8(format->description.data(), int(format->description.size()))
+                      : QFileInfo(path).suffix());
 
     ModelInventory inventory = takeInventory(*container);
     row(QStringLiteral("Nodes"))->setText(count(inventory.nodes));
@@ -111,10 +112,13 @@ void InspectorPanel::showModel(const QUrl& file, qint64 fileBytes, std::shared_p
             [self, generation, unit, figures] {
                 if (!self || self->generation_ != generation) return;
                 const QString u = QString::fromStdString(unit);
-                const scene::Vector3 size = figures.box.isEmpty() ? scene::Vector3() : figures.box.max - figures.box.min;
+                const scene::Vector3 size =
+                    figures.box.isEmpty() ? scene::Vector3() : figures.box.max - figures.box.min;
                 self->row(QStringLiteral("Dimensions"))
-                    ->setText(QStringLiteral("%1 × %2 × %3 %4").arg(number(size.x), number(size.y), number(size.z), u));
-                self->row(QStringLiteral("Surface area"))->setText(QStringLiteral("%1 %2²").arg(number(figures.surfaceArea), u));
+                    ->setText(
+                        QStringLiteral("%1 × %2 × %3 %4").arg(number(size.x), number(size.y), number(size.z), u));
+                self->row(QStringLiteral("Surface area"))
+                    ->setText(QStringLiteral("%1 %2²").arg(number(figures.surfaceArea), u));
                 self->row(QStringLiteral("Volume"))
                     ->setText(figures.volume ? QStringLiteral("%1 %2³").arg(number(*figures.volume), u)
                                              : self->tr("Not a closed solid"));

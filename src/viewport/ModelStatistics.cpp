@@ -143,7 +143,8 @@ MeshFigures measureMeshes(const std::vector<MeshInstance>& instances) {
         for (std::size_t e = 0; e < geometry.elements.size(); ++e) {
             const std::span<const std::uint32_t> triangles = drawableIndices(geometry, e, scratch);
             for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
-                const scene::Vector3 a = placed[triangles[t]], b = placed[triangles[t + 1]], c = placed[triangles[t + 2]];
+                const scene::Vector3 a = placed[triangles[t]], b = placed[triangles[t + 1]],
+                                     c = placed[triangles[t + 2]];
                 out.surfaceArea += 0.5 * scene::length(scene::cross(b - a, c - a));
                 signedVolume += scene::dot(a, scene::cross(b, c)) / 6.0;
                 anyTriangle = true;

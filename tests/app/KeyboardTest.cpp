@@ -95,9 +95,9 @@ private slots:
         QStringList menus;
         for (QAction* action : a.app.window()->menuBar()->actions()) menus.append(action->text());
         QCOMPARE(menus, (QStringList{"&File", "&View", "&Help"}));
-        QCOMPARE(titles(a.view->menu()), (QStringList{"Wireframe", "Play", "Reset View", "--", "Reload", "--", "Full Screen",
-                                                      "--", "Inspector", "Measure", "Section", "--",
-                                                      "Next File in Folder", "Previous File in Folder"}));
+        QCOMPARE(titles(a.view->menu()),
+                 (QStringList{"Wireframe", "Play", "Reset View", "--", "Reload", "--", "Full Screen", "--", "Inspector",
+                              "Measure", "Section", "--", "Next File in Folder", "Previous File in Folder"}));
         QCOMPARE(a.view->wireframeAction()->shortcut(), QKeySequence("W"));
         QCOMPARE(a.view->playPauseAction()->shortcut(), QKeySequence("Space"));
         QCOMPARE(a.view->resetViewAction()->shortcut(), QKeySequence("Home"));

@@ -53,9 +53,11 @@ int main(int argc, char** argv) {
     trimeo::ModelTools* tools = app.tools();
 
     tools->inspectorAction()->trigger();
-    show(app, fixtures + "/real/3mf/PrusaSlicer/resources/calibration/cr3d/cube/CR-3D_Dual_Calibration_Cube_Extruder.3mf");
+    show(app,
+         fixtures + "/real/3mf/PrusaSlicer/resources/calibration/cr3d/cube/CR-3D_Dual_Calibration_Cube_Extruder.3mf");
     save(window, folder, "inspector-3mf");
-    show(app, fixtures + "/real/usd/usd-wg-assets/test_assets/schemaTests/usdGeom/meshes/normals_types/normalsTypes.usda");
+    show(app,
+         fixtures + "/real/usd/usd-wg-assets/test_assets/schemaTests/usdGeom/meshes/normals_types/normalsTypes.usda");
     save(window, folder, "inspector-usd");
     tools->inspectorAction()->trigger();
 

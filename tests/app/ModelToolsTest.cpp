@@ -77,14 +77,15 @@ std::vector<Triangle> sphere(int rings, int segments) {
 
 // A one-object 3MF package in `unit`: a tetrahedron 25.4 units along x.
 QByteArray threeMFIn(const std::string& unit) {
-    const std::string model = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<model unit=\"" + unit +
-                              "\" xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\"><resources>"
-                              "<object id=\"1\" type=\"model\"><mesh><vertices>"
-                              "<vertex x=\"0\" y=\"0\" z=\"0\"/><vertex x=\"25.4\" y=\"0\" z=\"0\"/>"
-                              "<vertex x=\"0\" y=\"10\" z=\"0\"/><vertex x=\"0\" y=\"0\" z=\"5\"/></vertices><triangles>"
-                              "<triangle v1=\"0\" v2=\"2\" v3=\"1\"/><triangle v1=\"0\" v2=\"1\" v3=\"3\"/>"
-                              "<triangle v1=\"0\" v2=\"3\" v3=\"2\"/><triangle v1=\"1\" v2=\"2\" v3=\"3\"/>"
-                              "</triangles></mesh></object></resources><build><item objectid=\"1\"/></build></model>";
+    const std::string model =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<model unit=\"" + unit +
+        "\" xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\"><resources>"
+        "<object id=\"1\" type=\"model\"><mesh><vertices>"
+        "<vertex x=\"0\" y=\"0\" z=\"0\"/><vertex x=\"25.4\" y=\"0\" z=\"0\"/>"
+        "<vertex x=\"0\" y=\"10\" z=\"0\"/><vertex x=\"0\" y=\"0\" z=\"5\"/></vertices><triangles>"
+        "<triangle v1=\"0\" v2=\"2\" v3=\"1\"/><triangle v1=\"0\" v2=\"1\" v3=\"3\"/>"
+        "<triangle v1=\"0\" v2=\"3\" v3=\"2\"/><triangle v1=\"1\" v2=\"2\" v3=\"3\"/>"
+        "</triangles></mesh></object></resources><build><item objectid=\"1\"/></build></model>";
     const auto bytes = trimeo::test::ZipPackage().file("3D/3dmodel.model", model).bytes();
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
@@ -236,14 +237,17 @@ private slots:
         const QImage cutFrame = frameOf(view);
         cutFrame.save(QDir::temp().filePath("section-sphere.png"));
         const int cut = modelPixels(cutFrame);
-        QVERIFY2(std::abs(double(cut) / whole - 0.5) < 0.02, qPrintable(QStringLiteral("%1 of %2").arg(cut).arg(whole)));
+        QVERIFY2(std::abs(double(cut) / whole - 0.5) < 0.02,
+                 qPrintable(QStringLiteral("%1 of %2").arg(cut).arg(whole)));
         // Ctrl+drag upwards moves the cut towards +x, and the slider follows.
         QTest::mousePress(view, Qt::LeftButton, Qt::ControlModifier, QPoint(200, 300));
-        QMouseEvent move(QEvent::MouseMove, QPointF(200, 300 - view->height() / 4.0), view->mapToGlobal(QPointF(200, 300 - view->height() / 4.0)),
-                         Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(200, 300 - view->height() / 4.0),
+                         view->mapToGlobal(QPointF(200, 300 - view->height() / 4.0)), Qt::NoButton, Qt::LeftButton,
+                         Qt::ControlModifier);
         QApplication::sendEvent(view, &move);
         QTest::mouseRelease(view, Qt::LeftButton, Qt::ControlModifier, QPoint(200, 300 - view->height() / 4));
-        QVERIFY2(std::abs(w.tools()->sectionSlider()->value() - 750) <= 2, qPrintable(QString::number(w.tools()->sectionSlider()->value())));
+        QVERIFY2(std::abs(w.tools()->sectionSlider()->value() - 750) <= 2,
+                 qPrintable(QString::number(w.tools()->sectionSlider()->value())));
         QVERIFY(modelPixels(frameOf(view)) > cut);
         w.tools()->sectionAction()->trigger();
         const QImage after = frameOf(view);

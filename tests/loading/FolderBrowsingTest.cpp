@@ -26,7 +26,8 @@ TEST(FolderBrowsing, NaturalOrderComparesDigitRunsByValueAndTextWithoutCase) {
 class Folder : public testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("browse-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+        dir_ =
+            fs::temp_directory_path() / ("browse-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
         fs::create_directories(dir_ / "sub.stl");
         for (const char* name : {"part10.stl", "part2.3MF", "part1.obj", "notes.txt", "volume.vdb", "part3.glb"})
             std::ofstream(dir_ / name) << "x";
@@ -41,7 +42,8 @@ protected:
 };
 
 TEST_F(Folder, ListsReadableFilesInNaturalOrderWithoutFoldersOrUnreadableTypes) {
-    EXPECT_EQ(names(modelFilesIn(dir_)), (std::vector<std::string>{"part1.obj", "part2.3MF", "part3.glb", "part10.stl"}));
+    EXPECT_EQ(names(modelFilesIn(dir_)),
+              (std::vector<std::string>{"part1.obj", "part2.3MF", "part3.glb", "part10.stl"}));
     EXPECT_TRUE(modelFilesIn(dir_ / "missing").empty());
 }
 

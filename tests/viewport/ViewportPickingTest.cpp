@@ -39,7 +39,8 @@ TEST(ViewportPicking, InverseUndoesPerspectiveAndRefusesSingularMatrices) {
 }
 
 TEST(ViewportPicking, ADepthReadLeadsBackToThePointThatWasDrawn) {
-    const Matrix4 viewProjection = perspective(45, 800.0 / 600.0, 0.1, 50) * lookAtView({3, 2, 4}, {0, 0, 0}, {0, 1, 0});
+    const Matrix4 viewProjection =
+        perspective(45, 800.0 / 600.0, 0.1, 50) * lookAtView({3, 2, 4}, {0, 0, 0}, {0, 1, 0});
     const auto back = *inverse(viewProjection);
     for (Vector3 p : {Vector3(0, 0, 0), Vector3(0.5, -0.25, 0.3), Vector3(-1, 1, -1)}) {
         const auto pixel = *projectToWindow(p, 800, 600, viewProjection);
@@ -78,7 +79,8 @@ TEST(ViewportPicking, TheSectionPlaneKeepsTheLowerSideInViewSpace) {
     scene::BoundingBox box;
     box.add({-2, 0, 10});
     box.add({2, 4, 20});
-    const Matrix4 model = Matrix4::compose({0, -1, 0}, scene::Quaternion::fromAxisAngle({0, 1, 0}, 0.7), {0.5, 0.5, 0.5});
+    const Matrix4 model =
+        Matrix4::compose({0, -1, 0}, scene::Quaternion::fromAxisAngle({0, 1, 0}, 0.7), {0.5, 0.5, 0.5});
     const Matrix4 view = lookAtView({3, 2, 4}, {0, 0, 0}, {0, 1, 0});
     const Matrix4 viewFromModel = view * model;
     auto side = [&](const std::array<double, 4>& plane, Vector3 modelPoint) {
