@@ -26,6 +26,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <future>
 #include <utility>
 #include <filesystem>
 
@@ -81,8 +82,13 @@ struct SceneKitView::Impl {
     double sectionFraction = 0.5;
     bool measuring = false;
     std::vector<scene::Vector3> measurement; // model coordinates
+    // Of the scene as loaded, made once: neither is redone per frame or per click.
+    std::optional<scene::BoundingBox> modelBoxCache;
+    std::shared_future<std::shared_ptr<const VertexSnapper>> snapper;
 
     const scene::Node* container() const;
+    const scene::BoundingBox& modelBox();
+    void prepareSnapper();
     void drawMeasurement(QPainter& painter, QSize widgetSize) const;
 
     NodeAnimator animator;
@@ -93,6 +99,21 @@ struct SceneKitView::Impl {
     void applyPlayback();
     PointOfView pointOfView() const { return findPointOfView(scene ? *scene : scene::Scene{}); }
 };
+
+const scene::BoundingBox& SceneKitView::Impl::modelBox() {
+    if (!modelBoxCache) modelBoxCache = container() ? container()->boundingBox() : scene::BoundingBox();
+    return *modelBoxCache;
+}
+
+// Sorting millions of vertices takes a moment: done on a worker as soon as measuring starts,
+// so that the first Shift-click finds it ready.
+void SceneKitView::Impl::prepareSnapper() {
+    const scene::Node* model = container();
+    if (snapper.valid() || !model) return;
+    snapper = std::async(std::launch::async, [instances = takeInventory(*model).instances]() mutable {
+                  return std::make_shared<const VertexSnapper>(std::move(instances));
+              }).share();
+}
 
 const scene::Node* SceneKitView::Impl::container() const {
     if (!scene) return nullptr;
@@ -157,6 +178,9 @@ void SceneKitView::Impl::finishLoad(SceneKitView& view, LoadOutcome outcome) {
     }
     auto& presented = std::get<PresentedModel>(outcome);
     scene = presented.scene;
+    modelBoxCache.reset();
+    snapper = {};
+    if (measuring) prepareSnapper();
     preparedMeshes = std::move(presented.meshes);
     sceneChanged = true;
     if (auto path = pathOf(fileURL)) resourceDirectory = std::filesystem::absolute(*path).parent_path();
@@ -237,7 +261,7 @@ void SceneKitView::paintGL() {
     const scene::Node* container = d->container();
     if (d->sectionAxis && container)
         d->renderer.setSection(gl::GLSceneRenderer::Section{
-            sectionPlaneInView(*d->sectionAxis, d->sectionFraction, container->boundingBox(),
+            sectionPlaneInView(*d->sectionAxis, d->sectionFraction, d->modelBox(),
                                view * container->worldTransform()),
             kCapColor});
     else
@@ -272,13 +296,14 @@ std::optional<scene::Vector3> SceneKitView::pickModelPoint(QPointF position, boo
     // The floor is no part of the model: a point there is not picked.
     const scene::Matrix4 containerWorld = container->worldTransform();
     const scene::Vector3 local = inverseAffine(containerWorld).transformPoint(*world);
-    scene::BoundingBox box = container->boundingBox();
+    const scene::BoundingBox& box = d->modelBox();
     const scene::Vector3 slack = (box.max - box.min) * 0.01;
     if (local.x < box.min.x - slack.x || local.y < box.min.y - slack.y || local.z < box.min.z - slack.z ||
         local.x > box.max.x + slack.x || local.y > box.max.y + slack.y || local.z > box.max.z + slack.z)
         return std::nullopt;
     if (!snap) return local;
-    return nearestVertex(takeInventory(*container).instances, local);
+    d->prepareSnapper();
+    return d->snapper.get()->nearest(local);
 }
 
 void SceneKitView::Impl::drawMeasurement(QPainter& painter, QSize widgetSize) const {
@@ -353,6 +378,7 @@ void SceneKitView::setSection(std::optional<SectionAxis> axis, double fraction) 
 
 void SceneKitView::setMeasuring(bool measuring) {
     d->measuring = measuring;
+    if (measuring) d->prepareSnapper();
     if (!measuring) clearMeasurement();
     setCursor(measuring ? Qt::CrossCursor : Qt::ArrowCursor);
 }

@@ -63,36 +63,72 @@ std::optional<std::array<double, 2>> projectToWindow(scene::Vector3 point, int w
     return std::array<double, 2>{(nx + 1) * 0.5 * width - 0.5, (1 - ny) * 0.5 * height - 0.5};
 }
 
-std::optional<scene::Vector3> nearestVertex(const std::vector<MeshInstance>& instances, scene::Vector3 point) {
+VertexSnapper::VertexSnapper(std::vector<MeshInstance> instances) : instances_(std::move(instances)) {
+    for (const MeshInstance& instance : instances_) {
+        const scene::Geometry* geometry = instance.geometry.get();
+        const scene::GeometrySource* positions = geometry->source(scene::Semantic::vertex);
+        if (!positions || positions->componentsPerVector != 3 || sorted_.count(geometry)) continue;
+        const float* xyz = positions->data.data();
+        const std::size_t count = positions->data.size() / 3;
+        // The longest axis spreads the vertices most thinly: the fewest in any slab.
+        const scene::BoundingBox box = geometry->boundingBox();
+        const scene::Vector3 extent = box.isEmpty() ? scene::Vector3() : box.max - box.min;
+        Sorted sorted;
+        sorted.axis = extent.x >= extent.y && extent.x >= extent.z ? 0 : extent.y >= extent.z ? 1 : 2;
+        sorted.order.resize(count);
+        for (std::size_t i = 0; i < count; ++i) sorted.order[i] = std::uint32_t(i);
+        const int a = sorted.axis;
+        std::sort(sorted.order.begin(), sorted.order.end(),
+                  [xyz, a](std::uint32_t l, std::uint32_t r) { return xyz[3 * l + a] < xyz[3 * r + a]; });
+        sorted_.emplace(geometry, std::move(sorted));
+    }
+}
+
+std::optional<scene::Vector3> VertexSnapper::nearest(scene::Vector3 point) const {
     std::optional<scene::Vector3> best;
     double bestDistance = std::numeric_limits<double>::infinity();
-    for (const MeshInstance& instance : instances) {
-        const scene::GeometrySource* positions = instance.geometry->source(scene::Semantic::vertex);
-        if (!positions || positions->componentsPerVector != 3) continue;
-        // Compared in the mesh's own space, so the loop does no matrix work per vertex: exact
-        // for uniform scales, near enough for a snap under a stretched one. Instances are
-        // compared with each other in the common space.
+    for (const MeshInstance& instance : instances_) {
+        const auto found = sorted_.find(instance.geometry.get());
+        if (found == sorted_.end() || found->second.order.empty()) continue;
+        const Sorted& sorted = found->second;
+        const float* xyz = instance.geometry->source(scene::Semantic::vertex)->data.data();
+        // Searched in the mesh's own space: exact for uniform scales, near enough for a snap
+        // under a stretched one. Instances are compared with each other in the common space.
         const auto back = inverse(instance.transform);
         if (!back) continue;
         const scene::Vector3 local = back->transformPoint(point);
-        const float* xyz = positions->data.data();
-        const std::size_t count = positions->data.size() / 3;
-        // In float, like the positions themselves: the scan over millions of vertices is
-        // what a snap costs.
-        const float px = float(local.x), py = float(local.y), pz = float(local.z);
+        const float p[3] = {float(local.x), float(local.y), float(local.z)};
+        const int a = sorted.axis;
+        auto distance = [&](std::uint32_t v) {
+            const float dx = xyz[3 * v] - p[0], dy = xyz[3 * v + 1] - p[1], dz = xyz[3 * v + 2] - p[2];
+            return dx * dx + dy * dy + dz * dz;
+        };
+        // Outwards from the point's place along the axis, on both sides, until the slab's
+        // edge alone is farther than the nearest vertex found.
+        const auto& order = sorted.order;
+        std::size_t up = std::size_t(std::lower_bound(order.begin(), order.end(), p[a],
+                                                      [xyz, a](std::uint32_t v, float value) {
+                                                          return xyz[3 * v + a] < value;
+                                                      }) -
+                                     order.begin());
+        std::size_t down = up; // the next one below is order[down - 1]
         float localBest = std::numeric_limits<float>::infinity();
-        std::size_t localIndex = count;
-        for (std::size_t i = 0; i < count; ++i) {
-            const float dx = xyz[3 * i] - px, dy = xyz[3 * i + 1] - py, dz = xyz[3 * i + 2] - pz;
-            const float d = dx * dx + dy * dy + dz * dz;
-            if (d < localBest) {
+        std::uint32_t localVertex = 0;
+        while (up < order.size() || down > 0) {
+            const float gapUp = up < order.size() ? xyz[3 * order[up] + a] - p[a] : INFINITY;
+            const float gapDown = down > 0 ? p[a] - xyz[3 * order[down - 1] + a] : INFINITY;
+            const bool goUp = gapUp <= gapDown;
+            const float gap = goUp ? gapUp : gapDown;
+            if (gap * gap > localBest) break;
+            const std::uint32_t v = goUp ? order[up++] : order[--down];
+            if (const float d = distance(v); d < localBest) {
                 localBest = d;
-                localIndex = i;
+                localVertex = v;
             }
         }
-        if (localIndex == count) continue;
-        const scene::Vector3 candidate = instance.transform.transformPoint(
-            {xyz[3 * localIndex], xyz[3 * localIndex + 1], xyz[3 * localIndex + 2]});
+        if (!(localBest < INFINITY)) continue;
+        const scene::Vector3 candidate =
+            instance.transform.transformPoint({xyz[3 * localVertex], xyz[3 * localVertex + 1], xyz[3 * localVertex + 2]});
         const scene::Vector3 delta = candidate - point;
         if (const double d = scene::dot(delta, delta); d < bestDistance) {
             bestDistance = d;

@@ -226,8 +226,9 @@ TEST(ModelStatistics, ATwoMillionTriangleSphereIsClosedAndNearlyFourThirdsPi) {
 
     // A snap on the same model, as a Shift-click does it: well inside a frame's time.
     const auto root = rootWith(geometry);
+    const VertexSnapper snapper(takeInventory(*root).instances);
     const auto snapStart = std::chrono::steady_clock::now();
-    const auto snapped = nearestVertex(takeInventory(*root).instances, {0, 0, 1.01});
+    const auto snapped = snapper.nearest({0, 0, 1.01});
     const double snapMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - snapStart).count();
     std::printf("snapped among %zu vertices in %.1f ms\n", geometry->vertexCount(), snapMs);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace trimeo {
 namespace {
@@ -60,18 +61,44 @@ TEST(ViewportPicking, ADepthReadLeadsBackToThePointThatWasDrawn) {
 TEST(ViewportPicking, SnappingFindsTheNearestVertexThroughTransforms) {
     MeshInstance moved{unitCubeCorners(), Matrix4::compose({10, 0, 0}, {}, {2, 1, 1})};
     MeshInstance plain{unitCubeCorners(), Matrix4::identity()};
-    const std::vector<MeshInstance> instances{plain, moved};
-    expectNear(*nearestVertex(instances, {0.9, 0.2, 0.7}), {1, 0, 1}, 0);
-    expectNear(*nearestVertex(instances, {11.1, 0.9, 0.1}), {12, 1, 0}, 0); // x scaled by 2: corners at 10 and 12
-    expectNear(*nearestVertex(instances, {5.4, 0, 0}), {1, 0, 0}, 0);
-    expectNear(*nearestVertex(instances, {5.6, 0, 0}), {10, 0, 0}, 0);
-    EXPECT_FALSE(nearestVertex({}, {0, 0, 0}));
+    const VertexSnapper instances({plain, moved});
+    expectNear(*instances.nearest({0.9, 0.2, 0.7}), {1, 0, 1}, 0);
+    expectNear(*instances.nearest({11.1, 0.9, 0.1}), {12, 1, 0}, 0); // x scaled by 2: corners at 10 and 12
+    expectNear(*instances.nearest({5.4, 0, 0}), {1, 0, 0}, 0);
+    expectNear(*instances.nearest({5.6, 0, 0}), {10, 0, 0}, 0);
+    EXPECT_FALSE(VertexSnapper({}).nearest({0, 0, 0}));
+}
+
+TEST(ViewportPicking, TheSlabSearchFindsWhatLookingAtEveryVertexFinds) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> coordinate(-5, 5);
+    std::vector<float> xyz(3 * 5000);
+    for (float& c : xyz) c = coordinate(random);
+    auto cloud = std::make_shared<scene::Geometry>(std::vector{scene::GeometrySource::vertices(xyz)},
+                                                   std::vector<scene::GeometryElement>{});
+    const std::vector<MeshInstance> instances{{cloud, Matrix4::identity()},
+                                              {cloud, Matrix4::compose({3, 0, 0}, {}, {2, 2, 2})}};
+    const VertexSnapper snapper(instances);
+    for (int i = 0; i < 200; ++i) {
+        const Vector3 p(coordinate(random) * 1.5, coordinate(random), coordinate(random));
+        double best = 1e300;
+        Vector3 expected;
+        for (const MeshInstance& instance : instances)
+            for (std::size_t v = 0; v < xyz.size() / 3; ++v) {
+                const Vector3 q = instance.transform.transformPoint({xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]});
+                if (const double d = scene::length(q - p); d < best) {
+                    best = d;
+                    expected = q;
+                }
+            }
+        EXPECT_NEAR(scene::length(*snapper.nearest(p) - p), best, 1e-5) << i;
+    }
 }
 
 TEST(ViewportPicking, OppositeCornersOfAUnitCubeAreRootThreeApart) {
-    const std::vector<MeshInstance> instances{{unitCubeCorners(), Matrix4::identity()}};
-    const Vector3 a = *nearestVertex(instances, {0.05, -0.02, 0.1});
-    const Vector3 b = *nearestVertex(instances, {0.97, 1.01, 0.9});
+    const VertexSnapper instances({{unitCubeCorners(), Matrix4::identity()}});
+    const Vector3 a = *instances.nearest({0.05, -0.02, 0.1});
+    const Vector3 b = *instances.nearest({0.97, 1.01, 0.9});
     EXPECT_DOUBLE_EQ(scene::length(b - a), std::sqrt(3.0));
 }
 
