@@ -28,7 +28,15 @@ namespace fs = std::filesystem;
 // Generous on purpose: the isolated asset reader alone may take 20 s before it is killed,
 // and sanitizer builds run several times slower and bigger than release builds.
 constexpr std::chrono::seconds kTimeLimit{90};
-constexpr long kPeakLimitKiB = 512L * 1024;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+// AddressSanitizer's shadow memory and red zones about double a load's peak.
+constexpr long kPeakLimitKiB = (kSanitized ? 1024L : 512L) * 1024;
 
 struct CaseOutcome {
     bool finished = false;
