@@ -145,16 +145,27 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
     std::weak_ptr<ViewHandle> weak = d->handle;
     QThreadPool::globalInstance()->start(
         [bytes, path, weak] {
-            auto outcome = std::make_shared<LoadOutcome>(loadAndPresent(
-                std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())),
-                path));
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [weak, outcome] {
-                    if (auto handle = weak.lock(); handle && handle->view)
-                        handle->view->d->finishLoad(*handle->view, std::move(*outcome));
-                },
-                Qt::QueuedConnection);
+            auto post = [weak](std::shared_ptr<LoadOutcome> outcome) {
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [weak, outcome] {
+                        if (auto handle = weak.lock(); handle && handle->view)
+                            handle->view->d->finishLoad(*handle->view, std::move(*outcome));
+                    },
+                    Qt::QueuedConnection);
+            };
+            // loadAndPresent throws nothing; the hand-over's own allocations still may, and an
+            // exception leaving a pool thread would end the application.
+            try {
+                post(std::make_shared<LoadOutcome>(loadAndPresent(
+                    std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())),
+                    path)));
+            } catch (const std::exception& e) {
+                try {
+                    post(std::make_shared<LoadOutcome>(LoadFailure{describeError(e)}));
+                } catch (...) {
+                }
+            }
         },
         1); // ahead of ordinary pool work: the user is waiting for this
 }

@@ -1,5 +1,6 @@
 #include "PLYReader.h"
 
+#include "formats/common/MemoryBudget.h"
 #include "formats/common/Numbers.h"
 
 #include <bit>
@@ -301,10 +302,16 @@ std::optional<ReaderResult> readPLY(const ReaderInput& input) {
         if (isVertex) {
             if (xyz[0] < 0 || xyz[1] < 0 || xyz[2] < 0) return std::nullopt;
             sawVertices = true;
+            // A row of three bytes declares twelve bytes of positions: the count alone may ask
+            // for several times the file's size.
+            requireMemory(std::uint64_t(e.count) * 12 * (nxyz[0] >= 0 ? 2 : 1));
             positions.reserve(std::size_t(e.count) * 3);
             if (nxyz[0] >= 0 && nxyz[1] >= 0 && nxyz[2] >= 0) normals.reserve(std::size_t(e.count) * 3);
         }
-        if (isFace) triangles.reserve(std::size_t(e.count) * 3);
+        if (isFace) {
+            requireMemory(std::uint64_t(e.count) * 12);
+            triangles.reserve(std::size_t(e.count) * 3);
+        }
 
         // The common binary layouts, read in place: float coordinates (and normals) in a
         // fixed-size row, and faces that are nothing but their index list.
