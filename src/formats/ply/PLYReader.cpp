@@ -263,6 +263,8 @@ std::optional<ReaderResult> readPLY(const ReaderInput& input) {
     const std::span<const std::uint8_t> data = input.bytes;
     // The asset library hangs on a header cut off before its end; such a file holds nothing.
     const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    // Without its magic word no reader takes the file: refused here, before any copy of it.
+    if (!text.starts_with("ply") && !text.starts_with("PLY")) throw LoaderError::noGeometry("no PLY magic word");
     if (text.starts_with("ply") && text.find("end_header") == std::string_view::npos) return ReaderResult{};
     const std::optional<Header> header = readHeader(data);
     if (!header) return std::nullopt;
