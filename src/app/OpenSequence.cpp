@@ -1,9 +1,7 @@
 #include "OpenSequence.h"
 
 #include "AppState.h"
-#include "formats/common/MemoryBudget.h"
 #include "loading/ModelFile.h"
-#include "loading/ModelLoader.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -23,20 +21,26 @@ struct ReadFailure {
     QString description() const { return where + QStringLiteral(": ") + reason; }
 };
 
+// The file's bytes and what keeps them alive: a mapped file is shared with the viewport
+// rather than copied (no RAM for the bytes, nothing read that the loader does not touch).
+struct FileContents {
+    QByteArray data;
+    std::shared_ptr<const void> owner;
+};
+
 // The whole file, or why it cannot be read. Never throws: it runs on a worker thread.
-std::optional<QByteArray> readWholeFile(const QUrl& url, ReadFailure& failure) {
+std::optional<FileContents> readWholeFile(const QUrl& url, ReadFailure& failure) {
     if (!url.isLocalFile()) {
         failure = {url.toDisplayString(), QStringLiteral("not a local file")};
         return std::nullopt;
     }
     const QString path = url.toLocalFile();
     try {
-        const ModelFile file = ModelFile::open(std::filesystem::path(path.toStdString()));
-        const auto bytes = file.bytes();
-        // The window keeps its own copy of the bytes beside the model decoded from them.
-        const std::filesystem::path name(path.toStdString());
-        requireMemory(bytes.size() + decodedSizeEstimate(bytes, ModelLoader::fileExtension(name)));
-        return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+        auto file = std::make_shared<const ModelFile>(ModelFile::open(std::filesystem::path(path.toStdString())));
+        const auto bytes = file->bytes();
+        const auto* chars = reinterpret_cast<const char*>(bytes.data());
+        if (!file->isMapped()) return FileContents{QByteArray(chars, qsizetype(bytes.size())), nullptr};
+        return FileContents{QByteArray::fromRawData(chars, qsizetype(bytes.size())), std::move(file)};
     } catch (const FileOpenError& e) {
         failure = {path, QString::fromStdString(e.reason())};
     } catch (const std::exception& e) {
@@ -47,14 +51,14 @@ std::optional<QByteArray> readWholeFile(const QUrl& url, ReadFailure& failure) {
     return std::nullopt;
 }
 
-bool applyOutcome(AppState& state, const QUrl& url, std::optional<QByteArray> data, const ReadFailure& failure,
+bool applyOutcome(AppState& state, const QUrl& url, std::optional<FileContents> data, const ReadFailure& failure,
                   std::ostream& out) {
     if (!data) {
         out << "Failed to open file: " << failure.description().toStdString() << '\n' << std::flush;
         state.reportOpenFailure(url, failure.reason);
         return false;
     }
-    state.setFileData(std::move(*data));
+    state.setFileData(std::move(data->data), std::move(data->owner));
     state.setFileURL(url);
     state.addToRecentFiles(url);
     state.reportOpened(url);
@@ -65,7 +69,7 @@ bool applyOutcome(AppState& state, const QUrl& url, std::optional<QByteArray> da
 void readOnWorker(QPointer<AppState> target, quint64 ticket, const QUrl& url, std::shared_ptr<bool> finished,
                   std::ostream& out) {
     auto failure = std::make_shared<ReadFailure>();
-    auto data = std::make_shared<std::optional<QByteArray>>(readWholeFile(url, *failure));
+    auto data = std::make_shared<std::optional<FileContents>>(readWholeFile(url, *failure));
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return; // the application is going away
     // Back on the interface thread; the pointer is only read there.
@@ -81,7 +85,7 @@ void readOnWorker(QPointer<AppState> target, quint64 ticket, const QUrl& url, st
 
 bool runOpenSequence(AppState& state, const QUrl& url, std::ostream& out) {
     ReadFailure failure;
-    std::optional<QByteArray> data = readWholeFile(url, failure);
+    std::optional<FileContents> data = readWholeFile(url, failure);
     return applyOutcome(state, url, std::move(data), failure, out);
 }
 

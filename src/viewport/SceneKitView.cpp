@@ -51,6 +51,7 @@ struct ViewHandle {
 
 struct SceneKitView::Impl {
     QByteArray data;
+    std::shared_ptr<const void> dataOwner;
     std::optional<QUrl> fileURL;
     bool showWireframe = false;
     bool playing = false;        // the host's option
@@ -122,9 +123,11 @@ const scene::Node* SceneKitView::Impl::container() const {
     return nullptr;
 }
 
-SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent)
+SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent,
+                           std::shared_ptr<const void> dataOwner)
     : QOpenGLWidget(parent), d(std::make_unique<Impl>()) {
     d->data = std::move(data);
+    d->dataOwner = std::move(dataOwner);
     d->fileURL = std::move(fileURL);
     d->showWireframe = showWireframe;
     d->handle = std::make_shared<ViewHandle>(ViewHandle{this});
@@ -141,10 +144,11 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
     // The one load of this viewport. It carries copies and a weak handle only: a viewport
     // destroyed meanwhile is not touched, and its late result changes nothing the host shows.
     const QByteArray bytes = d->data;
+    const std::shared_ptr<const void> owner = d->dataOwner;
     const auto path = pathOf(d->fileURL);
     std::weak_ptr<ViewHandle> weak = d->handle;
     QThreadPool::globalInstance()->start(
-        [bytes, path, weak] {
+        [bytes, owner, path, weak] {
             auto post = [weak](std::shared_ptr<LoadOutcome> outcome) {
                 QMetaObject::invokeMethod(
                     QCoreApplication::instance(),
