@@ -111,8 +111,14 @@ const scene::BoundingBox& SceneKitView::Impl::modelBox() {
 void SceneKitView::Impl::prepareSnapper() {
     const scene::Node* model = container();
     if (snapper.valid() || !model) return;
+    // A snapper that cannot be built (memory) leaves points unsnapped rather than throwing
+    // out of the worker into the click that waits for it.
     snapper = std::async(std::launch::async, [instances = takeInventory(*model).instances]() mutable {
-                  return std::make_shared<const VertexSnapper>(std::move(instances));
+                  try {
+                      return std::make_shared<const VertexSnapper>(std::move(instances));
+                  } catch (const std::exception&) {
+                      return std::shared_ptr<const VertexSnapper>();
+                  }
               }).share();
 }
 
@@ -318,7 +324,9 @@ std::optional<scene::Vector3> SceneKitView::pickModelPoint(QPointF position, boo
         return std::nullopt;
     if (!snap) return local;
     d->prepareSnapper();
-    return d->snapper.get()->nearest(local);
+    const auto& snapper = d->snapper.get();
+    if (!snapper) return local;
+    return snapper->nearest(local);
 }
 
 void SceneKitView::Impl::drawMeasurement(QPainter& painter, QSize widgetSize) const {
