@@ -21,9 +21,10 @@ void AppState::setReadingFile(bool reading) {
     emit readingFileChanged();
 }
 
-void AppState::setFileData(QByteArray data) {
+void AppState::setFileData(QByteArray data, std::shared_ptr<const void> owner) {
     if (data == fileData_) return;
     fileData_ = std::move(data);
+    fileDataOwner_ = std::move(owner); // after the bytes it kept are let go
     emit fileDataChanged();
 }
 

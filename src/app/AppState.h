@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 namespace trimeo {
@@ -24,11 +25,14 @@ public:
 
     const std::optional<QUrl>& fileURL() const { return fileURL_; }
     const QByteArray& fileData() const { return fileData_; }
+    // What keeps fileData's bytes alive when they are a mapped file rather than a copy;
+    // whoever keeps a copy of fileData beyond the next setFileData keeps this too.
+    const std::shared_ptr<const void>& fileDataOwner() const { return fileDataOwner_; }
     const QList<QUrl>& recentFiles() const { return recentFiles_; }
 
     // Each setter signals only when the value actually changes.
     void setFileURL(std::optional<QUrl> url);
-    void setFileData(QByteArray data);
+    void setFileData(QByteArray data, std::shared_ptr<const void> owner = {});
     void setRecentFiles(QList<QUrl> files);
 
     // True while an open sequence started in the background has been reading its file for
@@ -63,6 +67,7 @@ private:
 
     std::optional<QUrl> fileURL_;
     QByteArray fileData_;
+    std::shared_ptr<const void> fileDataOwner_;
     QList<QUrl> recentFiles_;
     bool readingFile_ = false;
     quint64 newestOpen_ = 0;

@@ -142,7 +142,7 @@ void ContentView::showViewportForCurrentFile() {
     if (viewport_) retireViewport();
     viewportURL_ = *state_.fileURL();
     viewportFinished_ = false;
-    auto* view = new SceneKitView(state_.fileData(), state_.fileURL(), showWireframe_, model_);
+    auto* view = new SceneKitView(state_.fileData(), state_.fileURL(), showWireframe_, model_, state_.fileDataOwner());
     connect(view, &SceneKitView::loaded, this, [this, view](bool animated) { viewportLoaded(view, animated); });
     connect(view, &SceneKitView::failed, this,
             [this, view](const QString& description) { viewportFailed(view, description); });

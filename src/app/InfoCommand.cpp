@@ -1,5 +1,6 @@
 #include "InfoCommand.h"
 
+#include "loading/ModelFile.h"
 #include "scene/LengthUnit.h"
 #include "viewport/ModelStatistics.h"
 
@@ -110,24 +111,15 @@ void writeLoadSummary(std::ostream& out, const std::string& route, const ModelLo
 }
 
 int runInfoCommand(const std::string& path) {
-    std::vector<std::uint8_t> data;
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    std::FILE* f = ec ? nullptr : std::fopen(path.c_str(), "rb");
-    if (f) {
-        data.resize(size); // one read of the whole file: a stream iterator is ten times slower
-        if (size && std::fread(data.data(), 1, size, f) != size) ec = std::make_error_code(std::errc::io_error);
-        std::fclose(f);
-    }
-    if (!f || ec) {
-        std::cerr << "Cannot read file " << path << '\n';
-        return 1;
-    }
     try {
-        ModelLoader::LoadResult result = ModelLoader::load(data, std::filesystem::path(path));
+        const ModelFile file = ModelFile::open(path);
+        ModelLoader::LoadResult result = ModelLoader::load(file.bytes(), std::filesystem::path(path));
         auto route = ModelLoader::routeFor(ModelLoader::fileExtension(path));
         writeLoadSummary(std::cout, ModelLoader::routeName(route), result);
         return 0;
+    } catch (const FileOpenError&) {
+        std::cerr << "Cannot read file " << path << '\n';
+        return 1;
     } catch (const std::exception& e) {
         std::cerr << describeError(e) << '\n';
         return 1;

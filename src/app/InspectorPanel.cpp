@@ -106,7 +106,22 @@ void InspectorPanel::showModel(const QUrl& file, qint64 fileBytes, std::shared_p
     measuring_ = true;
     QThreadPool::globalInstance()->start([self, generation, unit, presented,
                                           instances = std::move(inventory.instances)] {
-        const MeshFigures figures = measureMeshes(instances);
+        // An exception leaving a pool thread would end the application: a model too big to
+        // measure leaves the figures as they are.
+        MeshFigures figures;
+        try {
+            figures = measureMeshes(instances);
+        } catch (const std::exception&) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, generation] {
+                    if (!self || self->generation_ != generation) return;
+                    self->measuring_ = false;
+                    emit self->measured();
+                },
+                Qt::QueuedConnection);
+            return;
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, generation, unit, figures] {

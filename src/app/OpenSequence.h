@@ -1,4 +1,4 @@
-// The one way a file is opened. Reads the whole file now, on the calling thread; on
+// The one way a file is opened. Reads the whole file (ModelFile) now, on the calling thread; on
 // success stores the bytes, then the location, in `state` and records the file as
 // recent. On failure writes one line "Failed to open file: <description>" to `out`,
 // changes nothing and reports the failure through the state's openFailed signal, for

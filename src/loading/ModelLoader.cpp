@@ -1,6 +1,7 @@
 #include "ModelLoader.h"
 
 #include "formats/assimp/AssetImport.h"
+#include "formats/common/MemoryBudget.h"
 #include "formats/common/RelatedFiles.h"
 #include "formats/common/TemporaryFiles.h"
 
@@ -14,9 +15,13 @@ using LoadResult = ModelLoader::LoadResult;
 
 LoadResult withoutAnimations(ReaderResult read) { return {std::move(read.scene), {}, false}; }
 
+// The asset library holds the whole file in memory before it decodes a byte of it.
+void requireAssetMemory(std::span<const std::uint8_t> data) { requireMemory(data.size()); }
+
 // The asset library reads what our own readers hand on, from a temporary copy: some of its
 // readers only read files.
 ReaderResult readThroughAssetFile(std::span<const std::uint8_t> data, const std::string& ext) {
+    requireAssetMemory(data);
     TemporaryFile file(ext);
     file.write(data);
     return readAssetFile(file.path(), false);
@@ -42,6 +47,7 @@ LoadResult loadWithSceneKit(const ReaderInput& input) {
     // Scene archives are a format of another platform: nothing here reads them.
     if (ext == "scn") throw PlatformError("Scene archive files (.scn) cannot be read on this system");
     std::optional<ReaderResult> read;
+    requireAssetMemory(input.bytes);
     try {
         read = readAssetMemory(input.bytes, ext, true);
     } catch (const AssetLibraryError& inMemory) {
@@ -76,6 +82,29 @@ LoadResult loadWithImporter(const FormatRow& row, const ReaderInput& input) {
     ReaderResult read = *row.reader(input);
     const bool animated = !read.animations.empty();
     return {std::move(read.scene), std::move(read.animations), animated};
+}
+
+// A block of zero bytes opens no model of any format but binary STL (whose 80-byte header
+// may be blank: its reader decides). Such bytes fail with the route's own failure before any
+// reader walks or copies them.
+constexpr std::size_t kSniffedBytes = 4096;
+
+bool beginsWithZeroBlock(std::span<const std::uint8_t> data) {
+    if (data.size() < kSniffedBytes) return false;
+    return std::all_of(data.begin(), data.begin() + kSniffedBytes, [](std::uint8_t b) { return b == 0; });
+}
+
+void refuseZeroBlock(Route route, const std::string& extension) {
+    switch (route) {
+    case Route::gltf:
+        throw LoaderError::parseError(extension == "glb" ? "Invalid GLB magic number" : "Failed to parse glTF JSON");
+    case Route::threeMF: throw LoaderError::parseError("3MF model file not found");
+    case Route::fbx: throw LoaderError::parseError("FBX format requires Autodesk FBX SDK for full support");
+    case Route::modelIO:
+    case Route::sceneKit: throw LoaderError::noGeometry("the file begins with a block of zero bytes");
+    case Route::vdb:
+    case Route::unsupported: break;
+    }
 }
 
 } // namespace
@@ -114,7 +143,9 @@ ModelLoader::LoadResult ModelLoader::load(std::span<const std::uint8_t> data,
     RelatedFiles related = fileURL ? RelatedFiles(*fileURL) : RelatedFiles();
     const ReaderInput input{data, extension, related};
     const FormatRow* row = formatFor(extension);
-    switch (row ? row->route : Route::unsupported) {
+    const Route route = row ? row->route : Route::unsupported;
+    if (extension != "stl" && beginsWithZeroBlock(data)) refuseZeroBlock(route, extension);
+    switch (route) {
     case Route::modelIO: return loadWithModelIO(row, input);
     case Route::sceneKit: return loadWithSceneKit(input);
     case Route::gltf:

@@ -1,8 +1,8 @@
 #include "RenderCommand.h"
 
-#include "FileBytes.h"
 #include "LoadPipeline.h"
 #include "OffscreenRenderer.h"
+#include "loading/ModelFile.h"
 
 #include <QColor>
 #include <QGuiApplication>
@@ -10,15 +10,11 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cerrno>
 #include <cstdio>
-#include <span>
-#include <utility>
 #include <future>
 #include <iostream>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace trimeo {
 namespace {
@@ -46,12 +42,20 @@ int runRenderCommand(const RenderRequest& request, char* programName) {
     const std::filesystem::path path(request.file);
     double readSeconds = 0;
     LoadTimings loadTimings;
+    // Nothing leaves this thread but an outcome: a refused file is a failure like any other.
     auto loading = std::async(std::launch::async, [&]() -> std::optional<LoadOutcome> {
         const double before = seconds();
-        std::optional<FileBytes> file = FileBytes::open(path);
-        readSeconds = seconds() - before;
-        if (!file) return std::nullopt;
-        return loadAndPresent(file->bytes(), path, &loadTimings);
+        try {
+            const ModelFile file = ModelFile::open(path);
+            readSeconds = seconds() - before;
+            return loadAndPresent(file.bytes(), path, &loadTimings);
+        } catch (const FileOpenError&) {
+            return std::nullopt;
+        } catch (const std::exception& e) {
+            return LoadOutcome{LoadFailure{describeError(e)}};
+        } catch (...) {
+            return LoadOutcome{LoadFailure{"Unknown error"}};
+        }
     });
 
     choosePlatform();

@@ -51,6 +51,7 @@ struct ViewHandle {
 
 struct SceneKitView::Impl {
     QByteArray data;
+    std::shared_ptr<const void> dataOwner;
     std::optional<QUrl> fileURL;
     bool showWireframe = false;
     bool playing = false;        // the host's option
@@ -110,8 +111,14 @@ const scene::BoundingBox& SceneKitView::Impl::modelBox() {
 void SceneKitView::Impl::prepareSnapper() {
     const scene::Node* model = container();
     if (snapper.valid() || !model) return;
+    // A snapper that cannot be built (memory) leaves points unsnapped rather than throwing
+    // out of the worker into the click that waits for it.
     snapper = std::async(std::launch::async, [instances = takeInventory(*model).instances]() mutable {
-                  return std::make_shared<const VertexSnapper>(std::move(instances));
+                  try {
+                      return std::make_shared<const VertexSnapper>(std::move(instances));
+                  } catch (const std::exception&) {
+                      return std::shared_ptr<const VertexSnapper>();
+                  }
               }).share();
 }
 
@@ -122,9 +129,11 @@ const scene::Node* SceneKitView::Impl::container() const {
     return nullptr;
 }
 
-SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent)
+SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent,
+                           std::shared_ptr<const void> dataOwner)
     : QOpenGLWidget(parent), d(std::make_unique<Impl>()) {
     d->data = std::move(data);
+    d->dataOwner = std::move(dataOwner);
     d->fileURL = std::move(fileURL);
     d->showWireframe = showWireframe;
     d->handle = std::make_shared<ViewHandle>(ViewHandle{this});
@@ -141,20 +150,32 @@ SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool sh
     // The one load of this viewport. It carries copies and a weak handle only: a viewport
     // destroyed meanwhile is not touched, and its late result changes nothing the host shows.
     const QByteArray bytes = d->data;
+    const std::shared_ptr<const void> owner = d->dataOwner;
     const auto path = pathOf(d->fileURL);
     std::weak_ptr<ViewHandle> weak = d->handle;
     QThreadPool::globalInstance()->start(
-        [bytes, path, weak] {
-            auto outcome = std::make_shared<LoadOutcome>(loadAndPresent(
-                std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())),
-                path));
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [weak, outcome] {
-                    if (auto handle = weak.lock(); handle && handle->view)
-                        handle->view->d->finishLoad(*handle->view, std::move(*outcome));
-                },
-                Qt::QueuedConnection);
+        [bytes, owner, path, weak] {
+            auto post = [weak](std::shared_ptr<LoadOutcome> outcome) {
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [weak, outcome] {
+                        if (auto handle = weak.lock(); handle && handle->view)
+                            handle->view->d->finishLoad(*handle->view, std::move(*outcome));
+                    },
+                    Qt::QueuedConnection);
+            };
+            // loadAndPresent throws nothing; the hand-over's own allocations still may, and an
+            // exception leaving a pool thread would end the application.
+            try {
+                post(std::make_shared<LoadOutcome>(loadAndPresent(
+                    std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())),
+                    path)));
+            } catch (const std::exception& e) {
+                try {
+                    post(std::make_shared<LoadOutcome>(LoadFailure{describeError(e)}));
+                } catch (...) {
+                }
+            }
         },
         1); // ahead of ordinary pool work: the user is waiting for this
 }
@@ -303,7 +324,9 @@ std::optional<scene::Vector3> SceneKitView::pickModelPoint(QPointF position, boo
         return std::nullopt;
     if (!snap) return local;
     d->prepareSnapper();
-    return d->snapper.get()->nearest(local);
+    const auto& snapper = d->snapper.get();
+    if (!snapper) return local;
+    return snapper->nearest(local);
 }
 
 void SceneKitView::Impl::drawMeasurement(QPainter& painter, QSize widgetSize) const {

@@ -28,8 +28,10 @@ public:
         std::vector<scene::Node::Ptr> animationNodes;
     };
 
-    // Starts the one background load of `data` at once.
-    SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent = nullptr);
+    // Starts the one background load of `data` at once; `dataOwner` keeps data's bytes alive
+    // (a mapped file) for as long as the view or its load needs them.
+    SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent = nullptr,
+                 std::shared_ptr<const void> dataOwner = {});
     ~SceneKitView() override;
 
     // Draws the first material of every geometry, the floor's included, as lines.

@@ -1,9 +1,9 @@
 #include "ThumbnailCommand.h"
 
-#include "FileBytes.h"
 #include "LoadPipeline.h"
 #include "ModelPresentation.h"
 #include "OffscreenRenderer.h"
+#include "loading/ModelFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -123,9 +123,17 @@ int runThumbnailCommand(const ThumbnailRequest& request, char* programName) {
 
     // Loading runs while the GL context is made, as for --render.
     auto loading = std::async(std::launch::async, [&]() -> std::optional<LoadOutcome> {
-        std::optional<FileBytes> file = FileBytes::open(*path);
-        if (!file) return std::nullopt;
-        return loadAndPresent(file->bytes(), *path);
+        // Nothing leaves this thread but an outcome: a refused file is a failure like any other.
+        try {
+            const ModelFile file = ModelFile::open(*path);
+            return loadAndPresent(file.bytes(), *path);
+        } catch (const FileOpenError&) {
+            return std::nullopt;
+        } catch (const std::exception& e) {
+            return LoadOutcome{LoadFailure{describeError(e)}};
+        } catch (...) {
+            return LoadOutcome{LoadFailure{"Unknown error"}};
+        }
     });
 
     // Only for image plugins (textures); no platform, no display.

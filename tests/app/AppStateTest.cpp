@@ -1,6 +1,7 @@
 // Recent-files persistence across AppState instances, as a new launch would see it.
 #include "AppState.h"
 #include "AppTestSupport.h"
+#include "OpenSequence.h"
 
 #include <QFile>
 #include <QSettings>
@@ -141,6 +142,26 @@ private slots:
         storeRecentFiles(7);
         AppState withNumber;
         QVERIFY(withNumber.recentFiles().isEmpty());
+    }
+
+    // Bytes that are a view of a mapped file stay alive exactly as long as the state shows
+    // them, and the open sequence hands a file over that way, uncopied.
+    void fileDataKeepsItsOwnerUntilReplaced() {
+        AppState state;
+        auto owner = std::make_shared<const QByteArray>("solid kept\nendsolid kept\n");
+        std::weak_ptr<const QByteArray> watch = owner;
+        state.setFileData(QByteArray::fromRawData(owner->constData(), owner->size()), owner);
+        owner.reset();
+        QVERIFY(!watch.expired());
+        QCOMPARE(state.fileData(), QByteArray("solid kept\nendsolid kept\n"));
+        state.setFileData({});
+        QVERIFY(watch.expired());
+        QVERIFY(!state.fileDataOwner());
+
+        const QByteArray contents("solid mapped\nendsolid mapped\n");
+        QVERIFY(trimeo::runOpenSequence(state, QUrl::fromLocalFile(makeFile("mapped.stl", contents))));
+        QCOMPARE(state.fileData(), contents);
+        QVERIFY(state.fileDataOwner());
     }
 };
 

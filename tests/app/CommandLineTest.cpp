@@ -3,7 +3,11 @@
 #include "AppTestSupport.h"
 #include "CommandLine.h"
 
+#include <QDataStream>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -20,13 +24,19 @@ struct Run {
 };
 
 // The real program with neither X nor Wayland: anything that opened a window would fail.
-Run runTrimeo(const QStringList& arguments, const QString& folder = {}) {
+// With `addressSpace` it runs under that RLIMIT_AS, set by prlimit.
+Run runTrimeo(const QStringList& arguments, const QString& folder = {}, qint64 addressSpace = 0) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
     process.setProcessEnvironment(environment);
     if (!folder.isEmpty()) process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(TRIMEO_BINARY), arguments);
+    if (addressSpace > 0)
+        process.start(QStringLiteral("prlimit"),
+                      QStringList{"--as=" + QString::number(addressSpace), "--", QStringLiteral(TRIMEO_BINARY)} +
+                          arguments);
+    else
+        process.start(QStringLiteral(TRIMEO_BINARY), arguments);
     if (!process.waitForFinished(60000)) return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()), QString::fromLocal8Bit(process.readAllStandardError())};
@@ -138,6 +148,56 @@ private slots:
         const Run run = runTrimeo({"--info", "--", model.fileName()}, model.absolutePath());
         QCOMPARE(run.status, 0);
         QVERIFY2(run.out.contains("\"triangles\""), qPrintable(run.out.left(300)));
+    }
+
+    // Under any cap on its address space the program ends in the model or in the memory
+    // failure, promptly; the cap at which the model first fits is found, and a cap just
+    // below it fails properly rather than aborting.
+    void aMemoryCapEndsInTheModelOrTheMemoryFailure() {
+        if (QStandardPaths::findExecutable("prlimit").isEmpty()) QSKIP("prlimit is not installed");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("million.stl");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QByteArray header(80, 'm');
+            QDataStream stream(&file);
+            stream.setByteOrder(QDataStream::LittleEndian);
+            stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
+            stream.writeRawData(header.constData(), 80);
+            const quint32 facets = 1000000;
+            stream << facets;
+            for (quint32 f = 0; f < facets; ++f) {
+                for (float v : {0.f, 0.f, 1.f, 0.f, 0.f, float(f), 1.f, 0.f, float(f), 0.f, 1.f, float(f)}) stream << v;
+                stream << quint16(0);
+            }
+        }
+        auto outcome = [&](qint64 cap) {
+            QElapsedTimer clock;
+            clock.start();
+            const Run run = runTrimeo({"--info", path}, {}, cap);
+            [&] { QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(cap))); }();
+            if (run.status == 0 && run.out.contains("\"triangles\":1000000")) return true;
+            [&] {
+                QVERIFY2(run.status == 1 && run.err.startsWith("Not enough memory to load this model"),
+                         qPrintable(QString::number(cap) + ": status " + QString::number(run.status) + ", " +
+                                    run.err.left(300)));
+            }();
+            return false;
+        };
+        // The libraries alone take some 100 MiB of address space: below that nothing runs.
+        qint64 fails = 128 << 20, loads = qint64(4) << 30;
+        QVERIFY(!outcome(fails));
+        if (QTest::currentTestFailed()) return;
+        QVERIFY(outcome(loads));
+        while (loads - fails > (4 << 20)) {
+            const qint64 middle = (fails + loads) / 2;
+            (outcome(middle) ? loads : fails) = middle;
+            if (QTest::currentTestFailed()) return;
+        }
+        qInfo() << "the model first loads under a cap of" << (loads >> 20) << "MiB";
+        QVERIFY(outcome(loads));
+        QVERIFY(!outcome(fails));
     }
 };
 

@@ -12,6 +12,7 @@ namespace trimeo {
 namespace {
 struct FakeState {
     QByteArray data;
+    std::shared_ptr<const void> dataOwner;
     std::optional<QUrl> fileURL;
     bool showWireframe = false;
     bool hasAnimations = false;
@@ -32,10 +33,12 @@ std::map<const SceneKitView*, FakeState*>& registry() {
 
 struct SceneKitView::Impl : FakeState {};
 
-SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent)
+SceneKitView::SceneKitView(QByteArray data, std::optional<QUrl> fileURL, bool showWireframe, QWidget* parent,
+                           std::shared_ptr<const void> dataOwner)
     : QOpenGLWidget(parent), d(std::make_unique<Impl>()) {
     ++created;
     d->data = std::move(data);
+    d->dataOwner = std::move(dataOwner);
     d->fileURL = std::move(fileURL);
     d->showWireframe = showWireframe;
     registry()[this] = d.get();

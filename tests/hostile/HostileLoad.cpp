@@ -1,7 +1,9 @@
-// hostile_load FILE: loads one file through ModelLoader::load, named as the file is, and
+// hostile_load FILE: opens one file as the application does (ModelFile) and loads it through
+// ModelLoader::load, named as the file is, and
 // prints what came of it. Exit 0 for a model or a proper refusal (LoaderError,
 // PlatformError); 1 when anything else escapes. The test runs one process per file, so
 // that the peak memory the kernel reports for it belongs to that file alone.
+#include "loading/ModelFile.h"
 #include "loading/ModelLoader.h"
 #include "support/TestFiles.h"
 
@@ -15,8 +17,8 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path path = argv[1];
     try {
-        const auto data = trimeo::test::readFile(path);
-        auto result = trimeo::ModelLoader::load(data, path);
+        const auto file = trimeo::ModelFile::open(path);
+        auto result = trimeo::ModelLoader::load(file.bytes(), path);
         std::size_t nodes = 0;
         result.scene->rootNode->enumerateChildNodes([&](const auto&) { ++nodes; });
         std::cout << "model: " << nodes << " nodes\n";

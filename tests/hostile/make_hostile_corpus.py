@@ -187,6 +187,13 @@ def usd_composition_bombs():
     return layers
 
 
+def write_sparse(out, name, head, size):
+    """A file of `size` bytes that begins with `head` and takes no disk beyond it."""
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(head)
+        f.truncate(size)
+
+
 def write(out, name, data):
     with open(os.path.join(out, name), "wb") as f:
         f.write(data)
@@ -291,6 +298,13 @@ def main():
         write(out, name, data)
     for ext in ["stl", "obj", "ply", "dae", "gltf", "glb", "3mf", "fbx", "usdz", "abc", "scn", "vdb"]:
         write(out, "empty." + ext, b"")
+    # Larger than memory: zeros of every format, which are refused before any reader walks
+    # them, and headers whose counts ask for more memory than any machine here has.
+    for ext in ["stl", "obj", "ply", "dae", "gltf", "glb", "3mf", "fbx", "usd", "usda", "usdc", "usdz", "abc"]:
+        write_sparse(out, "huge_zeros_40g." + ext, b"", 40 << 30)
+    write_sparse(out, "huge_stl_4g_facets.stl", stl_binary(count=0xFFFFFFFF, triangles=[]), 84 + 50 * 0xFFFFFFFF)
+    write_sparse(out, "huge_ply_1t_vertices.ply", ply_binary(vertices=(1 << 40) // 12, faces=0)[:-(8 * 12 + 12 * 13)],
+                 1 << 40)
 
 
 if __name__ == "__main__":

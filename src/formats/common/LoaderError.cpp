@@ -1,5 +1,8 @@
 #include "LoaderError.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace trimeo {
 
 LoaderError::LoaderError(Kind kind, std::string payload) : kind_(kind), payload_(std::move(payload)) {
@@ -12,6 +15,9 @@ LoaderError::LoaderError(Kind kind, std::string payload) : kind_(kind), payload_
 
 std::string describeError(const std::exception& error) {
     if (auto* e = dynamic_cast<const LoaderError*>(&error)) return e->errorDescription();
+    // A size no allocation could meet ends the same way as memory running out.
+    if (dynamic_cast<const std::bad_alloc*>(&error) || dynamic_cast<const std::length_error*>(&error))
+        return "Not enough memory to load this model";
     return error.what();
 }
 

@@ -1,8 +1,12 @@
 #include "DecodeBudget.h"
 
+#include "formats/common/MemoryBudget.h"
+
 #include <limits>
 
 namespace trimeo::gltf {
+
+constexpr std::size_t kCheckedTake = std::size_t(16) << 20;
 
 DecodeBudget::DecodeBudget(std::size_t bufferSize) : remaining_(baseBytes) { addBuffer(bufferSize); }
 
@@ -14,6 +18,9 @@ void DecodeBudget::addBuffer(std::size_t bufferSize) {
 
 bool DecodeBudget::take(std::size_t bytes) {
     if (bytes > remaining_) return false;
+    // Within the document's cap but beyond the process's memory: refused as such. Small
+    // takes skip the look at the system, which costs a few file reads.
+    if (bytes >= kCheckedTake) requireMemory(bytes);
     remaining_ -= bytes;
     return true;
 }

@@ -18,7 +18,8 @@ public:
 
     // A buffer read for the document widens the cap by bytesPerBufferByte for each of its bytes.
     void addBuffer(std::size_t bufferSize);
-    // Takes `bytes` from the budget; false, taking nothing, when fewer remain.
+    // Takes `bytes` from the budget; false, taking nothing, when fewer remain. Throws
+    // PlatformError when a large take does not fit the memory left to the process.
     bool take(std::size_t bytes);
     std::size_t remaining() const { return remaining_; }
 

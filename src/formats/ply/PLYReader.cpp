@@ -1,5 +1,6 @@
 #include "PLYReader.h"
 
+#include "formats/common/MemoryBudget.h"
 #include "formats/common/Numbers.h"
 
 #include <bit>
@@ -262,6 +263,8 @@ std::optional<ReaderResult> readPLY(const ReaderInput& input) {
     const std::span<const std::uint8_t> data = input.bytes;
     // The asset library hangs on a header cut off before its end; such a file holds nothing.
     const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    // Without its magic word no reader takes the file: refused here, before any copy of it.
+    if (!text.starts_with("ply") && !text.starts_with("PLY")) throw LoaderError::noGeometry("no PLY magic word");
     if (text.starts_with("ply") && text.find("end_header") == std::string_view::npos) return ReaderResult{};
     const std::optional<Header> header = readHeader(data);
     if (!header) return std::nullopt;
@@ -301,10 +304,16 @@ std::optional<ReaderResult> readPLY(const ReaderInput& input) {
         if (isVertex) {
             if (xyz[0] < 0 || xyz[1] < 0 || xyz[2] < 0) return std::nullopt;
             sawVertices = true;
+            // A row of three bytes declares twelve bytes of positions: the count alone may ask
+            // for several times the file's size.
+            requireMemory(std::uint64_t(e.count) * 12 * (nxyz[0] >= 0 ? 2 : 1));
             positions.reserve(std::size_t(e.count) * 3);
             if (nxyz[0] >= 0 && nxyz[1] >= 0 && nxyz[2] >= 0) normals.reserve(std::size_t(e.count) * 3);
         }
-        if (isFace) triangles.reserve(std::size_t(e.count) * 3);
+        if (isFace) {
+            requireMemory(std::uint64_t(e.count) * 12);
+            triangles.reserve(std::size_t(e.count) * 3);
+        }
 
         // The common binary layouts, read in place: float coordinates (and normals) in a
         // fixed-size row, and faces that are nothing but their index list.

@@ -1,5 +1,6 @@
 #include "STLReader.h"
 
+#include "formats/common/MemoryBudget.h"
 #include "formats/common/Numbers.h"
 
 #include <charconv>
@@ -32,6 +33,7 @@ ReaderResult sceneOf(std::vector<std::pair<std::optional<std::string>, std::vect
 }
 
 ReaderResult readBinary(std::span<const std::uint8_t> data, std::uint32_t facets) {
+    requireMemory(std::uint64_t(facets) * 48); // positions and their indices
     std::vector<float> positions(std::size_t(facets) * 9);
     const std::uint8_t* p = data.data() + kHeader;
     for (std::uint32_t f = 0; f < facets; ++f, p += kFacet) std::memcpy(&positions[std::size_t(f) * 9], p + 12, 36);
@@ -81,7 +83,10 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
     for (std::size_t at = s.find("vertex"); at != std::string_view::npos; at = s.find("vertex", at + 6)) ++expected;
     auto startSolid = [&](std::optional<std::string> name) {
         solids.emplace_back(std::move(name), std::vector<float>{});
-        if (solids.size() == 1) solids.back().second.reserve(expected / 3 * 9);
+        if (solids.size() == 1) {
+            requireMemory(std::uint64_t(expected / 3) * 48);
+            solids.back().second.reserve(expected / 3 * 9);
+        }
     };
     while (true) {
         std::string_view w = t.word();
@@ -123,9 +128,20 @@ std::optional<ReaderResult> readSTL(const ReaderInput& input) {
         // Binary files often begin with "solid" too: the exact size is what tells them apart.
         if (kHeader + std::uint64_t(facets) * kFacet == data.size()) return readBinary(data, facets);
     }
-    if (startsWithSolid(data)) {
+    const bool solid = startsWithSolid(data);
+    if (solid) {
         std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
         if (text.find('\0') == std::string_view::npos) return readASCII(text);
+    }
+    if (!solid && data.size() >= kHeader) {
+        // Neither text nor a binary file of exactly its facets: decided here, in no time,
+        // rather than after a copy of the whole file for the asset library, which reads the
+        // declared facets when they fit and refuses the file when they do not.
+        std::uint32_t facets;
+        std::memcpy(&facets, data.data() + 80, 4);
+        if (kHeader + std::uint64_t(facets) * kFacet > data.size())
+            throw LoaderError::noGeometry("binary STL shorter than its facet count");
+        return readBinary(data, facets);
     }
     return std::nullopt;
 }

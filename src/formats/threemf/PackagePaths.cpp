@@ -1,6 +1,7 @@
 #include "PackagePaths.h"
 
 #include "formats/common/LoaderError.h"
+#include "formats/common/MemoryBudget.h"
 
 #include <cerrno>
 #include <cstring>
@@ -54,6 +55,7 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path) {
 
     // The size only sizes the first allocation; the loop reads what is really there.
     std::vector<std::uint8_t> bytes;
+    requireMemory(std::uint64_t(st.st_size));
     bytes.reserve(std::size_t(st.st_size));
     std::uint8_t chunk[1 << 16];
     for (;;) {

@@ -1,5 +1,7 @@
 #include "CrateCompression.h"
 
+#include "formats/common/MemoryBudget.h"
+
 #include <lz4.h>
 
 #include <algorithm>
@@ -53,6 +55,7 @@ std::vector<std::uint8_t> decompressChunks(std::span<const std::uint8_t> compres
     ByteCursor in(compressed);
     const auto chunks = in.read<std::uint8_t>();
     const std::uint64_t bound = std::min<std::uint64_t>({maxSize, kMaxUnpackedBytes, compressed.size() * kMaxExpansion + 16});
+    requireMemory(bound);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(bound));
     std::size_t filled = 0;
     auto block = [&](std::span<const std::uint8_t> src) {

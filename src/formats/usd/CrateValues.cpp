@@ -2,6 +2,7 @@
 
 #include "ByteCursor.h"
 #include "CrateCompression.h"
+#include "formats/common/MemoryBudget.h"
 
 #include <algorithm>
 #include <cmath>
@@ -236,6 +237,8 @@ Value unpack(const CrateLayout& layout, std::uint64_t rep, bool allowSamples) {
     const auto count = arrayCount(in, layout);
     const std::size_t elementSize = scalarSize(t->scalar) * std::size_t(t->components);
     if (count > in.remaining() / elementSize) throw UsdFormatError("array runs past the end");
+    // Numbers are held as doubles: up to eight times the bytes a half-precision array takes.
+    requireMemory(count * t->components * sizeof(double));
     v.numbers.reserve(std::size_t(count) * std::size_t(t->components));
     for (std::uint64_t i = 0; i < count; ++i) appendElement(in, *t, v.numbers);
     return v;

@@ -39,12 +39,30 @@ TEST(STLReader, BinaryIsToldApartByItsExactSizeEvenWhenItSaysSolid) {
     EXPECT_FALSE(readSTL(cut));
 }
 
-TEST(STLReader, BinaryWithHugeFacetCountOverATinyBodyIsNotRead) {
+// Bytes that are neither text nor a binary body holding its facets are refused by the
+// reader itself: no copy of the file goes to the asset library.
+TEST(STLReader, BinaryShorterThanItsFacetCountIsRefusedAtOnce) {
     auto data = binary("bin", {0, 0, 0, 1, 0, 0, 0, 1, 0});
     std::uint32_t huge = 0x7FFFFFFF;
     std::memcpy(data.data() + 80, &huge, 4);
-    EXPECT_FALSE(readSTL(data));
+    try {
+        readSTL(data);
+        ADD_FAILURE() << "read";
+    } catch (const trimeo::LoaderError& e) {
+        EXPECT_EQ(e.kind(), trimeo::LoaderError::Kind::noGeometry);
+    }
     EXPECT_THROW(trimeo::ModelLoader::load(data, std::filesystem::path("huge.stl")), trimeo::LoaderError);
+    const std::vector<std::uint8_t> zeros(1 << 20, 0);
+    EXPECT_THROW(trimeo::ModelLoader::load(zeros, std::filesystem::path("zeros.stl")), trimeo::LoaderError);
+}
+
+TEST(STLReader, BinaryWithBytesAfterItsFacetsReadsTheDeclaredFacets) {
+    std::vector<float> corners{0, 0, 0, 1, 0, 0, 0, 1, 0};
+    auto data = binary("bin", corners);
+    data.resize(data.size() + 7, 0xAB);
+    auto read = readSTL(data);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(positionsOf(*read), corners);
 }
 
 TEST(STLReader, ASCIISolidsBecomeNamedNodesAndBadFacetsAreDropped) {
