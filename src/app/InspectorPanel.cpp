@@ -68,7 +68,7 @@ void InspectorPanel::clear() {
 }
 
 void InspectorPanel::showModel(const QUrl& file, qint64 fileBytes, std::shared_ptr<const scene::Scene> presented,
-                               double loadSeconds) {
+                               const std::vector<std::string>& animationNames, double loadSeconds) {
     clear();
     const scene::Node* container = presented ? containerOf(*presented) : nullptr;
     if (!container) return;
@@ -89,10 +89,8 @@ void InspectorPanel::showModel(const QUrl& file, qint64 fileBytes, std::shared_p
     row(QStringLiteral("Triangles"))->setText(count(inventory.triangles));
     row(QStringLiteral("Materials"))->setText(count(inventory.materials));
     row(QStringLiteral("Textures"))->setText(count(inventory.textures));
-    AnimationMap animations;
-    ModelLoader::extractSceneAnimations(*container, animations);
     QStringList names;
-    for (const auto& entry : animations) names << QString::fromStdString(entry.first);
+    for (const std::string& name : animationNames) names << QString::fromStdString(name);
     row(QStringLiteral("Animations"))->setText(names.isEmpty() ? tr("None") : names.join(QStringLiteral(", ")));
     row(QStringLiteral("Load time"))->setText(loadSeconds < 0 ? QString() : tr("%1 s").arg(number(loadSeconds)));
     for (const char* title : {"Dimensions", "Surface area", "Volume", "Watertight"})

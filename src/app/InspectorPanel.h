@@ -10,6 +10,8 @@
 #include <QUrl>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class QFormLayout;
 class QLabel;
@@ -25,10 +27,10 @@ class InspectorPanel : public QDockWidget {
 public:
     explicit InspectorPanel(QWidget* parent = nullptr);
 
-    // Describes the presented scene's model (its "modelContainer"). `loadSeconds` below 0:
-    // not known.
+    // Describes the presented scene's model (its "modelContainer") and the load's animations.
+    // `loadSeconds` below 0: not known.
     void showModel(const QUrl& file, qint64 fileBytes, std::shared_ptr<const scene::Scene> presented,
-                   double loadSeconds);
+                   const std::vector<std::string>& animationNames, double loadSeconds);
     // Back to the empty panel ("No model").
     void clear();
 

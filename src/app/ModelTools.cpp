@@ -156,7 +156,8 @@ void ModelTools::showFigures() {
         panel_->clear();
         return;
     }
-    panel_->showModel(*state_.fileURL(), state_.fileData().size(), viewport_->scene(), loadSeconds_);
+    panel_->showModel(*state_.fileURL(), state_.fileData().size(), viewport_->scene(), viewport_->animationNames(),
+                      loadSeconds_);
 }
 
 void ModelTools::applySection() {

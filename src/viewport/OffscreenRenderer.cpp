@@ -43,6 +43,7 @@ struct OffscreenRenderer::Impl {
     gl::GLSceneRenderer renderer;
     std::optional<gl::AntialiasedTarget> target;
     double fillFraction = 0;
+    std::optional<OffscreenRenderer::Section> section;
     bool valid = false;
     std::string error;
 
@@ -155,6 +156,8 @@ private:
 
 void OffscreenRenderer::setWireframe(bool wireframe) { d->renderer.setWireframe(wireframe); }
 
+void OffscreenRenderer::setSection(std::optional<Section> section) { d->section = std::move(section); }
+
 QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSize size, scene::Color background,
                                  const std::filesystem::path& resourceDirectory, Timings* timings,
                                  PreparedMeshes prepared) {
@@ -180,6 +183,13 @@ QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSiz
         d->renderer.prepare();
         timings->upload = lap();
     }
+    if (d->section)
+        d->renderer.setSection(gl::GLSceneRenderer::Section{
+            sectionPlaneInView(d->section->axis, d->section->fraction, d->section->box,
+                               view * d->section->worldFromModel),
+            d->section->capColor});
+    else
+        d->renderer.setSection(std::nullopt);
     d->renderer.render(view, projection, drawn.width(), drawn.height(), background);
     if (timings) timings->firstFrame = lap();
     d->target->resolveInto(resolved.handle());

@@ -7,6 +7,7 @@
 
 #include "AntialiasedTarget.h"
 #include "MeshData.h"
+#include "ViewportPicking.h"
 #include "scene/Scene.h"
 
 #include <QImage>
@@ -50,6 +51,17 @@ public:
 
     // Draws every geometry's first material as lines in the renders that follow.
     void setWireframe(bool wireframe);
+
+    // Cuts the renders that follow as the window's section does: across `axis` at `fraction`
+    // of `box` (the model's coordinates), the model placed in the world by `worldFromModel`.
+    struct Section {
+        SectionAxis axis;
+        double fraction;
+        scene::BoundingBox box;
+        scene::Matrix4 worldFromModel;
+        scene::Color capColor;
+    };
+    void setSection(std::optional<Section> section);
 
     // Where a render's time went, each step waited for with glFinish. With `orbitFrames`
     // above zero that many further frames are drawn, turning the view about the model,

@@ -56,6 +56,7 @@ struct SceneKitView::Impl {
     bool showWireframe = false;
     bool playing = false;        // the host's option
     bool hasAnimations = false;  // as the load reported
+    std::vector<std::string> animationNames; // the load's animation keys, in order
     Coordinator coordinator;
     std::shared_ptr<scene::Scene> scene;
     bool viewIsPlaying = false;
@@ -207,6 +208,8 @@ void SceneKitView::Impl::finishLoad(SceneKitView& view, LoadOutcome outcome) {
     if (auto path = pathOf(fileURL)) resourceDirectory = std::filesystem::absolute(*path).parent_path();
     animator.setScene(scene->rootNode);
     hasAnimations = presented.loadResult.hasAnimations;
+    animationNames.clear();
+    for (const auto& entry : presented.loadResult.animations) animationNames.push_back(entry.first);
     if (hasAnimations) collectAnimatedNodes(scene->rootNode, coordinator.animationNodes);
     applyPlayback();
     view.update();
@@ -236,6 +239,8 @@ void SceneKitView::setPlaying(bool playing) {
 
 SceneKitView::Coordinator& SceneKitView::coordinator() { return d->coordinator; }
 std::shared_ptr<scene::Scene> SceneKitView::scene() const { return d->scene; }
+
+const std::vector<std::string>& SceneKitView::animationNames() const { return d->animationNames; }
 bool SceneKitView::isPlaying() const { return d->viewIsPlaying; }
 
 void SceneKitView::initializeGL() {
@@ -383,7 +388,12 @@ QImage SceneKitView::renderImage(QSize size) {
     const scene::Color background{float(window.redF()), float(window.greenF()), float(window.blueF()), 1};
     QImage image;
     {
+        // The picture shows what the view shows: its wireframe and its section too.
         OffscreenRenderer offscreen;
+        offscreen.setWireframe(d->showWireframe);
+        if (const scene::Node* container = d->container(); d->sectionAxis && container)
+            offscreen.setSection(OffscreenRenderer::Section{*d->sectionAxis, d->sectionFraction, d->modelBox(),
+                                                            container->worldTransform(), kCapColor});
         if (offscreen.isValid()) image = offscreen.render(d->scene, size, background, d->resourceDirectory);
     }
     if (cameraNode) {

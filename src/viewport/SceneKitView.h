@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace trimeo {
@@ -47,6 +48,9 @@ public:
     Coordinator& coordinator();
     // The presented scene, or null until the load has succeeded.
     std::shared_ptr<scene::Scene> scene() const;
+    // The loaded model's animations, as the loader named them (glTF's included, which no
+    // node carries).
+    const std::vector<std::string>& animationNames() const;
     // The view's playing flag: set by the first play, never cleared.
     bool isPlaying() const;
 

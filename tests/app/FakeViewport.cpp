@@ -84,6 +84,10 @@ void SceneKitView::wheelEvent(QWheelEvent* event) { QOpenGLWidget::wheelEvent(ev
 
 SceneKitView::Coordinator& SceneKitView::coordinator() { return d->coordinator; }
 std::shared_ptr<scene::Scene> SceneKitView::scene() const { return nullptr; }
+const std::vector<std::string>& SceneKitView::animationNames() const {
+    static const std::vector<std::string> none;
+    return none;
+}
 bool SceneKitView::isPlaying() const { return d->playing; }
 
 namespace fake {

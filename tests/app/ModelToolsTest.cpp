@@ -181,6 +181,15 @@ private slots:
         QVERIFY(!panel->isVisible());
     }
 
+    // glTF animations belong to no node: the panel names them from the load.
+    void inspectorNamesTheLoadsAnimations() {
+        OpenWindow w(QStringLiteral(TRIMEO_FIXTURES "/real/gltf/glTF-Sample-Assets/Models/AnimatedCube/glTF/"
+                                    "AnimatedCube.gltf"));
+        QVERIFY(w.loaded());
+        w.tools()->inspectorAction()->trigger();
+        QCOMPARE(w.tools()->inspectorPanel()->figure("Animations"), QStringLiteral("animation_AnimatedCube"));
+    }
+
     void measuringOppositeCubeCornersGivesRootThree() {
         OpenWindow w(makeFile("cube.stl", binarySTL(unitCube())));
         QVERIFY(w.loaded());
@@ -323,13 +332,14 @@ private slots:
         OpenWindow w(dir.filePath("part1.stl"));
         QVERIFY(w.loaded());
         auto fileName = [&] { return w.app.appState().fileURL()->fileName(); };
+        // Generous waits: each step is a whole open, and suites run side by side.
         QTest::keyClick(w.app.window(), Qt::Key_PageDown);
-        QTRY_COMPARE(fileName(), QStringLiteral("part2.stl"));
+        QTRY_COMPARE_WITH_TIMEOUT(fileName(), QStringLiteral("part2.stl"), 20000);
         QTest::keyClick(w.app.window(), Qt::Key_Right, Qt::AltModifier);
-        QTRY_COMPARE(fileName(), QStringLiteral("part10.stl"));
+        QTRY_COMPARE_WITH_TIMEOUT(fileName(), QStringLiteral("part10.stl"), 20000);
         QTest::keyClick(w.app.window(), Qt::Key_PageUp);
-        QTRY_COMPARE(fileName(), QStringLiteral("part2.stl"));
-        QCOMPARE(w.app.appState().recentFiles().first().fileName(), QStringLiteral("part2.stl"));
+        QTRY_COMPARE_WITH_TIMEOUT(fileName(), QStringLiteral("part2.stl"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.app.appState().recentFiles().first().fileName(), QStringLiteral("part2.stl"), 20000);
     }
 
     void anExportedImageIsTheRenderCommandsPicture() {
@@ -347,6 +357,35 @@ private slots:
         QCOMPARE(a.convertToFormat(QImage::Format_RGB32), b.convertToFormat(QImage::Format_RGB32));
         QFile::copy(exported, QDir::temp().filePath("exported.png"));
         QFile::copy(rendered, QDir::temp().filePath("rendered.png"));
+    }
+
+    // The picture shows what the view shows: its wireframe and its section as well.
+    void anExportedImageKeepsTheViewsWireframeAndSection() {
+        const QString model = QStringLiteral(TRIMEO_SOURCE_DIR "/samples/trefoil-knot.stl");
+        OpenWindow w(model);
+        QVERIFY(w.loaded());
+        QTemporaryDir dir;
+        const QString wire = dir.filePath("wire.png"), rendered = dir.filePath("rendered.png");
+        w.view()->setShowWireframe(true);
+        QVERIFY(w.tools()->exportImage(wire, QSize(640, 480)));
+        QCOMPARE(QProcess::execute(QStringLiteral(TRIMEO_BINARY),
+                                   {"--render", rendered, "--size", "640x480", "--wireframe", model}),
+                 0);
+        QCOMPARE(QImage(wire).convertToFormat(QImage::Format_RGB32),
+                 QImage(rendered).convertToFormat(QImage::Format_RGB32));
+
+        w.view()->setShowWireframe(false);
+        w.tools()->sectionAction()->trigger();
+        const QString cut = dir.filePath("cut.png");
+        QVERIFY(w.tools()->exportImage(cut, QSize(640, 480)));
+        const QImage picture(cut);
+        int orange = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                orange += c.red() > 200 && c.green() > 80 && c.green() < 150 && c.blue() < 80;
+            }
+        QVERIFY2(orange > 100, qPrintable(QString::number(orange)));
     }
 };
 
