@@ -38,7 +38,7 @@ class ModelParts {
 public:
     ModelParts(ThreeMFXMLParser::ParseResult main, std::string mainPath, PartReader read);
 
-    // Part 0 is the main part.
+    // Index 0 is the main model file.
     ThreeMFXMLParser::ParseResult& part(std::size_t index) { return parts_[index]; }
     std::size_t size() const { return parts_.size(); }
     // The index of the part a model path names (as written in the document, leading '/' or

@@ -19,8 +19,8 @@ struct LayerStack {
     std::vector<std::shared_ptr<const Layer>> layers;
 };
 
-// One layer's opinions about one prim: a prim spec or a variant of one.
-struct Spec {
+// One layer's opinions about one prim: the prim as that layer writes it, or one of its variants.
+struct Authored {
     const Layer* layer = nullptr;
     const Prim* prim = nullptr;
     const Variant* variant = nullptr;
@@ -47,12 +47,12 @@ struct Node {
     bool ancestral = false; // reached through an arc of an ancestor prim
     std::string path;       // the prim's path in the stack's namespace
     PathMap map;            // from the stack's namespace to that of the index's root
-    std::vector<Spec> specs;
+    std::vector<Authored> authored;
     std::vector<Node> children;
     std::set<std::string> variantSetsDone;
 
     bool empty() const {
-        return specs.empty() && std::all_of(children.begin(), children.end(), [](const Node& c) { return c.empty(); });
+        return authored.empty() && std::all_of(children.begin(), children.end(), [](const Node& c) { return c.empty(); });
     }
 };
 
@@ -159,8 +159,8 @@ private:
             if (auto read = files_.open(*layer, sub)) addSublayers(stack, read, seen, depth + 1);
     }
 
-    std::vector<Spec> specsAt(const LayerStack& stack, const std::string& path) {
-        std::vector<Spec> out;
+    std::vector<Authored> authoredAt(const LayerStack& stack, const std::string& path) {
+        std::vector<Authored> out;
         for (const auto& layer : stack.layers) {
             const std::vector<Prim>* level = &layer->stage.rootPrims;
             const Prim* found = nullptr;
@@ -180,7 +180,7 @@ private:
         return out;
     }
 
-    // The same sources, one level down: each spec's child of that name.
+    // The same sources, one level down: each layer's child of that name.
     Node childOf(const Node& parent, const std::string& name) {
         step();
         Node c;
@@ -189,9 +189,9 @@ private:
         c.ancestral = parent.ancestral;
         c.path = parent.path + "/" + name;
         c.map = parent.map;
-        for (const Spec& s : parent.specs)
+        for (const Authored& s : parent.authored)
             for (const Prim& p : s.children())
-                if (p.name == name) c.specs.push_back({s.layer, &p, nullptr});
+                if (p.name == name) c.authored.push_back({s.layer, &p, nullptr});
         for (const Node& pc : parent.children) {
             Node cc = childOf(pc, name);
             cc.ancestral = true;
@@ -200,7 +200,7 @@ private:
         return c;
     }
 
-    // childOf for every child name at once, reading each spec's children once.
+    // childOf for every child name at once, reading each layer's children once.
     std::map<std::string, Node> childrenOf(const Node& parent) {
         std::map<std::string, Node> out;
         const auto slot = [&](const std::string& name) -> Node& {
@@ -215,8 +215,8 @@ private:
             }
             return c;
         };
-        for (const Spec& s : parent.specs)
-            for (const Prim& p : s.children()) slot(p.name).specs.push_back({s.layer, &p, nullptr});
+        for (const Authored& s : parent.authored)
+            for (const Prim& p : s.children()) slot(p.name).authored.push_back({s.layer, &p, nullptr});
         for (const Node& pc : parent.children)
             for (auto& [name, cc] : childrenOf(pc)) {
                 cc.ancestral = true;
@@ -271,7 +271,7 @@ private:
             step();
             n.stack = stack;
             n.path = path;
-            n.specs = specsAt(*stack, path);
+            n.authored = authoredAt(*stack, path);
         } else {
             n = childOf(ancestorIndex(stack, parent, chain, depth), path.substr(parent.size() + 1));
             absorb(n, visited);
@@ -294,15 +294,15 @@ private:
         std::stable_sort(n.children.begin(), n.children.end(), [](const Node& a, const Node& b) { return rank(a) < rank(b); });
     }
 
-    // Adds the arcs authored on this node's specs (and, below, on its ancestral sources').
+    // Adds the arcs authored on this node's layers (and, below, on its ancestral sources').
     void addArcs(Node& n, std::vector<std::string>& chain, int depth, Sites& visited) {
         for (Node& c : n.children) addArcs(c, chain, depth, visited);
         for (ArcKind kind : {ArcKind::inherit, ArcKind::reference, ArcKind::payload, ArcKind::specialize}) {
-            for (const Spec& spec : n.specs) {
-                for (const Arc& arc : spec.arcs(kind)) {
+            for (const Authored& written : n.authored) {
+                for (const Arc& arc : written.arcs(kind)) {
                     const LayerStack* target = n.stack;
                     if (!arc.assetPath.empty() && (kind == ArcKind::reference || kind == ArcKind::payload)) {
-                        auto layer = files_.open(*spec.layer, arc.assetPath);
+                        auto layer = files_.open(*written.layer, arc.assetPath);
                         if (!layer) continue; // the reason is with the layer files
                         target = stackFor(layer);
                     }
@@ -337,7 +337,7 @@ private:
 
     // The strongest selection for a variant set anywhere in the tree.
     static const std::string* selection(const Node& n, const std::string& set) {
-        for (const Spec& s : n.specs)
+        for (const Authored& s : n.authored)
             if (s.prim)
                 if (auto it = s.prim->variantSelections.find(set); it != s.prim->variantSelections.end()) return &it->second;
         for (const Node& c : n.children)
@@ -347,9 +347,9 @@ private:
 
     // Adds one chosen variant somewhere in the tree; false once every variant set is settled.
     bool addOneVariant(Node& root, Node& n, std::vector<std::string>& chain, int depth, Sites& visited) {
-        for (const Spec& spec : n.specs) {
-            if (!spec.prim) continue;
-            for (const auto& [set, variants] : spec.prim->variantSets) {
+        for (const Authored& written : n.authored) {
+            if (!written.prim) continue;
+            for (const auto& [set, variants] : written.prim->variantSets) {
                 if (!n.variantSetsDone.insert(set).second) continue;
                 const std::string* chosen = selection(root, set);
                 if (!chosen || chosen->empty()) continue;
@@ -359,13 +359,13 @@ private:
                 v.kind = ArcKind::variant;
                 v.path = n.path + "{" + set + "=" + *chosen + "}";
                 v.map = n.map;
-                for (const Spec& s : n.specs) {
+                for (const Authored& s : n.authored) {
                     if (!s.prim) continue;
                     auto vs = s.prim->variantSets.find(set);
                     if (vs == s.prim->variantSets.end()) continue;
-                    if (auto it = vs->second.find(*chosen); it != vs->second.end()) v.specs.push_back({s.layer, nullptr, &it->second});
+                    if (auto it = vs->second.find(*chosen); it != vs->second.end()) v.authored.push_back({s.layer, nullptr, &it->second});
                 }
-                if (v.specs.empty() || !visited.insert(siteOf(v.stack, v.path)).second) continue;
+                if (v.authored.empty() || !visited.insert(siteOf(v.stack, v.path)).second) continue;
                 addArcs(v, chain, depth + 1, visited);
                 n.children.push_back(std::move(v));
                 sortChildren(n);
@@ -388,13 +388,13 @@ private:
     }
 
     struct Opinion {
-        const Spec* spec;
+        const Authored* written;
         const Node* node;
-        const Spec* operator->() const { return spec; }
+        const Authored* operator->() const { return written; }
     };
 
     static void flatten(const Node& n, std::vector<Opinion>& out) {
-        for (const Spec& s : n.specs) out.push_back({&s, &n});
+        for (const Authored& s : n.authored) out.push_back({&s, &n});
         for (const Node& c : n.children) flatten(c, out);
     }
 
@@ -407,13 +407,13 @@ private:
     }
 
     std::optional<Prim> composePrim(Node& tree, const std::string& name, int depth) {
-        std::vector<Opinion> specs;
-        flatten(tree, specs);
-        if (specs.empty() || depth > kMaxNestingDepth) return std::nullopt;
+        std::vector<Opinion> opinions;
+        flatten(tree, opinions);
+        if (opinions.empty() || depth > kMaxNestingDepth) return std::nullopt;
         Prim out;
         out.name = name;
         std::optional<Specifier> specifier;
-        for (const Opinion& s : specs) {
+        for (const Opinion& s : opinions) {
             if (s->prim) {
                 const Prim& p = *s->prim;
                 if (out.typeName.empty()) out.typeName = p.typeName;
@@ -452,7 +452,7 @@ private:
         if (++prims_ > limits_.maxPrims)
             throw LoaderError::parseError("the stage composes more than " + std::to_string(limits_.maxPrims) + " prims");
         std::vector<const std::vector<Prim>*> levels;
-        for (const Opinion& s : specs) levels.push_back(&s->children());
+        for (const Opinion& s : opinions) levels.push_back(&s->children());
         auto children = childrenOf(tree);
         for (const std::string& childName : namesOf(levels)) {
             std::vector<std::string> chain;

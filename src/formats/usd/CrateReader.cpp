@@ -27,16 +27,16 @@ public:
     Stage run() {
         // Prims and variants first, then their links, then properties: a file need not list a
         // parent before its children, nor a prim before its properties.
-        for (const CrateSpec& specEntry : layout_.specs) {
-            const auto type = CrateSpecType(specEntry.type);
-            if (type == CrateSpecType::pseudoRoot) pseudoRoot(specEntry);
-            else if (type == CrateSpecType::prim || type == CrateSpecType::variant) prim(specEntry, type);
+        for (const CrateEntry& crateEntry : layout_.entries) {
+            const auto type = CrateEntryType(crateEntry.type);
+            if (type == CrateEntryType::pseudoRoot) pseudoRoot(crateEntry);
+            else if (type == CrateEntryType::prim || type == CrateEntryType::variant) prim(crateEntry, type);
         }
-        for (const CrateSpec& specEntry : layout_.specs) link(specEntry.path);
-        for (const CrateSpec& specEntry : layout_.specs) {
-            const auto type = CrateSpecType(specEntry.type);
-            if (type == CrateSpecType::attribute) attribute(specEntry);
-            else if (type == CrateSpecType::relationship) relationship(specEntry);
+        for (const CrateEntry& crateEntry : layout_.entries) link(crateEntry.path);
+        for (const CrateEntry& crateEntry : layout_.entries) {
+            const auto type = CrateEntryType(crateEntry.type);
+            if (type == CrateEntryType::attribute) attribute(crateEntry);
+            else if (type == CrateEntryType::relationship) relationship(crateEntry);
         }
         orderBy(roots_, rootOrder_);
         for (std::uint32_t root : roots_) stage_.rootPrims.push_back(take(root));
@@ -56,8 +56,8 @@ private:
         return v.numbers.front();
     }
 
-    void pseudoRoot(const CrateSpec& specEntry) {
-        for (const CrateField* f : layout_.fieldsOf(specEntry.fieldSet)) {
+    void pseudoRoot(const CrateEntry& crateEntry) {
+        for (const CrateField* f : layout_.fieldsOf(crateEntry.fieldSet)) {
             const std::string& name = token(f->token);
             if (name == "upAxis") {
                 std::string axis = firstText(*f);
@@ -74,12 +74,12 @@ private:
         }
     }
 
-    void prim(const CrateSpec& specEntry, CrateSpecType type) {
-        const CratePath& path = layout_.paths[specEntry.path];
-        if (path.parent < 0 || path.isProperty || prims_.count(specEntry.path)) return;
+    void prim(const CrateEntry& crateEntry, CrateEntryType type) {
+        const CratePath& path = layout_.paths[crateEntry.path];
+        if (path.parent < 0 || path.isProperty || prims_.count(crateEntry.path)) return;
         PrimEntry entry;
         const std::string& element = token(path.token);
-        if (type == CrateSpecType::variant) {
+        if (type == CrateEntryType::variant) {
             // "{set=variant}"
             const auto eq = element.find('=');
             if (!element.starts_with('{') || !element.ends_with('}') || eq == std::string::npos) return;
@@ -90,7 +90,7 @@ private:
             entry.prim.name = element;
         }
         Prim& p = entry.prim;
-        for (const CrateField* f : layout_.fieldsOf(specEntry.fieldSet)) {
+        for (const CrateField* f : layout_.fieldsOf(crateEntry.fieldSet)) {
             const std::string& name = token(f->token);
             if (name == "typeName") p.typeName = firstText(*f);
             else if (name == "primChildren") entry.order = unpackValue(layout_, f->valueRep).texts;
@@ -106,7 +106,7 @@ private:
             else if (name == "instanceable") p.instanceable = firstNumber(*f).value_or(0) != 0;
             else if (name == "kind") p.kind = firstText(*f);
         }
-        prims_.emplace(specEntry.path, std::move(entry));
+        prims_.emplace(crateEntry.path, std::move(entry));
     }
 
     void link(std::uint32_t index) {
@@ -127,13 +127,13 @@ private:
         return owner == prims_.end() ? nullptr : &owner->second;
     }
 
-    void attribute(const CrateSpec& specEntry) {
-        const CratePath& path = layout_.paths[specEntry.path];
+    void attribute(const CrateEntry& crateEntry) {
+        const CratePath& path = layout_.paths[crateEntry.path];
         PrimEntry* owner = ownerOf(path);
         if (!owner) return;
         Attribute attr;
         bool hasDefault = false;
-        for (const CrateField* f : layout_.fieldsOf(specEntry.fieldSet)) {
+        for (const CrateField* f : layout_.fieldsOf(crateEntry.fieldSet)) {
             const std::string& name = token(f->token);
             if (name == "typeName") attr.typeName = firstText(*f);
             else if (name == "interpolation") attr.interpolation = firstText(*f);
@@ -148,12 +148,12 @@ private:
         owner->prim.attributes[token(path.token)] = std::move(attr);
     }
 
-    void relationship(const CrateSpec& specEntry) {
-        const CratePath& path = layout_.paths[specEntry.path];
+    void relationship(const CrateEntry& crateEntry) {
+        const CratePath& path = layout_.paths[crateEntry.path];
         PrimEntry* owner = ownerOf(path);
         if (!owner) return;
         auto& targets = owner->prim.relationships[token(path.token)];
-        for (const CrateField* f : layout_.fieldsOf(specEntry.fieldSet))
+        for (const CrateField* f : layout_.fieldsOf(crateEntry.fieldSet))
             if (token(f->token) == "targetPaths") targets = unpackPaths(layout_, f->valueRep);
     }
 

@@ -1,7 +1,7 @@
-// Reads a usdc (crate) layer into a Stage: prim specs with their typeName, specifier and
+// Reads a usdc (crate) layer into a Stage: prims with their typeName, specifier and
 // composition fields (references, payload, inheritPaths, specializes, variantSelection,
-// active, instanceable, kind), variant specs ("/Prim{set=variant}") as the prim's variant
-// sets, attribute specs with their typeName, interpolation, connections and default value
+// active, instanceable, kind), variant entries ("/Prim{set=variant}") as the prim's variant
+// sets, attributes with their typeName, interpolation, connections and default value
 // (or else first time sample), relationship targets, and the pseudo-root's upAxis,
 // defaultPrim, metersPerUnit and subLayers. Children keep the order of their parent's
 // primChildren field where it lists them, file order otherwise. A variant's own variant

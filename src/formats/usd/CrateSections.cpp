@@ -136,19 +136,19 @@ std::vector<CratePath> readPaths(std::span<const std::uint8_t> section, std::siz
     return paths;
 }
 
-std::vector<CrateSpec> readSpecs(std::span<const std::uint8_t> section, const CrateLayout& layout) {
+std::vector<CrateEntry> readEntries(std::span<const std::uint8_t> section, const CrateLayout& layout) {
     ByteCursor in(section);
     const auto count = in.read<std::uint64_t>();
     const auto paths = readCompressedInts32(in, count);
     const auto sets = readCompressedInts32(in, count);
     const auto types = readCompressedInts32(in, count);
-    std::vector<CrateSpec> specs(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    std::vector<CrateEntry> entries(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         if (paths[i] >= layout.paths.size() || sets[i] >= layout.fieldSets.size())
-            throw UsdFormatError("specEntry names no path or field set");
-        specs[i] = {paths[i], sets[i], types[i]};
+            throw UsdFormatError("an entry names no path or field set");
+        entries[i] = {paths[i], sets[i], types[i]};
     }
-    return specs;
+    return entries;
 }
 
 } // namespace
@@ -191,7 +191,7 @@ CrateLayout readCrateLayout(std::span<const std::uint8_t> bytes) {
     toc.seek(toc.read<std::uint64_t>());
     const auto sectionCount = toc.read<std::uint64_t>();
     if (sectionCount > toc.remaining() / 32) throw UsdFormatError("table of contents runs past the end");
-    std::optional<Section> tokens, strings, fields, fieldSets, paths, specs;
+    std::optional<Section> tokens, strings, fields, fieldSets, paths, entries;
     for (std::uint64_t i = 0; i < sectionCount; ++i) {
         const auto name = toc.take(16);
         Section s{toc.read<std::uint64_t>(), toc.read<std::uint64_t>()};
@@ -201,14 +201,14 @@ CrateLayout readCrateLayout(std::span<const std::uint8_t> bytes) {
         else if (n == "FIELDS") fields = s;
         else if (n == "FIELDSETS") fieldSets = s;
         else if (n == "PATHS") paths = s;
-        else if (n == "SPECS") specs = s;
+        else if (n == "SPECS") entries = s;
     }
     layout.tokens = readTokens(sectionBytes(bytes, tokens, "TOKENS"));
     layout.strings = readStrings(sectionBytes(bytes, strings, "STRINGS"), layout.tokens.size());
     layout.fields = readFields(sectionBytes(bytes, fields, "FIELDS"), layout.tokens.size());
     layout.fieldSets = readFieldSets(sectionBytes(bytes, fieldSets, "FIELDSETS"), layout.fields.size());
     layout.paths = readPaths(sectionBytes(bytes, paths, "PATHS"), layout.tokens.size());
-    layout.specs = readSpecs(sectionBytes(bytes, specs, "SPECS"), layout);
+    layout.entries = readEntries(sectionBytes(bytes, entries, "SPECS"), layout);
     return layout;
 }
 

@@ -25,9 +25,9 @@ struct CratePath {
 };
 
 // SdfSpecType values the reader cares about.
-enum class CrateSpecType : std::uint32_t { attribute = 1, prim = 6, pseudoRoot = 7, relationship = 8, variant = 10 };
+enum class CrateEntryType : std::uint32_t { attribute = 1, prim = 6, pseudoRoot = 7, relationship = 8, variant = 10 };
 
-struct CrateSpec {
+struct CrateEntry {
     std::uint32_t path = 0;     // index into paths
     std::uint32_t fieldSet = 0; // index into fieldSets where this entry's field list starts
     std::uint32_t type = 0;
@@ -41,7 +41,7 @@ struct CrateLayout {
     std::vector<CrateField> fields;
     std::vector<std::uint32_t> fieldSets; // field indices, each set ended by 0xffffffff
     std::vector<CratePath> paths;
-    std::vector<CrateSpec> specs;
+    std::vector<CrateEntry> entries;
 
     // The fields of the set starting at `fieldSet`, in file order.
     std::vector<const CrateField*> fieldsOf(std::uint32_t fieldSet) const;

@@ -98,7 +98,7 @@ public:
         pathIds_[""] = pathIndex(0); // the empty path: no prim named
 
         std::vector<std::uint32_t> specPaths, specSets, specTypes;
-        auto specEntry = [&](std::size_t walk, std::uint32_t type, const std::vector<std::uint64_t>& fieldIds) {
+        auto entry = [&](std::size_t walk, std::uint32_t type, const std::vector<std::uint64_t>& fieldIds) {
             specPaths.push_back(pathIndex(walk));
             specSets.push_back(std::uint32_t(fieldSets_.size()));
             specTypes.push_back(type);
@@ -110,7 +110,7 @@ public:
         if (!stage.defaultPrim.empty()) rootFields.push_back(field("defaultPrim", rep(11, token(stage.defaultPrim), kInline)));
         if (stage.metersPerUnit) rootFields.push_back(field("metersPerUnit", value({"double", {{*stage.metersPerUnit}, {}}})));
         if (!stage.subLayers.empty()) rootFields.push_back(field("subLayers", stringVector(stage.subLayers)));
-        specEntry(0, 7, rootFields);
+        entry(0, 7, rootFields);
         for (std::size_t i = 1; i < n; ++i) {
             const PathNode& node = *nodes[i].path;
             if (node.prim) {
@@ -123,12 +123,12 @@ public:
                 if (p.active) f.push_back(field("active", rep(1, *p.active ? 1 : 0, kInline)));
                 if (p.instanceable) f.push_back(field("instanceable", rep(1, *p.instanceable ? 1 : 0, kInline)));
                 if (!p.kind.empty()) f.push_back(field("kind", rep(11, token(p.kind), kInline)));
-                specEntry(i, 6, f);
+                entry(i, 6, f);
             } else if (node.variant) {
                 const usd::Variant& v = *node.variant;
                 std::vector<std::uint64_t> f{field("primChildren", tokenVector(v.children))};
                 arcFields(f, v.references, v.payloads, v.inherits, v.specializes);
-                specEntry(i, 10, f);
+                entry(i, 10, f);
             } else if (node.attribute) {
                 const Attribute& a = *node.attribute;
                 std::vector<std::uint64_t> f{field("typeName", rep(11, token(a.typeName), kInline))};
@@ -137,9 +137,9 @@ public:
                 const bool hasValue = !a.value.numbers.empty() || !a.value.texts.empty();
                 if (hasValue && options_.sampled.count(node.element)) f.push_back(field("timeSamples", samples(a)));
                 else if (hasValue) f.push_back(field("default", value(a)));
-                specEntry(i, 1, f);
+                entry(i, 1, f);
             } else if (node.relationship) {
-                specEntry(i, 8, {field("targetPaths", pathListOp(*node.relationship)),
+                entry(i, 8, {field("targetPaths", pathListOp(*node.relationship)),
                                  field("targetChildren", pathVector(*node.relationship))});
             }
         }
