@@ -181,14 +181,7 @@ private:
                 p.children.push_back(std::move(c));
                 continue;
             }
-            Variant& v = p.variantSets[set][name];
-            v.attributes = std::move(c.attributes);
-            v.relationships = std::move(c.relationships);
-            v.references = std::move(c.references);
-            v.payloads = std::move(c.payloads);
-            v.inherits = std::move(c.inherits);
-            v.specializes = std::move(c.specializes);
-            v.children = std::move(c.children);
+            p.variantSets[set][name] = variantFrom(std::move(c));
         }
         return p;
     }

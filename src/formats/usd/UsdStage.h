@@ -6,6 +6,7 @@
 
 #include <map>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ struct Variant {
     std::vector<Prim> children;
 };
 
+// A variant's opinions as a parser reads them: the body of a prim, taken over whole.
+// (Variant sets nested inside a variant are not kept.)
+Variant variantFrom(Prim&& body);
+
 struct Prim {
     std::string name;
     std::string typeName; // empty for untyped prims
@@ -86,6 +91,12 @@ struct Stage {
     std::vector<std::string> subLayers; // asset paths as written, strongest first
     std::vector<Prim> rootPrims;
 };
+
+inline Variant variantFrom(Prim&& body) {
+    return {std::move(body.attributes), std::move(body.relationships), std::move(body.references),
+            std::move(body.payloads),   std::move(body.inherits),      std::move(body.specializes),
+            std::move(body.children)};
+}
 
 // Readers refuse nesting deeper than this rather than recursing without bound.
 inline constexpr int kMaxNestingDepth = 200;

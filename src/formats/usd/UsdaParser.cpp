@@ -302,14 +302,7 @@ private:
             Prim inside;
             if (tokens_.peek().is('(')) primMetadata(inside);
             body(inside, depth + 1);
-            Variant& v = variants[name];
-            v.attributes = std::move(inside.attributes);
-            v.relationships = std::move(inside.relationships);
-            v.references = std::move(inside.references);
-            v.payloads = std::move(inside.payloads);
-            v.inherits = std::move(inside.inherits);
-            v.specializes = std::move(inside.specializes);
-            v.children = std::move(inside.children);
+            variants[name] = variantFrom(std::move(inside));
         }
         tokens_.next();
     }
