@@ -1,6 +1,7 @@
 #include "LoadPipeline.h"
 
 #include "ModelPresentation.h"
+#include "loading/ModelFile.h"
 
 #include <chrono>
 
@@ -27,6 +28,22 @@ LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::option
     } catch (...) {
         // A background task that throws would take the whole application down.
         return LoadFailure{"Unknown error"};
+    }
+}
+
+std::optional<LoadOutcome> loadAndPresentFile(const std::filesystem::path& path, LoadTimings* timings) {
+    using clock = std::chrono::steady_clock;
+    try {
+        const auto start = clock::now();
+        const ModelFile file = ModelFile::open(path);
+        if (timings) timings->read = std::chrono::duration<double>(clock::now() - start).count();
+        return loadAndPresent(file.bytes(), path, timings);
+    } catch (const FileOpenError&) {
+        return std::nullopt;
+    } catch (const std::exception& e) {
+        return LoadOutcome{LoadFailure{describeError(e)}};
+    } catch (...) {
+        return LoadOutcome{LoadFailure{"Unknown error"}};
     }
 }
 

@@ -29,12 +29,17 @@ using LoadOutcome = std::variant<PresentedModel, LoadFailure>;
 
 // Seconds spent in the loader and in building the presented scene.
 struct LoadTimings {
-    double load = 0, present = 0;
+    double read = 0, load = 0, present = 0; // read: opening the file (loadAndPresentFile only)
 };
 
 // Never throws: every error of the load (loader errors, platform errors, running out of
 // memory) becomes a LoadFailure carrying its description.
 LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::optional<std::filesystem::path>& fileURL,
                            LoadTimings* timings = nullptr);
+
+// The file at `path` opened as a ModelFile, then loaded as above. Nothing when the file
+// cannot be opened at all (FileOpenError), for the caller to say so in its own words; a
+// file refused for its size is a LoadFailure like any other. Never throws.
+std::optional<LoadOutcome> loadAndPresentFile(const std::filesystem::path& path, LoadTimings* timings = nullptr);
 
 } // namespace trimeo

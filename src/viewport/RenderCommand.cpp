@@ -2,7 +2,6 @@
 
 #include "LoadPipeline.h"
 #include "OffscreenRenderer.h"
-#include "loading/ModelFile.h"
 
 #include <QColor>
 #include <QGuiApplication>
@@ -40,23 +39,9 @@ int runRenderCommand(const RenderRequest& request, char* programName) {
     // Reading and loading run while the GL context and shaders are being set up; the
     // file's bytes are released as soon as the scene is built, before anything is uploaded.
     const std::filesystem::path path(request.file);
-    double readSeconds = 0;
     LoadTimings loadTimings;
     // Nothing leaves this thread but an outcome: a refused file is a failure like any other.
-    auto loading = std::async(std::launch::async, [&]() -> std::optional<LoadOutcome> {
-        const double before = seconds();
-        try {
-            const ModelFile file = ModelFile::open(path);
-            readSeconds = seconds() - before;
-            return loadAndPresent(file.bytes(), path, &loadTimings);
-        } catch (const FileOpenError&) {
-            return std::nullopt;
-        } catch (const std::exception& e) {
-            return LoadOutcome{LoadFailure{describeError(e)}};
-        } catch (...) {
-            return LoadOutcome{LoadFailure{"Unknown error"}};
-        }
-    });
+    auto loading = std::async(std::launch::async, [&] { return loadAndPresentFile(path, &loadTimings); });
 
     choosePlatform();
     int qtArgc = 1;
@@ -110,7 +95,7 @@ int runRenderCommand(const RenderRequest& request, char* programName) {
                      "timing read %.4f\ntiming parse %.4f\ntiming pipeline %.4f\ntiming context %.4f\n"
                      "timing wait %.4f\ntiming upload %.4f\ntiming frame %.4f\ntiming readback %.4f\n"
                      "timing save %.4f\ntiming total %.4f\ntiming orbit-fps %.2f\n",
-                     readSeconds, loadTimings.load, loadTimings.present, contextReady - start,
+                     loadTimings.read, loadTimings.load, loadTimings.present, contextReady - start,
                      sceneReady - contextReady, renderTimings.upload, renderTimings.firstFrame,
                      renderTimings.readBack, seconds() - beforeSave, seconds() - start - renderTimings.orbit,
                      renderTimings.orbit > 0 ? renderTimings.orbitFrames / renderTimings.orbit : 0.0);

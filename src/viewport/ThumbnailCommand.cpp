@@ -3,7 +3,6 @@
 #include "LoadPipeline.h"
 #include "ModelPresentation.h"
 #include "OffscreenRenderer.h"
-#include "loading/ModelFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -122,19 +121,7 @@ int runThumbnailCommand(const ThumbnailRequest& request, char* programName) {
         return fail(path->string() + " is larger than " + std::to_string(kMaxThumbnailInputBytes >> 20) + " MiB");
 
     // Loading runs while the GL context is made, as for --render.
-    auto loading = std::async(std::launch::async, [&]() -> std::optional<LoadOutcome> {
-        // Nothing leaves this thread but an outcome: a refused file is a failure like any other.
-        try {
-            const ModelFile file = ModelFile::open(*path);
-            return loadAndPresent(file.bytes(), *path);
-        } catch (const FileOpenError&) {
-            return std::nullopt;
-        } catch (const std::exception& e) {
-            return LoadOutcome{LoadFailure{describeError(e)}};
-        } catch (...) {
-            return LoadOutcome{LoadFailure{"Unknown error"}};
-        }
-    });
+    auto loading = std::async(std::launch::async, [&] { return loadAndPresentFile(*path); });
 
     // Only for image plugins (textures); no platform, no display.
     int qtArgc = 1;
