@@ -172,8 +172,9 @@ int main(int argc, char** argv) {
     add("3MF", "torus.3mf", [&] { return trimeo::bench::threeMFPackage(trimeo::bench::threeMFModelXML(mesh)); });
 
     const bool haveF3D = runChild({"f3d", "--version"}).status == 0;
-    std::printf("| file | MiB | trimeo s | trimeo MiB | f3d s | f3d MiB | trimeo ÷ f3d | CPU s trimeo / f3d |\n");
-    std::printf("|---|---|---|---|---|---|---|---|\n");
+    std::printf("| file | MiB | trimeo s | trimeo MiB | trimeo CPU s | f3d s | time ratio | f3d MiB | memory ratio | "
+                "f3d CPU s |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     std::vector<Split> splits;
     for (const Input& in : inputs) {
         const fs::path out = dir / "out.png";
@@ -181,10 +182,15 @@ int main(int argc, char** argv) {
         Figure peer;
         if (haveF3D)
             peer = measure({"f3d", "--output=" + out.string(), "--resolution=800,600", in.path.string()}, runs, out);
-        std::printf("| %s | %.0f | %.3f | %.0f | %.3f | %.0f | %.2f | %.2f / %.2f |%s%s\n", in.name.c_str(),
-                    double(fs::file_size(in.path)) / 1048576.0, ours.medianSeconds, ours.peakMiB, peer.medianSeconds,
-                    peer.peakMiB, peer.medianSeconds > 0 ? ours.medianSeconds / peer.medianSeconds : 0, ours.medianCPU,
-                    peer.medianCPU, ours.ok ? "" : "  [trimeo failed]",
+        // Peer columns stay empty where f3d is missing or cannot read the format.
+        char peerFigures[160] = "– | – | – | – | –";
+        if (peer.ok)
+            std::snprintf(peerFigures, sizeof peerFigures, "%.3f | %.2f | %.0f | %.2f | %.2f", peer.medianSeconds,
+                          ours.medianSeconds / peer.medianSeconds, peer.peakMiB, ours.peakMiB / peer.peakMiB,
+                          peer.medianCPU);
+        std::printf("| %s | %.0f | %.3f | %.0f | %.2f | %s |%s%s\n", in.name.c_str(),
+                    double(fs::file_size(in.path)) / 1048576.0, ours.medianSeconds, ours.peakMiB, ours.medianCPU,
+                    peerFigures, ours.ok ? "" : "  [trimeo failed]",
                     !haveF3D ? "  [no f3d]" : (peer.ok ? "" : "  [f3d failed]"));
         std::fflush(stdout);
         splits.push_back(measureSplit(trimeo, in.path, dir, runs));
