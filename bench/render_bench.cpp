@@ -4,7 +4,8 @@
 // rusage); then trimeo's own split of the time (`--render --timings`) and its frame rate
 // while orbiting the uploaded model.
 // Run under a display, e.g.: xvfb-run -a -s "-screen 0 1440x900x24" bench/render_bench
-// Arguments: [runs] [triangles] [--keep DIR]; TRIMEO_BIN overrides the trimeo path.
+// Arguments: [runs] [triangles] [--keep DIR] [--only torus.stl,torus.glb,...] [--files-only];
+// TRIMEO_BIN overrides the trimeo path.
 #include "support/BenchSupport.h"
 #include "support/ModelFiles.h"
 
@@ -135,8 +136,12 @@ int main(int argc, char** argv) {
     int runs = 3;
     std::size_t triangles = 2'000'000;
     fs::path keep;
+    std::string only; // ",torus.stl,torus.glb," picks rows by file name
+    bool filesOnly = false;
     for (int i = 1, positional = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--keep") == 0 && i + 1 < argc) keep = argv[++i];
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = "," + std::string(argv[++i]) + ",";
+        else if (std::strcmp(argv[i], "--files-only") == 0) filesOnly = true;
         else if (positional++ == 0) runs = std::max(1, std::atoi(argv[i]));
         else triangles = std::size_t(std::atoll(argv[i]));
     }
@@ -159,6 +164,7 @@ int main(int argc, char** argv) {
     };
     std::vector<Input> inputs;
     auto add = [&](std::string name, const char* fileName, auto&& write) {
+        if (!only.empty() && only.find("," + std::string(fileName) + ",") == std::string::npos) return;
         const fs::path path = dir / fileName;
         if (!fs::exists(path)) writeFile(path, write());
         inputs.push_back({std::move(name), path});
@@ -171,6 +177,7 @@ int main(int argc, char** argv) {
     add("glTF (base64)", "torus.gltf", [&] { return trimeo::bench::embeddedGLTF(mesh); });
     add("3MF", "torus.3mf", [&] { return trimeo::bench::threeMFPackage(trimeo::bench::threeMFModelXML(mesh)); });
 
+    if (filesOnly) return 0;
     const bool haveF3D = runChild({"f3d", "--version"}).status == 0;
     std::printf("| file | MiB | trimeo s | trimeo MiB | trimeo CPU s | f3d s | time ratio | f3d MiB | memory ratio | "
                 "f3d CPU s |\n");

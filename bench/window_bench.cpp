@@ -4,7 +4,8 @@
 // the viewer's own (wait4 rusage). Viewers: trimeo, and the peers f3d and fstl where installed
 // (fstl reads STL only). Needs a window manager so windows map as on a desktop, e.g.:
 //   xvfb-run -a -s "-screen 0 1440x900x24" sh -c 'openbox & sleep 1; bench/window_bench FILE [runs] [seconds]'
-// WINDOW_BENCH_PICTURES=DIR keeps each viewer's first-frame capture for a look.
+// WINDOW_BENCH_PICTURES=DIR keeps each viewer's first-frame capture for a look; WINDOW_BENCH_ONLY=NAME
+// runs one viewer.
 // TRIMEO_BIN overrides the trimeo path.
 #include "support/BenchSupport.h"
 
@@ -118,7 +119,9 @@ void writePicture(const Capture& c, int width, const fs::path& path) {
 }
 
 struct Run {
+    bool unchangedSinceShown = false; // the window never changed after it appeared: look at the picture
     double firstFrame = -1; // seconds from launch; negative when the screen never settled on a picture
+    double longestStill = 0; // longest time the screen did not change between the window's appearance and first frame
     double peakMiB = 0;
 };
 
@@ -155,6 +158,17 @@ Run runViewer(ScreenGrabber& screen, const std::vector<std::string>& argv, doubl
     std::size_t first = captures.size() - 1;
     while (first > 0 && samePicture(captures[first - 1], captures.back())) --first;
     run.firstFrame = captures[first].seconds - start;
+    // A viewer that animates while it loads (trimeo's busy indicator) changes the screen at
+    // its frame rate; a stall of its interface thread shows as a long still period.
+    std::size_t shown = 0;
+    while (shown < first && samePicture(captures[shown], empty)) ++shown;
+    run.unchangedSinceShown = shown == first;
+    double lastChange = shown < captures.size() ? captures[shown].seconds : start;
+    for (std::size_t i = shown + 1; i <= first; ++i) {
+        if (captures[i].pixels == captures[i - 1].pixels) continue;
+        run.longestStill = std::max(run.longestStill, captures[i].seconds - lastChange);
+        lastChange = captures[i].seconds;
+    }
     if (!picture.empty()) writePicture(captures[first], screen.width(), picture);
     usleep(500000); // let the window close before the next launch
     return run;
@@ -199,26 +213,34 @@ int main(int argc, char** argv) {
     std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
     if (installed("fstl") && extension == ".stl") viewers.push_back({"fstl", {"fstl", file.string()}});
 
+    if (const char* only = std::getenv("WINDOW_BENCH_ONLY")) // e.g. "trimeo"
+        std::erase_if(viewers, [&](const Viewer& v) { return v.name != only; });
     std::printf("%s: launch to model on screen, median of %d runs (each watched %.0f s)\n\n", file.filename().c_str(),
                 runs, seconds);
-    std::printf("| viewer | first frame s | peak MiB |\n|---|---|---|\n");
+    std::printf("| viewer | first frame s | peak MiB | longest still s while loading |\n|---|---|---|---|\n");
     for (const Viewer& viewer : viewers) {
-        std::vector<double> frames, peaks;
-        int missed = 0;
+        std::vector<double> frames, peaks, stills;
+        int missed = 0, unchanged = 0;
         // Interleaving would be fairer on a shared machine, but one viewer's exit must not
         // overlap the next one's start; runs follow each other per viewer.
         for (int i = 0; i < runs; ++i) {
             const fs::path picture =
                 pictures ? fs::path(pictures) / (viewer.name + "-first-frame.ppm") : fs::path();
             const Run run = runViewer(screen, viewer.argv, seconds, picture);
+            unchanged += run.unchangedSinceShown;
             if (run.firstFrame < 0) ++missed;
-            else frames.push_back(run.firstFrame);
+            else {
+                frames.push_back(run.firstFrame);
+                stills.push_back(run.longestStill);
+            }
             peaks.push_back(run.peakMiB);
         }
-        if (frames.empty()) std::printf("| %s | – | %.0f |  [nothing drawn]\n", viewer.name.c_str(), median(peaks));
+        if (frames.empty()) std::printf("| %s | – | %.0f | – |  [nothing drawn]\n", viewer.name.c_str(), median(peaks));
         else
-            std::printf("| %s | %.2f | %.0f |%s\n", viewer.name.c_str(), median(frames), median(peaks),
-                        missed ? "  [some runs drew nothing]" : "");
+            std::printf("| %s | %.2f | %.0f | %.2f |%s\n", viewer.name.c_str(), median(frames), median(peaks),
+                        median(stills), missed      ? "  [some runs drew nothing]"
+                                        : unchanged ? "  [window never changed after it appeared: look at the picture]"
+                                                    : "");
         std::fflush(stdout);
     }
     return 0;
