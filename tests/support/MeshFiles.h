@@ -1,0 +1,22 @@
+// Meshes whose answers are known by hand, and the binary STL that holds them.
+#pragma once
+
+#include "scene/Vector3.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace trimeo::test {
+
+struct Triangle {
+    scene::Vector3 a, b, c;
+};
+
+// The 12 outward-wound triangles of the box [lo, hi].
+std::vector<Triangle> boxTriangles(scene::Vector3 lo, scene::Vector3 hi);
+// A UV sphere of radius 1 about the origin, rings x segments quads, wound outward.
+std::vector<Triangle> sphereTriangles(int rings, int segments);
+// Zero normals and attributes, as many exporters write them.
+std::vector<std::uint8_t> binarySTL(const std::vector<Triangle>& triangles);
+
+} // namespace trimeo::test
