@@ -19,16 +19,6 @@ using trimeo::MenuCommands;
 using namespace trimeo::test;
 
 namespace {
-QStringList titles(const QMenu* menu) {
-    QStringList result;
-    for (const QAction* action : menu->actions()) result.append(action->isSeparator() ? "--" : action->text());
-    return result;
-}
-
-void open(AppState& state, const QString& path) {
-    std::ostringstream out;
-    QVERIFY(trimeo::runOpenSequence(state, QUrl::fromLocalFile(path), out));
-}
 } // namespace
 
 class MenuCommandsTest : public QObject {
@@ -45,8 +35,8 @@ private slots:
         MenuCommands menus(state, &bar);
         const QList<QAction*> top = bar.actions();
         QCOMPARE(top.size(), 2);
-        QCOMPARE(titles(top[0]->menu()), (QStringList{"Open...", "Close", "--", "Open Recent", "--", "Quit"}));
-        QCOMPARE(titles(top[1]->menu()), QStringList{"About Trimeo"});
+        QCOMPARE(menuTitles(top[0]->menu()), (QStringList{"Open...", "Close", "--", "Open Recent", "--", "Quit"}));
+        QCOMPARE(menuTitles(top[1]->menu()), QStringList{"About Trimeo"});
         QCOMPARE(menus.openAction()->shortcut(), QKeySequence("Ctrl+O"));
         QCOMPARE(menus.closeAction()->shortcut(), QKeySequence("Ctrl+W"));
         QCOMPARE(menus.quitAction()->shortcut(), QKeySequence("Ctrl+Q"));
@@ -60,7 +50,7 @@ private slots:
         QMenuBar bar;
         MenuCommands menus(state, &bar);
         QVERIFY(!menus.closeAction()->isEnabled());
-        open(state, makeFile("a.stl"));
+        openFile(state, makeFile("a.stl"));
         QVERIFY(menus.closeAction()->isEnabled());
         const QList<QUrl> recent = state.recentFiles();
         menus.closeAction()->trigger();
@@ -77,11 +67,11 @@ private slots:
         QVERIFY(!menus.recentMenu()->menuAction()->isEnabled());
         QVERIFY(menus.recentMenu()->actions().isEmpty());
 
-        open(state, makeFile("first.stl"));
-        QCOMPARE(titles(menus.recentMenu()), (QStringList{"first.stl", "--", "Clear Menu"}));
+        openFile(state, makeFile("first.stl"));
+        QCOMPARE(menuTitles(menus.recentMenu()), (QStringList{"first.stl", "--", "Clear Menu"}));
         QVERIFY(menus.recentMenu()->menuAction()->isEnabled());
-        open(state, makeFile("second.obj"));
-        QCOMPARE(titles(menus.recentMenu()), (QStringList{"second.obj", "first.stl", "--", "Clear Menu"}));
+        openFile(state, makeFile("second.obj"));
+        QCOMPARE(menuTitles(menus.recentMenu()), (QStringList{"second.obj", "first.stl", "--", "Clear Menu"}));
 
         menus.clearRecentAction()->trigger();
         QVERIFY(menus.recentMenu()->actions().isEmpty());
@@ -95,8 +85,8 @@ private slots:
         QMenuBar bar;
         MenuCommands menus(state, &bar);
         const QString path = makeFile("wanted.ply");
-        open(state, path);
-        open(state, makeFile("other.stl"));
+        openFile(state, path);
+        openFile(state, makeFile("other.stl"));
         QSignalSpy spy(&menus, &MenuCommands::openRecentRequested);
         menus.recentMenu()->actions().at(1)->trigger();
         QCOMPARE(spy.count(), 1);
@@ -120,8 +110,8 @@ private slots:
         QMenuBar bar;
         MenuCommands menus(state, &bar);
         const QString first = makeFile("part.stl"), second = makeFile("part.stl"); // two folders
-        open(state, first);
-        open(state, second);
+        openFile(state, first);
+        openFile(state, second);
         const QList<QAction*> items = menus.recentMenu()->actions();
         const QString folder = QFileInfo(second).dir().dirName();
         QCOMPARE(items[0]->text(), "part.stl (" + folder + ")");
@@ -136,7 +126,7 @@ private slots:
         AppState state;
         QMenuBar bar;
         MenuCommands menus(state, &bar);
-        open(state, makeFile("nuts & bolts.stl"));
+        openFile(state, makeFile("nuts & bolts.stl"));
         QAction* item = menus.recentMenu()->actions().first();
         QCOMPARE(item->text(), QStringLiteral("nuts && bolts.stl"));
         QCOMPARE(item->iconText(), QStringLiteral("nuts & bolts.stl"));
