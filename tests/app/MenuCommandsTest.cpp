@@ -19,6 +19,12 @@ using trimeo::MenuCommands;
 using namespace trimeo::test;
 
 namespace {
+// A menu bar over its own state.
+struct Menus {
+    AppState state;
+    QMenuBar bar;
+    MenuCommands menus{state, &bar};
+};
 } // namespace
 
 class MenuCommandsTest : public QObject {
@@ -30,9 +36,8 @@ private slots:
     }
 
     void menusHoldTheItemsInOrderWithTheirShortcuts() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+        Menus m;
+        auto& [state, bar, menus] = m;
         const QList<QAction*> top = bar.actions();
         QCOMPARE(top.size(), 2);
         QCOMPARE(menuTitles(top[0]->menu()), (QStringList{"Open...", "Close", "--", "Open Recent", "--", "Quit"}));
@@ -46,9 +51,8 @@ private slots:
     }
 
     void closeFollowsTheOpenFile() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+        Menus m;
+        auto& [state, bar, menus] = m;
         QVERIFY(!menus.closeAction()->isEnabled());
         openFile(state, makeFile("a.stl"));
         QVERIFY(menus.closeAction()->isEnabled());
@@ -60,37 +64,28 @@ private slots:
         QVERIFY(!menus.closeAction()->isEnabled());
     }
 
-    void openRecentListsFilesAndClears() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+    void openRecentListsFilesOpensThemAndClears() {
+        Menus m;
+        auto& [state, bar, menus] = m;
         QVERIFY(!menus.recentMenu()->menuAction()->isEnabled());
         QVERIFY(menus.recentMenu()->actions().isEmpty());
 
-        openFile(state, makeFile("first.stl"));
+        const QString first = makeFile("first.stl");
+        openFile(state, first);
         QCOMPARE(menuTitles(menus.recentMenu()), (QStringList{"first.stl", "--", "Clear Menu"}));
         QVERIFY(menus.recentMenu()->menuAction()->isEnabled());
         openFile(state, makeFile("second.obj"));
         QCOMPARE(menuTitles(menus.recentMenu()), (QStringList{"second.obj", "first.stl", "--", "Clear Menu"}));
+        QSignalSpy spy(&menus, &MenuCommands::openRecentRequested);
+        menus.recentMenu()->actions().at(1)->trigger();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toUrl(), QUrl::fromLocalFile(first));
 
         menus.clearRecentAction()->trigger();
         QVERIFY(menus.recentMenu()->actions().isEmpty());
         QVERIFY(!menus.recentMenu()->menuAction()->isEnabled());
         AppState relaunched;
         QVERIFY(relaunched.recentFiles().isEmpty());
-    }
-
-    void recentItemAsksToOpenItsFile() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
-        const QString path = makeFile("wanted.ply");
-        openFile(state, path);
-        openFile(state, makeFile("other.stl"));
-        QSignalSpy spy(&menus, &MenuCommands::openRecentRequested);
-        menus.recentMenu()->actions().at(1)->trigger();
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.at(0).at(0).toUrl(), QUrl::fromLocalFile(path));
     }
 
     void clashingNamesAreToldApartByTheirFolders() {
@@ -106,9 +101,8 @@ private slots:
         QCOMPARE(titlesOf({"/k.obj", "/d/k.obj"}), (QStringList{"k.obj", "k.obj (d)"}));
         QCOMPARE(titlesOf({"/d/k.obj", "/d/k.obj"}), (QStringList{"k.obj", "k.obj"})); // a stored duplicate
 
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+        Menus m;
+        auto& [state, bar, menus] = m;
         const QString first = makeFile("part.stl"), second = makeFile("part.stl"); // two folders
         openFile(state, first);
         openFile(state, second);
@@ -123,9 +117,8 @@ private slots:
 
     // A file name is a title shown as written, not a mnemonic.
     void ampersandInFileNameIsShownAsWritten() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+        Menus m;
+        auto& [state, bar, menus] = m;
         openFile(state, makeFile("nuts & bolts.stl"));
         QAction* item = menus.recentMenu()->actions().first();
         QCOMPARE(item->text(), QStringLiteral("nuts && bolts.stl"));
