@@ -27,11 +27,6 @@ double facingZ(const scene::Geometry& g, std::size_t tri) {
 }
 bool near(scene::Vector3 a, scene::Vector3 b) { return scene::length(a - b) < 1e-9; }
 
-std::uint64_t u64At(const Bytes& file, std::size_t at) {
-    std::uint64_t value;
-    std::memcpy(&value, file.data() + at, 8);
-    return value;
-}
 // Where the archive's top object is stored, and what its entry k points at (0: its
 // properties, 1 on: its children).
 std::uint64_t topObject(const Bytes& file) { return u64At(file, u64At(file, 8) + 8 + 2 * 8); }
@@ -39,7 +34,7 @@ std::uint64_t topEntry(const Bytes& file, std::size_t k) { return u64At(file, to
 // Aims the top object's entries first..last at `target`.
 void aimTopEntries(Bytes& file, std::size_t first, std::size_t last, std::uint64_t target) {
     const std::uint64_t top = topObject(file);
-    for (std::size_t k = first; k <= last; ++k) std::memcpy(file.data() + top + 8 + k * 8, &target, 8);
+    for (std::size_t k = first; k <= last; ++k) putU64(file, top + 8 + k * 8, target);
 }
 } // namespace
 
