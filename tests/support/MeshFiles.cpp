@@ -6,15 +6,20 @@
 namespace trimeo::test {
 using scene::Vector3;
 
+std::vector<float> unitCubeCorners() {
+    std::vector<float> xyz;
+    for (int i = 0; i < 8; ++i) xyz.insert(xyz.end(), {float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)});
+    return xyz;
+}
+
+const std::vector<std::uint32_t> unitCubeTriangles{0, 2, 3, 0, 3, 1, 4, 5, 7, 4, 7, 6, 0, 1, 5, 0, 5, 4,
+                                                   2, 6, 7, 2, 7, 3, 0, 4, 6, 0, 6, 2, 1, 3, 7, 1, 7, 5};
+
 std::vector<Triangle> boxTriangles(Vector3 lo, Vector3 hi) {
-    auto p = [&](int i) { return Vector3(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z); };
-    // Each face as a quad a b c d, counter-clockwise seen from outside.
-    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    auto p = [&](std::uint32_t i) { return Vector3(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z); };
     std::vector<Triangle> out;
-    for (const auto& q : quads) {
-        out.push_back({p(q[0]), p(q[1]), p(q[2])});
-        out.push_back({p(q[0]), p(q[2]), p(q[3])});
-    }
+    for (std::size_t t = 0; t < unitCubeTriangles.size(); t += 3)
+        out.push_back({p(unitCubeTriangles[t]), p(unitCubeTriangles[t + 1]), p(unitCubeTriangles[t + 2])});
     return out;
 }
 

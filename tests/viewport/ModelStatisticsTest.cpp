@@ -92,16 +92,10 @@ TEST(ModelStatistics, OpenFlippedAndNonManifoldMeshesAreNotWatertight) {
 
 TEST(ModelStatistics, SharedIndexedVerticesAndOutOfRangeIndices) {
     // The same cube with 8 shared vertices, plus one triangle pointing past the vertex list.
-    std::vector<float> xyz;
-    for (int i = 0; i < 8; ++i) xyz.insert(xyz.end(), {float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)});
-    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    std::vector<scene::GeometryElement> elements(1);
-    for (const auto& q : quads)
-        elements[0].indices.insert(elements[0].indices.end(),
-                                   {std::uint32_t(q[0]), std::uint32_t(q[1]), std::uint32_t(q[2]), std::uint32_t(q[0]),
-                                    std::uint32_t(q[2]), std::uint32_t(q[3])});
+    std::vector<scene::GeometryElement> elements{{test::unitCubeTriangles}};
     elements[0].indices.insert(elements[0].indices.end(), {0, 1, 99});
-    auto geometry = std::make_shared<scene::Geometry>(std::vector{scene::GeometrySource::vertices(xyz)}, elements);
+    auto geometry =
+        std::make_shared<scene::Geometry>(std::vector{scene::GeometrySource::vertices(test::unitCubeCorners())}, elements);
     const MeshFigures figures = figuresOf(*rootWith(geometry));
     EXPECT_TRUE(figures.watertight);
     EXPECT_NEAR(*figures.volume, 1, 1e-12);
