@@ -54,21 +54,15 @@ private slots:
         QCOMPARE(paths(relaunched.recentFiles()), (QStringList{files[1], files[2], files[0]}));
     }
 
-    void sixthFileDropsTheOldest() {
+    void aSixthFileDropsTheOldestAndReopeningWhenFullKeepsAllFive() {
         const QStringList files = makeFiles(6);
         AppState state;
         for (const QString& f : files) state.addToRecentFiles(fileURL(f));
         const QStringList newestFirst{files[5], files[4], files[3], files[2], files[1]};
         QCOMPARE(paths(state.recentFiles()), newestFirst);
         QCOMPARE(storedRecentFiles().toStringList(), newestFirst);
-    }
-
-    void reopeningWhenFullKeepsAllFive() {
-        const QStringList files = makeFiles(5);
-        AppState state;
-        for (const QString& f : files) state.addToRecentFiles(fileURL(f));
-        state.addToRecentFiles(fileURL(files[0]));
-        QCOMPARE(paths(state.recentFiles()), (QStringList{files[0], files[4], files[3], files[2], files[1]}));
+        state.addToRecentFiles(fileURL(files[1]));
+        QCOMPARE(paths(state.recentFiles()), (QStringList{files[1], files[5], files[4], files[3], files[2]}));
     }
 
     void missingFilesAreDroppedOnLoadButStayStored() {

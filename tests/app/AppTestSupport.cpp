@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <sstream>
 
 namespace trimeo::test {
 
@@ -56,6 +59,22 @@ QString makeFile(const QString& name, const QByteArray& contents) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()) qFatal("cannot write %s", qPrintable(path));
     return path;
+}
+
+void openFile(AppState& state, const QString& path) {
+    std::ostringstream out;
+    QVERIFY2(runOpenSequence(state, QUrl::fromLocalFile(path), out), out.str().c_str());
+}
+
+QStringList menuTitles(const QMenu* menu) {
+    QStringList result;
+    for (const QAction* action : menu->actions()) result.append(action->isSeparator() ? "--" : action->text());
+    return result;
+}
+
+void saveScreen(const QString& folder, const QString& name, int settleMs) {
+    QTest::qWait(settleMs);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(folder + '/' + name + ".png");
 }
 
 QString animatedModel() { return QStringLiteral(TRIMEO_ASSIMP_MODELS "/Collada/box_nested_animation.dae"); }

@@ -3,9 +3,13 @@
 // main that skips GUI tests (exit 77) when there is no display.
 #pragma once
 
+#include "AppState.h"
+#include "ContentView.h"
+#include "MainWindow.h"
 #include "OpenSequence.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QSemaphore>
 #include <QString>
 #include <QTest>
@@ -31,6 +35,26 @@ void failOnWarnings();
 QString makeFile(const QString& name, const QByteArray& contents = "solid x\nendsolid x\n");
 QString animatedModel(); // COLLADA with animations
 QString stillModel();    // binary STL
+
+// For the screenshot tools: the whole screen as FOLDER/NAME.png, once `settleMs` of events have run.
+void saveScreen(const QString& folder, const QString& name, int settleMs = 300);
+
+// Runs the open sequence on `path` and fails the test when it refuses to start.
+void openFile(AppState& state, const QString& path);
+// A menu's item texts, a separator as "--".
+QStringList menuTitles(const QMenu* menu);
+
+// A main window over its own state, shown (at `size` when one is given).
+struct ShownWindow {
+    AppState state;
+    ContentView* content = new ContentView(state);
+    MainWindow window{content};
+    explicit ShownWindow(QSize size = {}) {
+        if (size.isValid()) window.resize(size);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+};
 
 // Keeps every file-reading worker busy, so that a background read queued meanwhile cannot
 // start before release(): a read that takes as long as the test wants.

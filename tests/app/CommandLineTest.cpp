@@ -2,12 +2,11 @@
 // no display at all, for --help, --version, usage errors and a relative path.
 #include "AppTestSupport.h"
 #include "CommandLine.h"
+#include "support/MeshFiles.h"
 
-#include <QDataStream>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -155,23 +154,10 @@ private slots:
     // below it fails properly rather than aborting.
     void aMemoryCapEndsInTheModelOrTheMemoryFailure() {
         if (QStandardPaths::findExecutable("prlimit").isEmpty()) QSKIP("prlimit is not installed");
-        QTemporaryDir dir;
-        const QString path = dir.filePath("million.stl");
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QByteArray header(80, 'm');
-            QDataStream stream(&file);
-            stream.setByteOrder(QDataStream::LittleEndian);
-            stream.setFloatingPointPrecision(QDataStream::SinglePrecision);
-            stream.writeRawData(header.constData(), 80);
-            const quint32 facets = 1000000;
-            stream << facets;
-            for (quint32 f = 0; f < facets; ++f) {
-                for (float v : {0.f, 0.f, 1.f, 0.f, 0.f, float(f), 1.f, 0.f, float(f), 0.f, 1.f, float(f)}) stream << v;
-                stream << quint16(0);
-            }
-        }
+        std::vector<Triangle> triangles;
+        for (int f = 0; f < 1000000; ++f) triangles.push_back({{0, 0, 1. * f}, {1, 0, 1. * f}, {0, 1, 1. * f}});
+        const auto stl = binarySTL(triangles);
+        const QString path = makeFile("million.stl", QByteArray(reinterpret_cast<const char*>(stl.data()), qsizetype(stl.size())));
         auto outcome = [&](qint64 cap) {
             QElapsedTimer clock;
             clock.start();

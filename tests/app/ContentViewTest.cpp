@@ -17,7 +17,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QToolButton>
 
 #include <memory>
@@ -30,11 +29,6 @@ namespace fake = trimeo::fake;
 using Shown = ContentView::Display;
 
 namespace {
-void open(AppState& state, const QString& path) {
-    std::ostringstream out;
-    QVERIFY2(trimeo::runOpenSequence(state, QUrl::fromLocalFile(path), out), out.str().c_str());
-}
-
 // The toolbar's shown items, in order: the file name as "name:<text>", buttons by label.
 QStringList shownItems(const trimeo::ContentToolBar* bar) {
     QStringList items;
@@ -46,15 +40,6 @@ QStringList shownItems(const trimeo::ContentToolBar* bar) {
     return items;
 }
 
-struct Window {
-    AppState state;
-    ContentView* content = new ContentView(state);
-    trimeo::MainWindow window{content};
-    Window() {
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-    }
-};
 } // namespace
 
 class ContentViewTest : public QObject {
@@ -81,7 +66,7 @@ private slots:
     }
 
     void emptyDisplayWithoutRecentFiles() {
-        Window w;
+        ShownWindow w;
         QCOMPARE(w.content->display(), Shown::empty);
         QCOMPARE(w.content->emptyDisplay()->openButton()->text(), QStringLiteral("Open..."));
         QVERIFY(w.content->emptyDisplay()->findChildren<trimeo::RecentFileButton*>().isEmpty());
@@ -97,7 +82,7 @@ private slots:
 
     void longReadCoversTheWindowWithTheLoadingOverlay() {
         const QString file = makeFile("slow.stl");
-        Window w;
+        ShownWindow w;
         QCOMPARE(w.content->display(), Shown::empty);
         {
             BusyPool pool; // the read cannot start until released
@@ -121,7 +106,7 @@ private slots:
             AppState earlier;
             for (const QString& f : files) earlier.addToRecentFiles(QUrl::fromLocalFile(f));
         }
-        Window w;
+        ShownWindow w;
         w.content->emptyDisplay()->setFixedWidth(900);
         QTRY_VERIFY(w.content->emptyDisplay()->findChildren<trimeo::RecentFileButton*>().size() == 3);
         const auto rows = w.content->emptyDisplay()->findChildren<trimeo::RecentFileButton*>();
@@ -143,8 +128,8 @@ private slots:
     }
 
     void animatedModelOffersPlayPause() {
-        Window w;
-        open(w.state, animatedModel());
+        ShownWindow w;
+        openFile(w.state, animatedModel());
         QCOMPARE(w.content->display(), Shown::model);
         QVERIFY(w.content->isLoading());
         QVERIFY(w.content->modelDisplay()->isLoadingShown());
@@ -168,8 +153,8 @@ private slots:
     }
 
     void stillModelHasNoPlayPauseAndTogglesWireframe() {
-        Window w;
-        open(w.state, stillModel());
+        ShownWindow w;
+        openFile(w.state, stillModel());
         QTRY_VERIFY_WITH_TIMEOUT(!w.content->isLoading(), 20000);
         QCOMPARE(w.content->display(), Shown::model);
         const auto* bar = w.content->toolBar();
@@ -190,8 +175,8 @@ private slots:
 
     // Inside a toolbar a label takes the button text colour unless told otherwise.
     void fileNameIsDrawnInTheSecondaryColour() {
-        Window w;
-        open(w.state, makeFile("grey name.stl"));
+        ShownWindow w;
+        openFile(w.state, makeFile("grey name.stl"));
         QLabel* label = w.content->toolBar()->fileNameLabel();
         const QImage picture = label->grab().toImage();
         int darkest = 255;
@@ -205,9 +190,9 @@ private slots:
     }
 
     void failedLoadShowsErrorDisplayUntilClose() {
-        Window w;
+        ShownWindow w;
         const QString path = makeFile("notes.xyz", "hello");
-        open(w.state, path);
+        openFile(w.state, path);
         QTRY_COMPARE_WITH_TIMEOUT(w.content->display(), Shown::error, 20000);
         QVERIFY(w.content->errorMessage());
         QVERIFY(!w.content->errorMessage()->isEmpty());
@@ -223,9 +208,9 @@ private slots:
     }
 
     void errorTextIsShownAsWritten() {
-        Window w;
+        ShownWindow w;
         fake::setMode(fake::Mode::hold);
-        open(w.state, makeFile("a.stl"));
+        openFile(w.state, makeFile("a.stl"));
         fake::fail(w.content->viewport(), "<b>bad</b> data\nsecond line");
         QCOMPARE(w.content->display(), Shown::error);
         auto* label = w.content->errorDisplay()->findChild<QLabel*>("errorMessage");
@@ -234,15 +219,15 @@ private slots:
     }
 
     void openingTheShownFileAgainKeepsTheViewState() {
-        Window w;
+        ShownWindow w;
         const QString path = stillModel();
-        open(w.state, path);
+        openFile(w.state, path);
         QTRY_VERIFY_WITH_TIMEOUT(!w.content->isLoading(), 20000);
         w.content->toolBar()->wireframeAction()->trigger();
         const trimeo::SceneKitView* viewport = w.content->viewport();
         const int created = fake::createdCount();
 
-        open(w.state, path);
+        openFile(w.state, path);
         QCOMPARE(w.content->viewport(), viewport);
         QCOMPARE(fake::createdCount(), created);
         QVERIFY(!w.content->isLoading());
@@ -250,15 +235,15 @@ private slots:
     }
 
     void anotherFileGetsANewViewportAndKeepsWireframe() {
-        Window w;
-        open(w.state, animatedModel());
+        ShownWindow w;
+        openFile(w.state, animatedModel());
         QTRY_VERIFY_WITH_TIMEOUT(w.content->hasAnimations(), 20000);
         w.content->toolBar()->playPauseAction()->trigger();
         w.content->toolBar()->wireframeAction()->trigger();
         QPointer<trimeo::SceneKitView> first = w.content->viewport();
 
         fake::setMode(fake::Mode::hold);
-        open(w.state, stillModel());
+        openFile(w.state, stillModel());
         QVERIFY(w.content->viewport() != first);
         QVERIFY(w.content->isLoading());
         QVERIFY(w.content->modelDisplay()->isLoadingShown());
@@ -274,11 +259,11 @@ private slots:
 
     // A replaced viewport whose load ends late must not touch the new file's state.
     void lateResultsOfAReplacedViewportAreIgnored() {
-        Window w;
+        ShownWindow w;
         fake::setMode(fake::Mode::hold);
-        open(w.state, makeFile("slow.stl"));
+        openFile(w.state, makeFile("slow.stl"));
         QPointer<trimeo::SceneKitView> slow = w.content->viewport();
-        open(w.state, makeFile("next.stl"));
+        openFile(w.state, makeFile("next.stl"));
         QVERIFY(slow); // still loading: kept until it reports back
         QVERIFY(slow->isHidden());
 
@@ -296,9 +281,9 @@ private slots:
     }
 
     void titleStaysTrimeo() {
-        Window w;
+        ShownWindow w;
         QCOMPARE(w.window.windowTitle(), QStringLiteral("Trimeo"));
-        open(w.state, makeFile("a.stl"));
+        openFile(w.state, makeFile("a.stl"));
         QTest::qWait(0);
         QCOMPARE(w.window.windowTitle(), QStringLiteral("Trimeo"));
         w.state.setFileURL(std::nullopt);
@@ -306,18 +291,12 @@ private slots:
         QCOMPARE(w.window.windowTitle(), QStringLiteral("Trimeo"));
     }
 
-    void windowTakesTheMiddle65PercentAndFullHeight() {
-        Window w;
-        const QRect available = w.window.screen()->availableGeometry();
-        const int width = qRound(available.width() * 0.65);
-        const QRect expected(available.left() + (available.width() - width) / 2, available.top(), width,
-                             available.height());
-        QTRY_COMPARE(w.window.frameGeometry(), expected);
-        if (available == QRect(0, 0, 1440, 900)) QCOMPARE(w.window.frameGeometry(), QRect(252, 0, 936, 900));
+    // Where the window first stands is WindowPlacementTest's; opening a file does not size it again.
+    void theContentHasAMinimumAndOpeningAFileKeepsTheWindowSize() {
+        ShownWindow w;
         QCOMPARE(w.content->minimumSize(), QSize(400, 300));
-        // Opening a file does not size the window again.
         w.window.resize(700, 500);
-        open(w.state, makeFile("b.stl"));
+        openFile(w.state, makeFile("b.stl"));
         QTest::qWait(50);
         QCOMPARE(w.window.size(), QSize(700, 500));
     }

@@ -23,16 +23,6 @@ std::pair<QAccessible::Role, QString> announced(QWidget* notice) {
     return {face->role(), face->text(QAccessible::Name)};
 }
 
-struct Window {
-    trimeo::AppState state;
-    trimeo::ContentView* content = new trimeo::ContentView(state);
-    trimeo::MainWindow window{content};
-    trimeo::FailureNotice* notice = content->failureNotice();
-    Window() {
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-    }
-};
 } // namespace
 
 class FailureNoticeTest : public QObject {
@@ -41,40 +31,42 @@ private slots:
     void init() { clearSettings(); }
 
     void aFailedOpenIsNamedInTheWindowAndChangesNothingElse() {
-        Window w;
+        ShownWindow w;
+        trimeo::FailureNotice* notice = w.content->failureNotice();
         const QString shown = makeFile("shown.stl");
         std::ostringstream out;
         trimeo::runOpenSequence(w.state, QUrl::fromLocalFile(shown), out);
-        QVERIFY(!w.notice->isVisible());
+        QVERIFY(!notice->isVisible());
 
         const QString folder = QDir(makeFile("x.stl")).absoluteFilePath("..");
         trimeo::runOpenSequence(w.state, QUrl::fromLocalFile(QDir::cleanPath(folder)), out);
-        QVERIFY(w.notice->isVisible());
+        QVERIFY(notice->isVisible());
         const QString name = QFileInfo(QDir::cleanPath(folder)).fileName();
-        QCOMPARE(w.notice->text(), QString("Could not open \u201c%1\u201d: Is a directory").arg(name));
-        QCOMPARE(w.notice->toolTip(), QDir::cleanPath(folder));
-        QCOMPARE(announced(w.notice), std::make_pair(QAccessible::AlertMessage, w.notice->text()));
+        QCOMPARE(notice->text(), QString("Could not open \u201c%1\u201d: Is a directory").arg(name));
+        QCOMPARE(notice->toolTip(), QDir::cleanPath(folder));
+        QCOMPARE(announced(notice), std::make_pair(QAccessible::AlertMessage, notice->text()));
         QCOMPARE(*w.state.fileURL(), QUrl::fromLocalFile(shown)); // the state is untouched
         QVERIFY(QString::fromStdString(out.str()).endsWith(": Is a directory\n")); // the line stays
         QCOMPARE(w.content->display(), trimeo::ContentView::Display::model);
 
-        w.notice->dismissButton()->click();
-        QVERIFY(!w.notice->isVisible());
+        notice->dismissButton()->click();
+        QVERIFY(!notice->isVisible());
     }
 
     void aBackgroundOpenOfAMissingFileShowsItToo() {
-        Window w;
+        ShownWindow w;
+        trimeo::FailureNotice* notice = w.content->failureNotice();
         const QString gone = QDir::temp().filePath("trimeo-surely-not-here/gone.stl");
         std::ostringstream out;
         trimeo::startOpenSequence(w.state, QUrl::fromLocalFile(gone), out);
-        QTRY_VERIFY(w.notice->isVisible());
-        QCOMPARE(w.notice->text(), QStringLiteral("Could not open \u201cgone.stl\u201d: No such file or directory"));
+        QTRY_VERIFY(notice->isVisible());
+        QCOMPARE(notice->text(), QStringLiteral("Could not open \u201cgone.stl\u201d: No such file or directory"));
         QVERIFY(!w.state.fileURL());
         QCOMPARE(w.content->display(), trimeo::ContentView::Display::empty);
 
         // Opening a file afterwards takes the stale notice away.
         trimeo::runOpenSequence(w.state, QUrl::fromLocalFile(makeFile("fine.stl")), out);
-        QVERIFY(!w.notice->isVisible());
+        QVERIFY(!notice->isVisible());
     }
 
     void theNoticeGoesAwayByItselfOrWithEscape() {

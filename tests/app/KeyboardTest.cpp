@@ -27,12 +27,6 @@ using namespace trimeo::test;
 namespace fake = trimeo::fake;
 
 namespace {
-QStringList titles(const QMenu* menu) {
-    QStringList result;
-    for (const QAction* action : menu->actions()) result.append(action->isSeparator() ? "--" : action->text());
-    return result;
-}
-
 struct App {
     trimeo::TrimeoApp app;
     ContentView* content = app.window()->contentView();
@@ -95,7 +89,7 @@ private slots:
         QStringList menus;
         for (QAction* action : a.app.window()->menuBar()->actions()) menus.append(action->text());
         QCOMPARE(menus, (QStringList{"&File", "&View", "&Help"}));
-        QCOMPARE(titles(a.view->menu()),
+        QCOMPARE(menuTitles(a.view->menu()),
                  (QStringList{"Wireframe", "Play", "Reset View", "--", "Reload", "--", "Full Screen", "--", "Inspector",
                               "Measure", "Section", "--", "Next File in Folder", "Previous File in Folder"}));
         QCOMPARE(a.view->wireframeAction()->shortcut(), QKeySequence("W"));

@@ -19,16 +19,12 @@ using trimeo::MenuCommands;
 using namespace trimeo::test;
 
 namespace {
-QStringList titles(const QMenu* menu) {
-    QStringList result;
-    for (const QAction* action : menu->actions()) result.append(action->isSeparator() ? "--" : action->text());
-    return result;
-}
-
-void open(AppState& state, const QString& path) {
-    std::ostringstream out;
-    QVERIFY(trimeo::runOpenSequence(state, QUrl::fromLocalFile(path), out));
-}
+// A menu bar over its own state.
+struct Menus {
+    AppState state;
+    QMenuBar bar;
+    MenuCommands menus{state, &bar};
+};
 } // namespace
 
 class MenuCommandsTest : public QObject {
@@ -40,13 +36,12 @@ private slots:
     }
 
     void menusHoldTheItemsInOrderWithTheirShortcuts() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+        Menus m;
+        auto& [state, bar, menus] = m;
         const QList<QAction*> top = bar.actions();
         QCOMPARE(top.size(), 2);
-        QCOMPARE(titles(top[0]->menu()), (QStringList{"Open...", "Close", "--", "Open Recent", "--", "Quit"}));
-        QCOMPARE(titles(top[1]->menu()), QStringList{"About Trimeo"});
+        QCOMPARE(menuTitles(top[0]->menu()), (QStringList{"Open...", "Close", "--", "Open Recent", "--", "Quit"}));
+        QCOMPARE(menuTitles(top[1]->menu()), QStringList{"About Trimeo"});
         QCOMPARE(menus.openAction()->shortcut(), QKeySequence("Ctrl+O"));
         QCOMPARE(menus.closeAction()->shortcut(), QKeySequence("Ctrl+W"));
         QCOMPARE(menus.quitAction()->shortcut(), QKeySequence("Ctrl+Q"));
@@ -56,11 +51,10 @@ private slots:
     }
 
     void closeFollowsTheOpenFile() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+        Menus m;
+        auto& [state, bar, menus] = m;
         QVERIFY(!menus.closeAction()->isEnabled());
-        open(state, makeFile("a.stl"));
+        openFile(state, makeFile("a.stl"));
         QVERIFY(menus.closeAction()->isEnabled());
         const QList<QUrl> recent = state.recentFiles();
         menus.closeAction()->trigger();
@@ -70,37 +64,28 @@ private slots:
         QVERIFY(!menus.closeAction()->isEnabled());
     }
 
-    void openRecentListsFilesAndClears() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+    void openRecentListsFilesOpensThemAndClears() {
+        Menus m;
+        auto& [state, bar, menus] = m;
         QVERIFY(!menus.recentMenu()->menuAction()->isEnabled());
         QVERIFY(menus.recentMenu()->actions().isEmpty());
 
-        open(state, makeFile("first.stl"));
-        QCOMPARE(titles(menus.recentMenu()), (QStringList{"first.stl", "--", "Clear Menu"}));
+        const QString first = makeFile("first.stl");
+        openFile(state, first);
+        QCOMPARE(menuTitles(menus.recentMenu()), (QStringList{"first.stl", "--", "Clear Menu"}));
         QVERIFY(menus.recentMenu()->menuAction()->isEnabled());
-        open(state, makeFile("second.obj"));
-        QCOMPARE(titles(menus.recentMenu()), (QStringList{"second.obj", "first.stl", "--", "Clear Menu"}));
+        openFile(state, makeFile("second.obj"));
+        QCOMPARE(menuTitles(menus.recentMenu()), (QStringList{"second.obj", "first.stl", "--", "Clear Menu"}));
+        QSignalSpy spy(&menus, &MenuCommands::openRecentRequested);
+        menus.recentMenu()->actions().at(1)->trigger();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toUrl(), QUrl::fromLocalFile(first));
 
         menus.clearRecentAction()->trigger();
         QVERIFY(menus.recentMenu()->actions().isEmpty());
         QVERIFY(!menus.recentMenu()->menuAction()->isEnabled());
         AppState relaunched;
         QVERIFY(relaunched.recentFiles().isEmpty());
-    }
-
-    void recentItemAsksToOpenItsFile() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
-        const QString path = makeFile("wanted.ply");
-        open(state, path);
-        open(state, makeFile("other.stl"));
-        QSignalSpy spy(&menus, &MenuCommands::openRecentRequested);
-        menus.recentMenu()->actions().at(1)->trigger();
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.at(0).at(0).toUrl(), QUrl::fromLocalFile(path));
     }
 
     void clashingNamesAreToldApartByTheirFolders() {
@@ -116,12 +101,11 @@ private slots:
         QCOMPARE(titlesOf({"/k.obj", "/d/k.obj"}), (QStringList{"k.obj", "k.obj (d)"}));
         QCOMPARE(titlesOf({"/d/k.obj", "/d/k.obj"}), (QStringList{"k.obj", "k.obj"})); // a stored duplicate
 
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
+        Menus m;
+        auto& [state, bar, menus] = m;
         const QString first = makeFile("part.stl"), second = makeFile("part.stl"); // two folders
-        open(state, first);
-        open(state, second);
+        openFile(state, first);
+        openFile(state, second);
         const QList<QAction*> items = menus.recentMenu()->actions();
         const QString folder = QFileInfo(second).dir().dirName();
         QCOMPARE(items[0]->text(), "part.stl (" + folder + ")");
@@ -133,10 +117,9 @@ private slots:
 
     // A file name is a title shown as written, not a mnemonic.
     void ampersandInFileNameIsShownAsWritten() {
-        AppState state;
-        QMenuBar bar;
-        MenuCommands menus(state, &bar);
-        open(state, makeFile("nuts & bolts.stl"));
+        Menus m;
+        auto& [state, bar, menus] = m;
+        openFile(state, makeFile("nuts & bolts.stl"));
         QAction* item = menus.recentMenu()->actions().first();
         QCOMPARE(item->text(), QStringLiteral("nuts && bolts.stl"));
         QCOMPARE(item->iconText(), QStringLiteral("nuts & bolts.stl"));

@@ -8,6 +8,7 @@
 #include "TrimeoApp.h"
 
 #include "../formats/threemf/ZipPackage.h"
+#include "support/MeshFiles.h"
 
 #include <QAction>
 #include <QDeadlineTimer>
@@ -20,61 +21,21 @@
 #include <QToolBar>
 
 #include <cmath>
-#include <numbers>
 
 using trimeo::ContentView;
 using trimeo::SceneKitView;
 using trimeo::scene::Vector3;
 using namespace trimeo::test;
+using trimeo::test::Triangle;
 
 namespace {
 
-struct Triangle {
-    Vector3 a, b, c;
-};
-
-QByteArray binarySTL(const std::vector<Triangle>& triangles) {
-    QByteArray out(80, '\0');
-    auto put = [&](const void* p, int n) { out.append(static_cast<const char*>(p), n); };
-    const quint32 count = quint32(triangles.size());
-    put(&count, 4);
-    for (const Triangle& t : triangles) {
-        const float normal[3] = {0, 0, 0};
-        put(normal, sizeof normal);
-        for (Vector3 v : {t.a, t.b, t.c}) {
-            const float xyz[3] = {float(v.x), float(v.y), float(v.z)};
-            put(xyz, sizeof xyz);
-        }
-        const quint16 attributes = 0;
-        put(&attributes, 2);
-    }
-    return out;
+QString stlFile(const QString& name, const std::vector<Triangle>& triangles) {
+    const auto bytes = binarySTL(triangles);
+    return makeFile(name, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
 }
 
-std::vector<Triangle> unitCube() {
-    auto p = [](int i) { return Vector3(i & 1, i >> 1 & 1, i >> 2 & 1); };
-    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    std::vector<Triangle> out;
-    for (const auto& q : quads) {
-        out.push_back({p(q[0]), p(q[1]), p(q[2])});
-        out.push_back({p(q[0]), p(q[2]), p(q[3])});
-    }
-    return out;
-}
-
-std::vector<Triangle> sphere(int rings, int segments) {
-    auto at = [&](int r, int s) {
-        const double theta = std::numbers::pi * r / rings, phi = 2 * std::numbers::pi * s / segments;
-        return Vector3(std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta));
-    };
-    std::vector<Triangle> out;
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < segments; ++s) {
-            if (r != 0) out.push_back({at(r, s), at(r + 1, s), at(r, s + 1)});
-            if (r != rings - 1) out.push_back({at(r, s + 1), at(r + 1, s), at(r + 1, s + 1)});
-        }
-    return out;
-}
+QString unitCubeFile() { return stlFile("cube.stl", boxTriangles({0, 0, 0}, {1, 1, 1})); }
 
 // A one-object 3MF package in `unit`: a tetrahedron 25.4 units along x.
 QByteArray threeMFIn(const std::string& unit) {
@@ -133,6 +94,26 @@ int modelPixels(const QImage& image) {
     return count;
 }
 
+// Puts the scene's camera at `position`, looking at the origin.
+void lookFrom(SceneKitView* view, Vector3 position) {
+    for (const auto& node : view->scene()->rootNode->childNodes())
+        if (node->camera) {
+            node->position = position;
+            node->lookAt({0, 0, 0});
+        }
+}
+
+// Pixels in the section cap's orange.
+int orangePixels(const QImage& image) {
+    int orange = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            orange += c.red() > 200 && c.green() > 80 && c.green() < 150 && c.blue() < 80;
+        }
+    return orange;
+}
+
 } // namespace
 
 class ModelToolsTest : public QObject {
@@ -141,7 +122,7 @@ private slots:
     void init() { clearSettings(); }
 
     void toolsAreIdleUntilUsed() {
-        OpenWindow w(makeFile("cube.stl", binarySTL(unitCube())));
+        OpenWindow w(unitCubeFile());
         QVERIFY(w.loaded());
         auto* tools = w.tools();
         QVERIFY(!tools->inspectorPanel()->isVisible());
@@ -158,13 +139,7 @@ private slots:
     }
 
     void inspectorShowsFiguresInTheFilesUnits() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("wedge.3mf");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(threeMFIn("inch"));
-        file.close();
-        OpenWindow w(path);
+        OpenWindow w(makeFile("wedge.3mf", threeMFIn("inch")));
         QVERIFY(w.loaded());
         w.tools()->inspectorAction()->trigger();
         auto* panel = w.tools()->inspectorPanel();
@@ -191,7 +166,7 @@ private slots:
     }
 
     void measuringOppositeCubeCornersGivesRootThree() {
-        OpenWindow w(makeFile("cube.stl", binarySTL(unitCube())));
+        OpenWindow w(unitCubeFile());
         QVERIFY(w.loaded());
         SceneKitView* view = w.view();
         QVERIFY(!view->pickModelPoint(QPointF(2, 2), false)); // the background
@@ -224,7 +199,7 @@ private slots:
     }
 
     void aSectionThroughTheMiddleHalvesASphereSeenFromTheFront() {
-        OpenWindow w(makeFile("sphere.stl", binarySTL(sphere(48, 96))));
+        OpenWindow w(stlFile("sphere.stl", sphereTriangles(48, 96)));
         QVERIFY(w.loaded());
         SceneKitView* view = w.view();
         // A background no shade of the grey model comes near.
@@ -232,11 +207,7 @@ private slots:
         magenta.setColor(QPalette::Window, QColor(255, 0, 255));
         view->setPalette(magenta);
         // Look straight down -z, across the cut.
-        for (const auto& node : view->scene()->rootNode->childNodes())
-            if (node->camera) {
-                node->position = {0, 0, 4};
-                node->lookAt({0, 0, 0});
-            }
+        lookFrom(view, {0, 0, 4});
         const int before = modelPixels(frameOf(view));
         w.tools()->sectionAction()->trigger();
         QVERIFY(w.tools()->sectionBar()->isVisible());
@@ -271,35 +242,25 @@ private slots:
     }
     void theCutIsCappedWhicheverWayTheSurfaceIsWound() {
         QFETCH(bool, reversed);
-        std::vector<Triangle> triangles = sphere(32, 64);
+        std::vector<Triangle> triangles = sphereTriangles(32, 64);
         if (reversed)
             for (Triangle& t : triangles) std::swap(t.b, t.c);
-        OpenWindow w(makeFile(reversed ? "inverted.stl" : "sphere.stl", binarySTL(triangles)));
+        OpenWindow w(stlFile(reversed ? "inverted.stl" : "sphere.stl", triangles));
         QVERIFY(w.loaded());
         SceneKitView* view = w.view();
         // Facing the cut: the cap is a whole disc.
-        for (const auto& node : view->scene()->rootNode->childNodes())
-            if (node->camera) {
-                node->position = {4, 0, 0};
-                node->lookAt({0, 0, 0});
-            }
+        lookFrom(view, {4, 0, 0});
         w.tools()->sectionAction()->trigger();
         const QImage frame = frameOf(view);
         frame.save(QDir::temp().filePath(reversed ? "cap-inverted.png" : "cap-outward.png"));
-        const int model = modelPixels(frame);
-        int orange = 0;
-        for (int y = 0; y < frame.height(); ++y)
-            for (int x = 0; x < frame.width(); ++x) {
-                const QColor c = frame.pixelColor(x, y);
-                orange += c.red() > 200 && c.green() > 80 && c.green() < 150 && c.blue() < 80;
-            }
+        const int model = modelPixels(frame), orange = orangePixels(frame);
         QVERIFY2(orange > 0.9 * model, qPrintable(QStringLiteral("%1 of %2").arg(orange).arg(model)));
     }
 
     // A 100 MB model: run when TRIMEO_LARGE_TESTS is set.
     void pickingOnTwoMillionTrianglesAnswersWithinFiftyMilliseconds() {
         if (qEnvironmentVariableIsEmpty("TRIMEO_LARGE_TESTS")) QSKIP("set TRIMEO_LARGE_TESTS to run");
-        OpenWindow w(makeFile("big.stl", binarySTL(sphere(1000, 1000))));
+        OpenWindow w(stlFile("big.stl", sphereTriangles(1000, 1000)));
         QVERIFY(w.loaded());
         SceneKitView* view = w.view();
         const QPointF centre(view->width() / 2.0, view->height() / 2.0);
@@ -323,12 +284,9 @@ private slots:
 
     void pageDownStepsThroughTheFolderInNaturalOrder() {
         QTemporaryDir dir;
-        const QByteArray cube = binarySTL(unitCube());
-        for (const char* name : {"part10.stl", "part2.stl", "part1.stl", "readme.txt"}) {
-            QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(cube);
-        }
+        const QString cube = unitCubeFile();
+        for (const char* name : {"part10.stl", "part2.stl", "part1.stl", "readme.txt"})
+            QVERIFY(QFile::copy(cube, dir.filePath(name)));
         OpenWindow w(dir.filePath("part1.stl"));
         QVERIFY(w.loaded());
         auto fileName = [&] { return w.app.appState().fileURL()->fileName(); };
@@ -342,49 +300,30 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.app.appState().recentFiles().first().fileName(), QStringLiteral("part2.stl"), 20000);
     }
 
-    void anExportedImageIsTheRenderCommandsPicture() {
+    // The picture is --render's picture of what the view shows: plain, in wireframe, and cut.
+    void anExportedImageIsTheRenderCommandsPictureOfTheView() {
         const QString model = QStringLiteral(TRIMEO_SOURCE_DIR "/samples/trefoil-knot.stl");
         OpenWindow w(model);
         QVERIFY(w.loaded());
         QTemporaryDir dir;
-        const QString exported = dir.filePath("exported.png"), rendered = dir.filePath("rendered.png");
-        QVERIFY(w.tools()->exportImage(exported, QSize(640, 480)));
-        QCOMPARE(QProcess::execute(QStringLiteral(TRIMEO_BINARY),
-                                   {"--render", rendered, "--size", "640x480", model}),
-                 0);
-        const QImage a(exported), b(rendered);
-        QCOMPARE(a.size(), QSize(640, 480));
-        QCOMPARE(a.convertToFormat(QImage::Format_RGB32), b.convertToFormat(QImage::Format_RGB32));
-        QFile::copy(exported, QDir::temp().filePath("exported.png"));
-        QFile::copy(rendered, QDir::temp().filePath("rendered.png"));
-    }
-
-    // The picture shows what the view shows: its wireframe and its section as well.
-    void anExportedImageKeepsTheViewsWireframeAndSection() {
-        const QString model = QStringLiteral(TRIMEO_SOURCE_DIR "/samples/trefoil-knot.stl");
-        OpenWindow w(model);
-        QVERIFY(w.loaded());
-        QTemporaryDir dir;
-        const QString wire = dir.filePath("wire.png"), rendered = dir.filePath("rendered.png");
-        w.view()->setShowWireframe(true);
-        QVERIFY(w.tools()->exportImage(wire, QSize(640, 480)));
-        QCOMPARE(QProcess::execute(QStringLiteral(TRIMEO_BINARY),
-                                   {"--render", rendered, "--size", "640x480", "--wireframe", model}),
-                 0);
-        QCOMPARE(QImage(wire).convertToFormat(QImage::Format_RGB32),
-                 QImage(rendered).convertToFormat(QImage::Format_RGB32));
-
+        for (const bool wireframe : {false, true}) {
+            const QString name = wireframe ? "wireframe" : "plain";
+            const QString exported = dir.filePath(name + "-exported.png"), rendered = dir.filePath(name + "-rendered.png");
+            w.view()->setShowWireframe(wireframe);
+            QVERIFY(w.tools()->exportImage(exported, QSize(640, 480)));
+            QStringList options{"--render", rendered, "--size", "640x480", model};
+            if (wireframe) options.insert(4, "--wireframe");
+            QCOMPARE(QProcess::execute(QStringLiteral(TRIMEO_BINARY), options), 0);
+            const QImage picture(exported);
+            QCOMPARE(picture.size(), QSize(640, 480));
+            QCOMPARE(picture.convertToFormat(QImage::Format_RGB32), QImage(rendered).convertToFormat(QImage::Format_RGB32));
+            QFile::copy(exported, QDir::temp().filePath(name + "-exported.png"));
+        }
         w.view()->setShowWireframe(false);
         w.tools()->sectionAction()->trigger();
         const QString cut = dir.filePath("cut.png");
         QVERIFY(w.tools()->exportImage(cut, QSize(640, 480)));
-        const QImage picture(cut);
-        int orange = 0;
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x) {
-                const QColor c = picture.pixelColor(x, y);
-                orange += c.red() > 200 && c.green() > 80 && c.green() < 150 && c.blue() < 80;
-            }
+        const int orange = orangePixels(QImage(cut));
         QVERIFY2(orange > 100, qPrintable(QString::number(orange)));
     }
 };

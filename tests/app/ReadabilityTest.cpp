@@ -56,15 +56,8 @@ double renderedContrast(const QImage& image, const QRect& area) {
     return best;
 }
 
-struct Window {
-    trimeo::AppState state;
-    trimeo::ContentView* content = new trimeo::ContentView(state);
-    trimeo::MainWindow window{content};
-    Window() {
-        window.resize(900, 700);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-    }
+struct Window : ShownWindow {
+    Window() : ShownWindow({900, 700}) {}
     // Each visible text of the window, by what it says, with its contrast as drawn.
     QMap<QString, double> contrasts() {
         QTest::qWait(50);

@@ -12,20 +12,10 @@
 
 #include <QDir>
 #include <QMenu>
-#include <QScreen>
 
 #include <sstream>
 
-namespace {
-void settle() {
-    for (int i = 0; i < 10; ++i) QTest::qWait(30);
-}
-
-void save(QWidget* window, const QString& folder, const QString& name) {
-    settle();
-    window->screen()->grabWindow(0).save(folder + '/' + name + ".png");
-}
-} // namespace
+using trimeo::test::saveScreen;
 
 int main(int argc, char** argv) {
     trimeo::test::isolateSettings();
@@ -37,7 +27,7 @@ int main(int argc, char** argv) {
     trimeo::TrimeoApp app;
     app.start({});
     QWidget* window = app.window();
-    save(window, folder, "empty-first-run");
+    saveScreen(folder, "empty-first-run");
 
     std::ostringstream ignored;
     const QString deep = trimeo::test::makeFile("a model in a deeply nested folder with a long name.stl");
@@ -45,29 +35,29 @@ int main(int argc, char** argv) {
         trimeo::runOpenSequence(app.appState(), QUrl::fromLocalFile(path), ignored);
     trimeo::fake::setMode(trimeo::fake::Mode::hold);
     app.appState().setFileURL(std::nullopt);
-    save(window, folder, "empty-recent");
+    saveScreen(folder, "empty-recent");
 
     trimeo::runOpenSequence(app.appState(), QUrl::fromLocalFile(trimeo::test::animatedModel()), ignored);
-    save(window, folder, "loading");
+    saveScreen(folder, "loading");
     trimeo::fake::finish(app.window()->contentView()->viewport(), true);
-    save(window, folder, "model-animated-fake");
+    saveScreen(folder, "model-animated-fake");
 
     trimeo::runOpenSequence(app.appState(), QUrl::fromLocalFile(deep), ignored);
     trimeo::fake::fail(app.window()->contentView()->viewport(),
                        "The file could not be parsed: unexpected end of data at byte 84");
-    save(window, folder, "error");
+    saveScreen(folder, "error");
 
     trimeo::AboutDialog about(window);
     about.show();
-    save(&about, folder, "about");
+    saveScreen(folder, "about");
     about.hide();
 
     QMenu* recent = app.menus()->recentMenu();
     QMenu* file = qobject_cast<QMenu*>(recent->parentWidget());
     file->popup(window->mapToGlobal(QPoint(0, 20)));
-    settle();
+    QTest::qWait(300);
     file->setActiveAction(recent->menuAction());
     recent->popup(file->mapToGlobal(QPoint(file->width(), file->actionGeometry(recent->menuAction()).top())));
-    save(window, folder, "menu-open-recent");
+    saveScreen(folder, "menu-open-recent");
     return 0;
 }

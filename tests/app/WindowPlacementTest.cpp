@@ -17,16 +17,7 @@ using trimeo::RememberedPlacement;
 using namespace trimeo::test;
 
 namespace {
-struct Window {
-    trimeo::AppState state;
-    trimeo::ContentView* content = new trimeo::ContentView(state);
-    trimeo::MainWindow window{content};
-    Window() {
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-    }
-    QRect available() const { return window.screen()->availableGeometry(); }
-};
+QRect available(const ShownWindow& w) { return w.window.screen()->availableGeometry(); }
 } // namespace
 
 class WindowPlacementTest : public QObject {
@@ -63,20 +54,20 @@ private slots:
     void theWindowComesBackWhereItWasClosed() {
         QRect placed;
         {
-            Window first;
-            const QRect expected = trimeo::defaultFrame(first.available());
+            ShownWindow first;
+            const QRect expected = trimeo::defaultFrame(available(first));
             QTRY_COMPARE(first.window.frameGeometry(), expected);
-            first.window.setGeometry(first.available().adjusted(40, 60, -300, -200));
-            QTRY_VERIFY(first.window.geometry() == first.available().adjusted(40, 60, -300, -200));
+            first.window.setGeometry(available(first).adjusted(40, 60, -300, -200));
+            QTRY_VERIFY(first.window.geometry() == available(first).adjusted(40, 60, -300, -200));
             placed = first.window.frameGeometry();
             first.window.close();
         }
-        Window second;
+        ShownWindow second;
         QTRY_COMPARE(second.window.frameGeometry(), placed);
 
         trimeo::rememberPlacement(RememberedPlacement{QRect(-5000, 0, 800, 600), false});
-        Window third; // off every screen: the design's frame instead
-        QTRY_COMPARE(third.window.frameGeometry(), trimeo::defaultFrame(third.available()));
+        ShownWindow third; // off every screen: the design's frame instead
+        QTRY_COMPARE(third.window.frameGeometry(), trimeo::defaultFrame(available(third)));
     }
 
     void underAWindowManagerTheWholeFrameIsOnScreen() {
@@ -87,11 +78,11 @@ private slots:
             QVERIFY(windowManager.waitForStarted());
             QTest::qWait(500);
         }
-        Window w;
-        const QRect expected = trimeo::defaultFrame(w.available());
+        ShownWindow w;
+        const QRect expected = trimeo::defaultFrame(available(w));
         QTRY_VERIFY_WITH_TIMEOUT(w.window.frameGeometry() != w.window.geometry(), 3000); // framed
         QTRY_COMPARE(w.window.frameGeometry(), expected);
-        QVERIFY(w.available().contains(w.window.frameGeometry()));
+        QVERIFY(available(w).contains(w.window.frameGeometry()));
         QVERIFY(w.window.geometry().top() > expected.top()); // the title bar is above the content
     }
 };

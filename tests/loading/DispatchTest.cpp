@@ -51,8 +51,7 @@ TEST(Dispatch, UnsupportedExtensionsCarryTheirLowerCasedName) {
     LoaderError none = loadError(data, std::filesystem::path("/x/model"));
     EXPECT_EQ(none.kind(), LoaderError::Kind::unsupportedFormat);
     EXPECT_EQ(none.errorDescription(), "Unsupported format: ");
-    EXPECT_EQ(loadError(data, std::filesystem::path("/x/archive.TAR.GZ")).errorDescription(),
-              "Unsupported format: gz");
+    EXPECT_STREQ(loadError(data, std::filesystem::path("/x/archive.TAR.GZ")).what(), "Unsupported format: gz");
 }
 
 TEST(Dispatch, VDBIsRefusedWithoutReadingItsBytes) {
@@ -61,12 +60,6 @@ TEST(Dispatch, VDBIsRefusedWithoutReadingItsBytes) {
     EXPECT_EQ(e.kind(), LoaderError::Kind::unsupportedFormat);
     EXPECT_EQ(e.errorDescription(), "Unsupported format: VDB volumetric files require OpenVDB library");
     EXPECT_TRUE(trimeo::test::temporaryDirectoryEntries().empty());
-}
-
-TEST(Dispatch, ErrorDescriptions) {
-    EXPECT_EQ(LoaderError::parseError("bad").errorDescription(), "Parse error: bad");
-    EXPECT_EQ(LoaderError::noGeometry().errorDescription(), "No geometry found in file");
-    EXPECT_STREQ(LoaderError::unsupportedFormat("x").what(), "Unsupported format: x");
 }
 
 TEST(ContentTypes, FourteenFreshEqualListsInOrder) {

@@ -26,6 +26,8 @@ void setOpenGLAvailability(bool available, std::string reason);
 int colourDistance(QColor a, QColor b);
 // Pixels of `area` differing from `reference` by more than `tolerance`.
 int pixelsDifferingFrom(const QImage& image, QColor reference, int tolerance, QRect area = {});
+// Pixels where two frames of one size differ by more than `tolerance`.
+int pixelsDifferingBetween(const QImage& a, const QImage& b, int tolerance);
 // Saves under the build folder for a person to look at; returns the path.
 std::string saveForInspection(const QImage& image, const std::string& name);
 

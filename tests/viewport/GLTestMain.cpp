@@ -41,6 +41,13 @@ int pixelsDifferingFrom(const QImage& image, QColor reference, int tolerance, QR
     return count;
 }
 
+int pixelsDifferingBetween(const QImage& a, const QImage& b, int tolerance) {
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += colourDistance(a.pixelColor(x, y), b.pixelColor(x, y)) > tolerance;
+    return count;
+}
+
 std::string saveForInspection(const QImage& image, const std::string& name) {
     const QString dir = QStringLiteral(TRIMEO_TEST_OUTPUT_DIR);
     QDir().mkpath(dir);

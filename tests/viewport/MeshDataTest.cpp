@@ -1,10 +1,14 @@
 // What gets uploaded: only drawable triangles, and normals where the file has none.
 #include "viewport/MeshData.h"
 
+#include "support/MeshFiles.h"
+
 #include <gtest/gtest.h>
 
 namespace trimeo {
 namespace {
+
+using test::unitCubeTriangles;
 
 scene::Geometry quad(std::vector<std::uint32_t> indices) {
     return scene::Geometry({scene::GeometrySource::vertices(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})},
@@ -36,15 +40,6 @@ TEST(MeshData, ComputedNormalsFollowWindingAndAverageSharedVertices) {
     EXPECT_NEAR(n[0 * 3 + 2], std::sqrt(0.5), 1e-6);
     EXPECT_FLOAT_EQ(n[4 * 3 + 2], 1);                     // on no triangle: a default, not NaN
 }
-
-// A unit cube over its 8 shared corners, 12 outward counter-clockwise triangles.
-std::vector<float> cubeCorners() {
-    std::vector<float> p;
-    for (int i = 0; i < 8; ++i) p.insert(p.end(), {float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)});
-    return p;
-}
-const std::vector<std::uint32_t> kCubeTriangles{0, 2, 3, 0, 3, 1, 4, 5, 7, 4, 7, 6, 0, 1, 5, 0, 5, 4,
-                                                2, 6, 7, 2, 7, 3, 0, 4, 6, 0, 6, 2, 1, 3, 7, 1, 7, 5};
 
 TEST(MeshData, OnlyMeshesWithoutSharedVerticesGoWithoutNormals) {
     EXPECT_TRUE(eachVertexUsedAtMostOnce(6, std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5})); // STL's layout
@@ -90,17 +85,17 @@ TEST(MeshData, PreparedMeshDrawsTheGeometrysOwnListWhenItCanAndComputesOnlyMissi
 }
 
 TEST(MeshData, SharpEdgesSplitVerticesSoABoxStaysFlatFaced) {
-    const auto p = cubeCorners();
-    ShadedMesh m = computeCreasedNormals(p, 3, kCubeTriangles);
-    ASSERT_EQ(m.indices.size(), kCubeTriangles.size());
+    const auto p = test::unitCubeCorners();
+    ShadedMesh m = computeCreasedNormals(p, 3, unitCubeTriangles);
+    ASSERT_EQ(m.indices.size(), unitCubeTriangles.size());
     EXPECT_EQ(m.remap.size(), 24u); // each corner once per face it touches
     for (std::size_t c = 0; c < m.indices.size(); ++c) {
         const std::uint32_t out = m.indices[c];
-        EXPECT_EQ(m.remap[out], kCubeTriangles[c]); // same position as the input corner
+        EXPECT_EQ(m.remap[out], unitCubeTriangles[c]); // same position as the input corner
         const float* n = &m.normals[out * 3];
-        const float* a = &p[kCubeTriangles[c / 3 * 3] * 3];
-        const float* b = &p[kCubeTriangles[c / 3 * 3 + 1] * 3];
-        const float* d = &p[kCubeTriangles[c / 3 * 3 + 2] * 3];
+        const float* a = &p[unitCubeTriangles[c / 3 * 3] * 3];
+        const float* b = &p[unitCubeTriangles[c / 3 * 3 + 1] * 3];
+        const float* d = &p[unitCubeTriangles[c / 3 * 3 + 2] * 3];
         // Axis-aligned and pointing away from the cube's centre, like the face.
         EXPECT_FLOAT_EQ(std::abs(n[0]) + std::abs(n[1]) + std::abs(n[2]), 1.0f);
         const float centre[3] = {(a[0] + b[0] + d[0]) / 3 - 0.5f, (a[1] + b[1] + d[1]) / 3 - 0.5f,

@@ -3,6 +3,7 @@
 #include "viewport/ViewportPicking.h"
 
 #include "loading/ModelLoader.h"
+#include "support/MeshFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -16,23 +17,9 @@ namespace {
 
 using scene::Node;
 using scene::Vector3;
-
-struct Triangle {
-    Vector3 a, b, c;
-};
-
-// The 12 outward-wound triangles of the box [lo, hi].
-std::vector<Triangle> boxTriangles(Vector3 lo, Vector3 hi) {
-    auto p = [&](int i) { return Vector3(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z); };
-    // Each face as a quad a b c d, counter-clockwise seen from outside.
-    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    std::vector<Triangle> out;
-    for (const auto& q : quads) {
-        out.push_back({p(q[0]), p(q[1]), p(q[2])});
-        out.push_back({p(q[0]), p(q[2]), p(q[3])});
-    }
-    return out;
-}
+using test::binarySTL;
+using test::boxTriangles;
+using test::Triangle;
 
 // STL's layout: three vertices of its own per triangle.
 std::shared_ptr<scene::Geometry> unsharedGeometry(const std::vector<Triangle>& triangles) {
@@ -54,26 +41,6 @@ Node::Ptr rootWith(std::shared_ptr<scene::Geometry> geometry) {
     auto root = Node::make();
     root->addChildNode(Node::make(std::move(geometry)));
     return root;
-}
-
-std::vector<std::uint8_t> binarySTL(const std::vector<Triangle>& triangles) {
-    std::vector<std::uint8_t> out(80, 0);
-    auto put = [&](const void* p, std::size_t n) {
-        out.insert(out.end(), static_cast<const std::uint8_t*>(p), static_cast<const std::uint8_t*>(p) + n);
-    };
-    const std::uint32_t count = std::uint32_t(triangles.size());
-    put(&count, 4);
-    for (const Triangle& t : triangles) {
-        const float normal[3] = {0, 0, 0};
-        put(normal, sizeof normal);
-        for (Vector3 v : {t.a, t.b, t.c}) {
-            const float xyz[3] = {float(v.x), float(v.y), float(v.z)};
-            put(xyz, sizeof xyz);
-        }
-        const std::uint16_t attributes = 0;
-        put(&attributes, 2);
-    }
-    return out;
 }
 
 TEST(ModelStatistics, ATwentyMillimetreCalibrationCubeReadFromSTL) {
@@ -125,16 +92,10 @@ TEST(ModelStatistics, OpenFlippedAndNonManifoldMeshesAreNotWatertight) {
 
 TEST(ModelStatistics, SharedIndexedVerticesAndOutOfRangeIndices) {
     // The same cube with 8 shared vertices, plus one triangle pointing past the vertex list.
-    std::vector<float> xyz;
-    for (int i = 0; i < 8; ++i) xyz.insert(xyz.end(), {float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)});
-    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    std::vector<scene::GeometryElement> elements(1);
-    for (const auto& q : quads)
-        elements[0].indices.insert(elements[0].indices.end(),
-                                   {std::uint32_t(q[0]), std::uint32_t(q[1]), std::uint32_t(q[2]), std::uint32_t(q[0]),
-                                    std::uint32_t(q[2]), std::uint32_t(q[3])});
+    std::vector<scene::GeometryElement> elements{{test::unitCubeTriangles}};
     elements[0].indices.insert(elements[0].indices.end(), {0, 1, 99});
-    auto geometry = std::make_shared<scene::Geometry>(std::vector{scene::GeometrySource::vertices(xyz)}, elements);
+    auto geometry =
+        std::make_shared<scene::Geometry>(std::vector{scene::GeometrySource::vertices(test::unitCubeCorners())}, elements);
     const MeshFigures figures = figuresOf(*rootWith(geometry));
     EXPECT_TRUE(figures.watertight);
     EXPECT_NEAR(*figures.volume, 1, 1e-12);

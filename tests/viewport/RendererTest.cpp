@@ -229,11 +229,7 @@ TEST_F(Renderer, EdgesAreSmoothedWhicheverWayTheFrameIsAntialiased) {
     // Four edges of about 100 pixels each: an aliased frame has next to no shades between.
     EXPECT_GT(shades(images[0]), 150);
     EXPECT_GT(shades(images[1]), 150);
-    int differing = 0; // the same picture either way
-    for (int y = 0; y < images[0].height(); ++y)
-        for (int x = 0; x < images[0].width(); ++x)
-            differing += test::colourDistance(images[0].pixelColor(x, y), images[1].pixelColor(x, y)) > 60;
-    EXPECT_LT(differing, 40);
+    EXPECT_LT(test::pixelsDifferingBetween(images[0], images[1], 60), 40); // the same picture either way
 }
 
 TEST_F(Renderer, SoftwareDriversAreSupersampledAndHardwareMultisampled) {

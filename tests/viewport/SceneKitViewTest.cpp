@@ -38,15 +38,27 @@ struct Host {
     }
 };
 
-QByteArray fileBytes(const std::filesystem::path& path) {
-    auto data = test::readFile(path);
-    return QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
-}
-
-std::unique_ptr<SceneKitView> open(Host& host, QByteArray data, const QString& name, bool wireframe = false) {
-    auto view = std::make_unique<SceneKitView>(std::move(data), QUrl::fromLocalFile(name), wireframe);
+// A viewport over the assimp corpus file `model`, its reports kept by `host`.
+std::unique_ptr<SceneKitView> open(Host& host, const std::string& model, bool wireframe = false) {
+    const auto data = test::readFile(test::assimpModels() / model);
+    auto view = std::make_unique<SceneKitView>(QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size())),
+                                               QUrl::fromLocalFile(QString::fromStdString("/models/" + model)), wireframe);
     host.connectTo(*view);
     return view;
+}
+
+// The same, on screen at 400 x 300.
+std::unique_ptr<SceneKitView> shown(Host& host, const std::string& model) {
+    auto view = open(host, model);
+    view->resize(400, 300);
+    view->show();
+    return view;
+}
+
+void spin(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 bool waitForLoad(SceneKitView& view) {
@@ -59,7 +71,7 @@ bool waitForLoad(SceneKitView& view) {
 
 TEST(SceneKitView, SuccessfulLoadShowsTheSceneAndEndsLoadingOnly) {
     Host host;
-    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
+    auto view = open(host, "OBJ/box.obj");
     EXPECT_FALSE(view->scene()); // nothing until the GUI-thread step has run
     EXPECT_TRUE(view->coordinator().animationNodes.empty());
     ASSERT_TRUE(waitForLoad(*view));
@@ -76,7 +88,8 @@ TEST(SceneKitView, SuccessfulLoadShowsTheSceneAndEndsLoadingOnly) {
 TEST(SceneKitView, RefusedFileReportsItsDescriptionAndShowsNoScene) {
     Host host;
     host.hasAnimations = true; // whatever the host holds stays
-    auto view = open(host, QByteArray("volume"), "/models/cloud.vdb");
+    auto view = std::make_unique<SceneKitView>(QByteArray("volume"), QUrl::fromLocalFile("/models/cloud.vdb"), false);
+    host.connectTo(*view);
     ASSERT_TRUE(waitForLoad(*view));
     EXPECT_EQ(host.errorMessage, std::optional<std::string>("Unsupported format: VDB volumetric files require "
                                                             "OpenVDB library"));
@@ -91,7 +104,7 @@ TEST(SceneKitView, RefusedFileReportsItsDescriptionAndShowsNoScene) {
 
 TEST(SceneKitView, WireframeIsADrawOptionThatLeavesTheSceneAlone) {
     Host host;
-    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj", true);
+    auto view = open(host, "OBJ/box.obj", true);
     view->setShowWireframe(true); // before the load: no scene yet
     ASSERT_TRUE(waitForLoad(*view));
     EXPECT_TRUE(view->showWireframe());
@@ -106,41 +119,18 @@ TEST(SceneKitView, WireframeIsADrawOptionThatLeavesTheSceneAlone) {
     EXPECT_FALSE(view->showWireframe());
 }
 
-TEST(SceneKitView, PlaybackPausesAndResumesCollectedNodesOnly) {
+TEST(SceneKitView, PlaybackMovesAndHoldsCollectedNodesOnly) {
     Host host;
-    auto view = open(host, fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
-                     "/models/box_nested_animation.dae");
+    auto view = open(host, "Collada/box_nested_animation.dae");
     ASSERT_TRUE(waitForLoad(*view));
     if (!host.hasAnimations) GTEST_SKIP() << "the reader found no animations in this file";
     const auto nodes = view->coordinator().animationNodes;
     ASSERT_FALSE(nodes.empty());
-    for (const auto& n : nodes) EXPECT_TRUE(n->isPaused); // loaded with playing off
-    EXPECT_FALSE(view->isPlaying());
-
-    view->setPlaying(true);
-    EXPECT_TRUE(view->isPlaying());
-    for (const auto& n : nodes) EXPECT_FALSE(n->isPaused);
-    view->setPlaying(false);
-    EXPECT_TRUE(view->isPlaying()); // never set back
-    for (const auto& n : nodes) EXPECT_TRUE(n->isPaused);
-    // Nodes that were not collected are never paused.
-    view->scene()->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
-        if (std::find(nodes.begin(), nodes.end(), n) == nodes.end()) {
-            EXPECT_FALSE(n->isPaused);
-        }
-    });
-}
-
-TEST(SceneKitView, PlayingMovesAnimatedNodesAndPausingHoldsThem) {
-    Host host;
-    auto view = open(host, fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
-                     "/models/box_nested_animation.dae");
-    ASSERT_TRUE(waitForLoad(*view));
     std::vector<scene::Node::Ptr> keyed;
-    for (const auto& n : view->coordinator().animationNodes)
+    for (const auto& n : nodes)
         for (const auto& a : n->animations())
             if (a.second && a.second->hasTracks() && a.second->effectiveDuration() > 0) keyed.push_back(n);
-    if (keyed.empty()) GTEST_SKIP() << "no keyframed animation in this file";
+    ASSERT_FALSE(keyed.empty());
     auto pose = [&] {
         std::vector<double> p;
         for (const auto& n : keyed) {
@@ -149,29 +139,35 @@ TEST(SceneKitView, PlayingMovesAnimatedNodesAndPausingHoldsThem) {
         }
         return p;
     };
-    auto spin = [](int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    };
+    for (const auto& n : nodes) EXPECT_TRUE(n->isPaused); // loaded with playing off
+    EXPECT_FALSE(view->isPlaying());
     const auto loaded = pose();
     spin(150);
     EXPECT_EQ(pose(), loaded); // not playing: nothing moves
 
     view->setPlaying(true);
+    EXPECT_TRUE(view->isPlaying());
+    for (const auto& n : nodes) EXPECT_FALSE(n->isPaused);
     spin(300);
-    const auto moved = pose();
-    EXPECT_NE(moved, loaded);
+    EXPECT_NE(pose(), loaded);
 
     view->setPlaying(false);
+    EXPECT_TRUE(view->isPlaying()); // never set back
+    for (const auto& n : nodes) EXPECT_TRUE(n->isPaused);
     const auto held = pose();
     spin(200);
     EXPECT_EQ(pose(), held); // paused where it was
+    // Nodes that were not collected are never paused.
+    view->scene()->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
+        if (std::find(nodes.begin(), nodes.end(), n) == nodes.end()) {
+            EXPECT_FALSE(n->isPaused);
+        }
+    });
 }
 
 TEST(SceneKitView, ReplacedViewportIgnoresItsLateResult) {
     Host host;
-    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
+    auto view = open(host, "OBJ/box.obj");
     view.reset(); // replaced before its load could finish
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
@@ -181,9 +177,8 @@ TEST(SceneKitView, ReplacedViewportIgnoresItsLateResult) {
 }
 
 TEST(SceneKitView, HostMayDropTheViewportFromInsideItsReport) {
-    std::unique_ptr<SceneKitView> view = std::make_unique<SceneKitView>(
-        fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
-        QUrl::fromLocalFile("/models/box_nested_animation.dae"), false);
+    Host host; // connected first: the test's own slots run after the host's
+    std::unique_ptr<SceneKitView> view = open(host, "Collada/box_nested_animation.dae");
     int reportsAfterDrop = 0;
     bool dropped = false;
     auto report = [&] {
@@ -199,64 +194,28 @@ TEST(SceneKitView, HostMayDropTheViewportFromInsideItsReport) {
     EXPECT_EQ(reportsAfterDrop, 0);   // and nothing was reported after that
 }
 
-TEST(SceneKitView, DrawsTheLoadedModel) {
-    TRIMEO_REQUIRE_GL();
-    Host host;
-    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
-    view->resize(400, 300);
-    view->show();
-    ASSERT_TRUE(waitForLoad(*view));
-    QImage frame = view->grabFramebuffer();
-    test::saveForInspection(frame, "widget-box");
-    ASSERT_FALSE(frame.isNull());
-    const QColor corner = frame.pixelColor(2, 2);
-    const QColor middle = frame.pixelColor(frame.width() / 2, frame.height() / 2);
-    EXPECT_GT(test::colourDistance(corner, middle), 40);
-    EXPECT_EQ(corner, view->palette().color(QPalette::Window));
-
-    view->setShowWireframe(true);
-    const QImage lines = view->grabFramebuffer();
-    test::saveForInspection(lines, "widget-box-wireframe");
-    const QColor bg = view->palette().color(QPalette::Window);
-    EXPECT_LT(test::pixelsDifferingFrom(lines, bg, 30) * 2, test::pixelsDifferingFrom(frame, bg, 30));
-}
-
 // A mesh bound to a skeleton follows its bones: the drawn box moves while playing and
 // holds still when paused.
 TEST(SceneKitView, PlayingMovesASkinnedMeshAndPausingHoldsIt) {
     TRIMEO_REQUIRE_GL();
     Host host;
-    auto view = open(host, fileBytes(test::assimpModels() / "Collada" / "box_nested_animation.dae"),
-                     "/models/box_nested_animation.dae");
-    view->resize(400, 300);
-    view->show();
+    auto view = shown(host, "Collada/box_nested_animation.dae");
     ASSERT_TRUE(waitForLoad(*view));
     ASSERT_TRUE(host.hasAnimations);
-    auto spin = [](int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    };
     const QImage bound = view->grabFramebuffer();
     test::saveForInspection(bound, "widget-skinned-start");
     const QColor bg = view->palette().color(QPalette::Window);
-    auto changed = [&](const QImage& a, const QImage& b) {
-        int n = 0;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x) n += test::colourDistance(a.pixelColor(x, y), b.pixelColor(x, y)) > 30;
-        return n;
-    };
     view->setPlaying(true);
     spin(600);
     const QImage moved = view->grabFramebuffer();
     test::saveForInspection(moved, "widget-skinned-playing");
-    EXPECT_GT(changed(bound, moved), 1000); // the box itself has moved, not a few edge pixels
+    EXPECT_GT(test::pixelsDifferingBetween(bound, moved, 30), 1000); // the box itself has moved, not a few edge pixels
     EXPECT_GT(test::pixelsDifferingFrom(moved, bg, 30), 1000);
 
     view->setPlaying(false);
     const QImage held = view->grabFramebuffer();
     spin(300);
-    EXPECT_EQ(changed(held, view->grabFramebuffer()), 0);
+    EXPECT_EQ(test::pixelsDifferingBetween(held, view->grabFramebuffer(), 30), 0);
 }
 
 void send(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
@@ -264,15 +223,24 @@ void send(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt:
     QCoreApplication::sendEvent(&w, &e);
 }
 
-TEST(SceneKitView, DragOrbitsWheelZoomsDoubleClickReturnsToTheSceneCamera) {
+TEST(SceneKitView, DrawsTheModelAndDragOrbitsWheelZoomsDoubleClickReturnsToTheSceneCamera) {
     TRIMEO_REQUIRE_GL();
     Host host;
-    auto view = open(host, fileBytes(test::assimpModels() / "OBJ" / "box.obj"), "/models/box.obj");
-    view->resize(400, 300);
-    view->show();
+    auto view = shown(host, "OBJ/box.obj");
     ASSERT_TRUE(waitForLoad(*view));
     const QImage start = view->grabFramebuffer();
+    test::saveForInspection(start, "widget-box");
+    ASSERT_FALSE(start.isNull());
     const QColor bg = view->palette().color(QPalette::Window);
+    EXPECT_EQ(start.pixelColor(2, 2), bg);
+    EXPECT_GT(test::colourDistance(bg, start.pixelColor(start.width() / 2, start.height() / 2)), 40);
+
+    view->setShowWireframe(true);
+    const QImage lines = view->grabFramebuffer();
+    test::saveForInspection(lines, "widget-box-wireframe");
+    EXPECT_LT(test::pixelsDifferingFrom(lines, bg, 30) * 2, test::pixelsDifferingFrom(start, bg, 30));
+    view->setShowWireframe(false);
+    EXPECT_EQ(view->grabFramebuffer(), start);
 
     send(*view, QEvent::MouseButtonPress, {200, 150}, Qt::LeftButton, Qt::LeftButton);
     send(*view, QEvent::MouseMove, {260, 150}, Qt::NoButton, Qt::LeftButton);

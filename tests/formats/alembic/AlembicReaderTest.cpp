@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-using trimeo::LoaderError;
 using trimeo::ModelLoader;
 auto readAlembic(std::span<const std::uint8_t> bytes) { return *trimeo::test::readBytes(trimeo::readAlembic, bytes, "abc"); }
 using namespace trimeo::test::abc;
@@ -27,6 +26,16 @@ double facingZ(const scene::Geometry& g, std::size_t tri) {
     return scene::cross(b - a, c - a).z;
 }
 bool near(scene::Vector3 a, scene::Vector3 b) { return scene::length(a - b) < 1e-9; }
+
+// Where the archive's top object is stored, and what its entry k points at (0: its
+// properties, 1 on: its children).
+std::uint64_t topObject(const Bytes& file) { return u64At(file, u64At(file, 8) + 8 + 2 * 8); }
+std::uint64_t topEntry(const Bytes& file, std::size_t k) { return u64At(file, topObject(file) + 8 + k * 8); }
+// Aims the top object's entries first..last at `target`.
+void aimTopEntries(Bytes& file, std::size_t first, std::size_t last, std::uint64_t target) {
+    const std::uint64_t top = topObject(file);
+    for (std::size_t k = first; k <= last; ++k) putU64(file, top + 8 + k * 8, target);
+}
 } // namespace
 
 TEST(AlembicMesh, QuadIsFanTriangulatedAndTurnedToFaceTheViewer) {
@@ -125,22 +134,8 @@ TEST(AlembicReader, OtherSchemasAreSkippedButTheirChildrenRead) {
     EXPECT_FALSE(read.scene->rootNode->childNodes()[2]->geometry);
 }
 
-TEST(AlembicReader, ArchivesWithoutMeshesEndInNoGeometryAndHDF5IsRefused) {
-    auto noMesh = writeArchive({xform("empty", {translateOp}, {1, 2, 3}, {})});
-    try {
-        ModelLoader::load(noMesh, std::filesystem::path("scene.ABC"));
-        ADD_FAILURE() << "loaded a file without meshes";
-    } catch (const LoaderError& e) {
-        EXPECT_EQ(e.kind(), LoaderError::Kind::noGeometry);
-    }
-    Bytes hdf5{0x89, 'H', 'D', 'F', '\r', '\n', 0x1a, '\n', 0, 0, 0, 0};
-    try {
-        ModelLoader::load(hdf5, std::filesystem::path("old.abc"));
-        ADD_FAILURE() << "loaded HDF5";
-    } catch (const LoaderError& e) {
-        EXPECT_EQ(e.kind(), LoaderError::Kind::parseError);
-        EXPECT_NE(e.payload().find("HDF5"), std::string::npos);
-    }
+// Archives without meshes and HDF5 ones: AlembicRealFilesTest, on files other tools wrote.
+TEST(AlembicReader, AnArchiveLoadsWithoutAnimationsAndLeavesNoFile) {
     auto ok = ModelLoader::load(writeArchive({polyMesh("m", kQuad, {4}, {0, 1, 2, 3})}), std::filesystem::path("a.abc"));
     EXPECT_FALSE(ok.hasAnimations);
     EXPECT_EQ(ok.scene->rootNode->childNodes().size(), 1u);
@@ -164,12 +159,7 @@ TEST(AlembicReader, GroupsThatPointBackAtAnAncestorEnd) {
     // The top object's child entry is aimed at the top object itself: a cycle.
     OgawaNode tree = archiveTree({polyMesh("m", kQuad, {4}, {0, 1, 2, 3}), polyMesh("n", kQuad, {4}, {0, 1, 2, 3})});
     Bytes file = writeOgawa(tree);
-    std::uint64_t rootAt, topAt;
-    std::memcpy(&rootAt, file.data() + 8, 8);
-    std::memcpy(&topAt, file.data() + rootAt + 8 + 2 * 8, 8);
-    // Top object: [properties, m, n, headers]; aim both children at the top object.
-    std::memcpy(file.data() + topAt + 8 + 1 * 8, &topAt, 8);
-    std::memcpy(file.data() + topAt + 8 + 2 * 8, &topAt, 8);
+    aimTopEntries(file, 1, 2, topObject(file)); // top object: [properties, m, n, headers]
     auto read = readAlembic(file);
     EXPECT_EQ(read.count, 0u);
 }
@@ -177,11 +167,7 @@ TEST(AlembicReader, GroupsThatPointBackAtAnAncestorEnd) {
 TEST(AlembicReader, ObjectsAimedAtTheSameGroupShareItsGeometryAndTransform) {
     // Seen while fuzzing: a file repeating one mesh group many times grew memory with a copy each time.
     Bytes file = writeOgawa(archiveTree({polyMesh("m", kQuad, {4}, {0, 1, 2, 3}), polyMesh("n", kQuad, {3}, {0, 1, 2})}));
-    std::uint64_t rootAt, topAt, firstMesh;
-    std::memcpy(&rootAt, file.data() + 8, 8);
-    std::memcpy(&topAt, file.data() + rootAt + 8 + 2 * 8, 8);
-    std::memcpy(&firstMesh, file.data() + topAt + 8 + 1 * 8, 8);
-    std::memcpy(file.data() + topAt + 8 + 2 * 8, &firstMesh, 8);
+    aimTopEntries(file, 2, 2, topEntry(file, 1));
     auto read = readAlembic(file);
     ASSERT_EQ(read.scene->rootNode->childNodes().size(), 2u);
     EXPECT_EQ(read.count, 2u);
@@ -190,10 +176,7 @@ TEST(AlembicReader, ObjectsAimedAtTheSameGroupShareItsGeometryAndTransform) {
     // A transform group aimed at twice moves both of its entries.
     Bytes xforms = writeOgawa(archiveTree({xform("a", {translateOp}, {1, 2, 3}, {polyMesh("m", kQuad, {4}, {0, 1, 2, 3})}),
                                            xform("b", {}, {}, {})}));
-    std::memcpy(&rootAt, xforms.data() + 8, 8);
-    std::memcpy(&topAt, xforms.data() + rootAt + 8 + 2 * 8, 8);
-    std::memcpy(&firstMesh, xforms.data() + topAt + 8 + 1 * 8, 8);
-    std::memcpy(xforms.data() + topAt + 8 + 2 * 8, &firstMesh, 8);
+    aimTopEntries(xforms, 2, 2, topEntry(xforms, 1));
     auto twice = readAlembic(xforms);
     EXPECT_EQ(twice.count, 2u);
     for (const auto& node : twice.scene->rootNode->childNodes()) {
@@ -210,11 +193,7 @@ TEST(AlembicReader, HeaderParsingIsBoundedWhenOneBigGroupIsAimedAtAgainAndAgain)
     std::vector<Object> top{Object{"big", "", {}, {Object{std::string(1 << 20, 'n'), "", {}, {}}}}};
     for (std::size_t i = 1; i < kEntries; ++i) top.push_back(Object{"s", "", {}, {}});
     Bytes file = writeOgawa(archiveTree(top));
-    std::uint64_t rootAt, topAt, bigAt;
-    std::memcpy(&rootAt, file.data() + 8, 8);
-    std::memcpy(&topAt, file.data() + rootAt + 8 + 2 * 8, 8);
-    std::memcpy(&bigAt, file.data() + topAt + 8 + 1 * 8, 8);
-    for (std::size_t i = 2; i <= kEntries; ++i) std::memcpy(file.data() + topAt + 8 + i * 8, &bigAt, 8);
+    aimTopEntries(file, 2, kEntries, topEntry(file, 1));
 
     auto read = readAlembic(file);
     ASSERT_EQ(read.scene->rootNode->childNodes().size(), kEntries);

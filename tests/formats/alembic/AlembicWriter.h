@@ -23,6 +23,14 @@ struct OgawaNode {
 };
 Bytes writeOgawa(const OgawaNode& root);
 
+// The little-endian 64-bit word at `at`, for reading and patching written archives.
+inline std::uint64_t u64At(const Bytes& file, std::size_t at) {
+    std::uint64_t value;
+    std::memcpy(&value, file.data() + at, 8);
+    return value;
+}
+inline void putU64(Bytes& file, std::size_t at, std::uint64_t value) { std::memcpy(file.data() + at, &value, 8); }
+
 enum class Kind { compound, scalar, array };
 struct Property {
     std::string name;

@@ -7,15 +7,6 @@
 using namespace trimeo::alembic;
 using namespace trimeo::test::abc;
 
-namespace {
-void putU64(Bytes& b, std::size_t at, std::uint64_t v) { std::memcpy(b.data() + at, &v, 8); }
-std::uint64_t getU64(const Bytes& b, std::size_t at) {
-    std::uint64_t v;
-    std::memcpy(&v, b.data() + at, 8);
-    return v;
-}
-} // namespace
-
 TEST(OgawaFile, GroupsAndDataBlocksReadBackAsWritten) {
     Bytes file = writeOgawa(OgawaNode::group({OgawaNode::data({1, 2, 3}), OgawaNode::group({}),
                                               OgawaNode::group({OgawaNode::data({9})}), OgawaNode::data({})}));
@@ -39,9 +30,9 @@ TEST(OgawaFile, GroupsAndDataBlocksReadBackAsWritten) {
 
 TEST(OgawaFile, OffsetsAndSizesBeyondTheFileAreRefused) {
     Bytes file = writeOgawa(OgawaNode::group({OgawaNode::data({1, 2, 3, 4}), OgawaNode::group({OgawaNode::data({5})})}));
-    const std::size_t rootAt = getU64(file, 8);
-    const std::uint64_t dataAt = getU64(file, rootAt + 8) & ~0x8000000000000000ull;
-    const std::uint64_t groupAt = getU64(file, rootAt + 16);
+    const std::size_t rootAt = u64At(file, 8);
+    const std::uint64_t dataAt = u64At(file, rootAt + 8) & ~0x8000000000000000ull;
+    const std::uint64_t groupAt = u64At(file, rootAt + 16);
 
     Bytes bigData = file;
     putU64(bigData, dataAt, 1000);

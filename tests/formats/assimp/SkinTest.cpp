@@ -15,28 +15,35 @@ namespace {
 
 using scene::Semantic;
 
-const scene::Geometry* firstSkinned(const scene::Scene& s) {
+// The first skinned geometry read from `file` and the names of the scene's nodes.
+std::pair<const scene::Geometry*, std::set<std::string>> firstSkinnedIn(ReaderResult& read, const std::string& file) {
+    read = readAssetFile(test::assimpModels() / file, /*withAnimations=*/true);
     const scene::Geometry* found = nullptr;
-    s.rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
-        if (!found && n->geometry && n->geometry->skin) found = n->geometry.get();
-    });
-    return found;
+    std::set<std::string> names;
+    if (read.scene)
+        read.scene->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
+            if (!found && n->geometry && n->geometry->skin) found = n->geometry.get();
+            if (n->name) names.insert(*n->name);
+        });
+    return {found, names};
 }
 
-TEST(Skin, ColladaSkinKeepsItsJointsAndWeights) {
-    const ReaderResult read =
-        readAssetFile(test::assimpModels() / "Collada" / "box_nested_animation.dae", /*withAnimations=*/true);
-    ASSERT_TRUE(read.scene);
-    const scene::Geometry* g = firstSkinned(*read.scene);
+TEST(Skin, ColladaAndFbxSkinsNameNodesOfTheScene) {
+    for (const auto& [file, joints] : {std::pair{"Collada/box_nested_animation.dae", 1u}, {"FBX/animation_with_skeleton.fbx", 2u}}) {
+        ReaderResult read;
+        const auto [g, names] = firstSkinnedIn(read, file);
+        ASSERT_NE(g, nullptr) << file;
+        EXPECT_GE(g->skin->jointNames.size(), joints) << file;
+        EXPECT_EQ(g->skin->inverseBindMatrices.size(), g->skin->jointNames.size()) << file;
+        for (const std::string& joint : g->skin->jointNames) EXPECT_TRUE(names.count(joint)) << file << ": " << joint;
+    }
+}
+
+TEST(Skin, ColladaSkinWeighsEveryVertexFullyToItsOneJoint) {
+    ReaderResult read;
+    const scene::Geometry* g = firstSkinnedIn(read, "Collada/box_nested_animation.dae").first;
     ASSERT_NE(g, nullptr);
     ASSERT_EQ(g->skin->jointNames.size(), 1u);
-    EXPECT_EQ(g->skin->inverseBindMatrices.size(), 1u);
-    std::set<std::string> names;
-    read.scene->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
-        if (n->name) names.insert(*n->name);
-    });
-    EXPECT_TRUE(names.count(g->skin->jointNames[0])) << g->skin->jointNames[0];
-
     const scene::GeometrySource* joints = g->source(Semantic::boneIndices);
     const scene::GeometrySource* weights = g->source(Semantic::boneWeights);
     ASSERT_TRUE(joints && weights);
@@ -46,20 +53,6 @@ TEST(Skin, ColladaSkinKeepsItsJointsAndWeights) {
         EXPECT_NEAR(w[0] + w[1] + w[2] + w[3], 1.0f, 1e-5f) << v; // every vertex follows its bone fully
         for (int i = 0; i < 4; ++i) EXPECT_LT(joints->data[v * 4 + i], 1.0f);
     }
-}
-
-TEST(Skin, FbxSkinNamesNodesOfTheScene) {
-    const ReaderResult read =
-        readAssetFile(test::assimpModels() / "FBX" / "animation_with_skeleton.fbx", /*withAnimations=*/true);
-    ASSERT_TRUE(read.scene);
-    const scene::Geometry* g = firstSkinned(*read.scene);
-    ASSERT_NE(g, nullptr);
-    std::set<std::string> names;
-    read.scene->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
-        if (n->name) names.insert(*n->name);
-    });
-    EXPECT_GT(g->skin->jointNames.size(), 1u);
-    for (const std::string& joint : g->skin->jointNames) EXPECT_TRUE(names.count(joint)) << joint;
 }
 
 TEST(Skin, SurvivesTheHandOverAndDamageIsRefused) {

@@ -110,16 +110,6 @@ TEST(GLTFExternalBuffers, ANeededBufferThatCannotBeReadEndsTheLoadNamingIt) {
               "Parse error: glTF buffer 'folder.bin' could not be read: not a regular file");
 }
 
-TEST(GLTFExternalBuffers, ABufferNoPrimitiveNeedsIsNeverRead) {
-    // Only an image would read buffer 1; its file is missing and the load succeeds.
-    ModelFolder folder;
-    std::vector<std::uint8_t> data0, data1;
-    json d = twoBufferDocument("scene.bin", "images.bin", data0, data1);
-    d["meshes"].erase(1);
-    folder.write("scene.bin", data0);
-    EXPECT_EQ(nodeNames(folder.load("scene.gltf", jsonBytes(d))), std::vector<std::string>{"First"});
-}
-
 TEST(GLTFExternalBuffers, WithoutALocationFileBuffersStayAbsent) {
     std::vector<std::uint8_t> data0, data1;
     const auto text = jsonBytes(twoBufferDocument("scene.bin", "data:;base64,", data0, data1));

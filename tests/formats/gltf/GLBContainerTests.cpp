@@ -84,13 +84,6 @@ TEST(GLBContainer, BINChunkBeatsAnyURI) {
     EXPECT_TRUE(modelNodes(load(glbContainer({{chunkJSON, jsonBytes(withURI)}}), "a.glb")).empty());
 }
 
-TEST(GLBContainer, BufferOffsetsCountFromTheBINChunkData) {
-    AssetBuilder a;
-    a.view({7, 7, 7, 7}); // data before the positions
-    a.triangleMesh(unitTriangle);
-    EXPECT_EQ(positionsOf(*modelNodes(load(a.glb(), "a.glb"))[0]), unitTriangle);
-}
-
 TEST(GLBContainer, TruncatedChunksAreDroppedWithoutReadingPastTheEnd) {
     const AssetBuilder a = triangleAsset();
     const auto document = jsonBytes(a.document);

@@ -198,14 +198,9 @@ TEST(GLTFLayouts, GLTF1DocumentsAreRefusedWithAWayOut) {
 }
 
 TEST(GLTFLayouts, NumbersBeyondTheDoubleRangeReadAsInfinities) {
+    // A matrix entry of 1e999 is a number: the matrix is used, not dropped as malformed.
     AssetBuilder a;
     a.triangleMesh(fourVertices);
-    std::string text = a.document.dump();
-    text.insert(text.size() - 1, R"(,"extras":{"big":1e400,"small":-2E+999,"tiny":1e-400,"list":[1e309,0]})");
-    const auto r = load(bytes(text), "m.gltf"); // no buffer, so no nodes: the JSON is what counts
-    EXPECT_TRUE(modelNodes(r).empty());
-
-    // A matrix entry of 1e999 is a number: the matrix is used, not dropped as malformed.
     a.document["nodes"] = {{{"mesh", 0}, {"matrix", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}}};
     std::string glbText = a.document.dump();
     const std::string one = "0,0,0,1]";
