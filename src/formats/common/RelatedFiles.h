@@ -6,10 +6,10 @@
 // paths, ".." that leaves the folder, symbolic links leading out of it, and anything that is
 // not a regular file (devices, FIFOs, sockets, folders) are refused. A reader whose format
 // shares files across an asset tree (USD layers) may widen that folder by a `reach`: the
-// folder that many levels above the model's then bounds the reference instead, never the
-// file system's root, with every other rule unchanged. Each file is capped in
-// size, and every byte read counts against one budget for the whole load; a file read twice
-// is read once and counted once. Without a model location nothing resolves, so bytes-only
+// folder that many levels above the model's then bounds the reference instead (never the
+// file system's root), with every other rule unchanged. Each file is capped in size, and
+// every byte read counts against one budget for the whole load; a file read twice is read
+// once and counted once. Without a model location nothing resolves, so bytes-only
 // loads (fuzzing, pasted data) never touch the file system.
 //
 // One instance serves one load on one thread.
@@ -76,8 +76,8 @@ std::string percentDecode(std::string_view text);
 // (the model's folder, or a package's top): "a/b.usda" + "../c.usda" -> "c.usda",
 // "a/b.usda" + "./d/e.bin" -> "a/d/e.bin". Nothing for an absolute reference, a scheme
 // ("http:", "file:", "data:") or a drive letter ("C:"), an empty one, one holding a NUL, or
-// one that climbs more than `reach` folders above the root (the result then starts with
-// that many "../": "" + "../../c" -> "../../c" with a reach of 2); "." when it names the
+// one that climbs more than `reach` folders above the root; a climb within the reach stays
+// as leading "../" ("" + "../../c" -> "../../c" with a reach of 2). "." when it names the
 // root itself. A leading '\\' counts as absolute; elsewhere '\\' is part of a name, not a
 // separator.
 std::optional<std::string> joinRelative(std::string_view referrer, std::string_view reference, unsigned reach = 0);
