@@ -1,14 +1,17 @@
 // Feeds hostile names to the related-file resolver over a small fixed tree:
 //
-//   model/  model.gltf a.bin big.bin "c d.bin" sub/b.bin fifo
-//           link-in -> sub/b.bin   sub/up -> ..   link-out -> ../outside/secret.bin
-//           folder-out -> ../outside   zero -> /dev/zero
+//   up3/ three.bin  escape -> ../outside
+//     up2/up1/ one.bin
+//       model/  model.gltf a.bin big.bin "c d.bin" sub/b.bin fifo
+//               link-in -> sub/b.bin   sub/up -> ..   link-out -> <top>/outside/secret.bin
+//               folder-out -> <top>/outside   zero -> /dev/zero
 //   outside/secret.bin
 //
-// Input: a mode byte (bit 0: percent-decode the names; bit 1: the model sits in model/sub),
-// then lines: the first is the referrer, each later one a reference. Traps when a joined
-// path is absolute or climbs, when a read returns bytes from outside the model's folder, or
-// when the bytes read go over the budget.
+// Input: a mode byte (bit 0: percent-decode the names; bit 1: the model sits in model/sub;
+// bits 2-3: the reach, 0 to 3 folders), then lines: the first is the referrer, each later
+// one a reference. Traps when a joined path is absolute or climbs past the reach, when a
+// read returns bytes from outside the widened folder, or when the bytes read go over the
+// budget.
 #include "formats/common/RelatedFiles.h"
 
 #include <cstdint>
@@ -28,6 +31,8 @@ const std::string fileA = "inside: a.bin .......";
 const std::string fileB = "inside: sub/b.bin ...";
 const std::string fileCD = "inside: c d.bin .....";
 const std::string fileModel = "inside: model.gltf ..";
+const std::string fileOne = "above: up1/one.bin ..";
+const std::string fileThree = "above: up3/three.bin";
 const std::string fileBig(64, 'B');
 const std::string secret = "SECRET: outside the model's folder";
 const RelatedFiles::Limits limits{.maxFileBytes = 32, .budgetBytes = 50, .maxFiles = 3};
@@ -66,9 +71,12 @@ void makeTree() {
     if (::mkdtemp(pattern) == nullptr) std::abort();
     top = pattern;
     removeTreeAtEnd();
-    const fs::path model = top / "model";
+    const fs::path model = top / "up3" / "up2" / "up1" / "model";
     fs::create_directories(model / "sub");
     fs::create_directories(top / "outside");
+    write(top / "up3" / "three.bin", fileThree);
+    write(top / "up3" / "up2" / "up1" / "one.bin", fileOne);
+    fs::create_directory_symlink("../outside", top / "up3" / "escape");
     write(model / "model.gltf", fileModel);
     write(model / "a.bin", fileA);
     write(model / "big.bin", fileBig);
@@ -78,8 +86,8 @@ void makeTree() {
     if (::mkfifo((model / "fifo").c_str(), 0600) != 0) std::abort();
     fs::create_symlink("sub/b.bin", model / "link-in");
     fs::create_directory_symlink("..", model / "sub" / "up");
-    fs::create_symlink("../outside/secret.bin", model / "link-out");
-    fs::create_directory_symlink("../outside", model / "folder-out");
+    fs::create_symlink(top / "outside" / "secret.bin", model / "link-out");
+    fs::create_directory_symlink(top / "outside", model / "folder-out");
     fs::create_symlink("/dev/zero", model / "zero");
 }
 
@@ -87,17 +95,24 @@ void check(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-void checkJoined(const std::string& joined) {
+void checkJoined(const std::string& joined, unsigned reach) {
     // ('\\' is refused only at the start of a reference; in a joined path it is a name's.)
     check(!joined.empty() && joined[0] != '/' && joined.find('\0') == std::string::npos);
     std::size_t start = 0;
+    unsigned ups = 0;
+    bool named = false; // ".." only leads, at most `reach` of them
     while (start <= joined.size()) {
         const auto end = std::min(joined.find('/', start), joined.size());
         const std::string_view part(joined.data() + start, end - start);
-        check(!part.empty() && part != ".." && (part != "." || joined == "."));
+        check(!part.empty() && (part != "." || joined == "."));
+        if (part == "..") {
+            check(!named && ++ups <= reach);
+        } else {
+            named = true;
+        }
         start = end + 1;
     }
-    check(trimeo::joinRelative("", "./" + joined) == joined); // already in its simplest form
+    check(trimeo::joinRelative("", "./" + joined, reach) == joined); // already in its simplest form
 }
 
 } // namespace
@@ -111,18 +126,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const bool decode = data[0] & 1;
     const bool inSub = data[0] & 2;
+    const unsigned reach = (data[0] >> 2) & 3;
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-    // What a read may return: the files at or below the model's folder, nothing else.
-    const std::set<std::string> allowed =
-        inSub ? std::set<std::string>{fileB} : std::set<std::string>{fileA, fileB, fileCD, fileModel};
-    RelatedFiles related(top / "model" / (inSub ? "sub/model.gltf" : "model.gltf"), limits);
+    // What a read may return: the files at or below the widened folder, nothing else. Depth
+    // counts folders below the top: up3 is 1, model 4, model/sub 5.
+    const int bound = (inSub ? 5 : 4) - int(reach);
+    std::set<std::string> allowed{fileB};
+    if (bound <= 4) allowed.insert({fileA, fileCD, fileModel});
+    if (bound <= 3) allowed.insert(fileOne);
+    if (bound <= 1) allowed.insert(fileThree);
+    RelatedFiles related(top / "up3" / "up2" / "up1" / "model" / (inSub ? "sub/model.gltf" : "model.gltf"), limits);
     std::set<const void*> distinct;
     std::uint64_t used = 0;
 
     auto readChecked = [&](const std::string& reference) {
         std::string why;
-        const auto bytes = related.read(reference, why);
+        const auto bytes = related.read(reference, why, reach);
         if (!bytes) {
             check(!why.empty() && related.refusals().count(reference) == 1);
             return;
@@ -145,9 +165,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             referrer = name;
             continue;
         }
-        const auto joined = trimeo::joinRelative(referrer, name);
+        const auto joined = trimeo::joinRelative(referrer, name, reach);
         if (joined) {
-            checkJoined(*joined);
+            checkJoined(*joined, reach);
             readChecked(*joined);
         }
         readChecked(name);

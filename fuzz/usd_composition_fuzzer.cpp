@@ -1,7 +1,9 @@
 // Composes stages across layers on disk: the input, cut at each "#--" line into layers,
 // is written under every name the seeds' arcs use (a layer may name itself, another, one
-// in a subfolder, a crate or a package name, or one that is missing), then the first is
-// loaded through the related-file resolver as text, crate and package. A failed load is a
+// in a subfolder or in the folders above, a crate or a package name, or one that is
+// missing), then the first is loaded through the related-file resolver as text, crate and
+// package. The model sits three folders down, so every folder its layers may climb to is
+// the fuzzer's own. A failed load is a
 // proper refusal; anything escaping, a crash, a hang or a sanitizer report is a bug.
 #include "formats/common/RelatedFiles.h"
 #include "formats/usd/UsdReader.h"
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -18,14 +21,21 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kNames[] = {"a.usda", "b.usda", "sub/c.usda", "d.usdc", "e.usdz", "f.usd",
-                                  "_stage.usda", "_children/_child_stage.usda", "sub/_stage.usda"};
+                                  "_stage.usda", "_children/_child_stage.usda", "sub/_stage.usda",
+                                  "../_parent_stage.usda", "../../../_common/axis.usda"};
+
+const fs::path& top() {
+    static const fs::path path = fs::temp_directory_path() / ("trimeo-usd-composition-fuzz-" + std::to_string(::getpid()));
+    return path;
+}
 
 const fs::path& folder() {
     static const fs::path path = [] {
-        fs::path p = fs::temp_directory_path() / ("trimeo-usd-composition-fuzz-" + std::to_string(::getpid()));
+        fs::path p = top() / "x" / "y" / "model";
         fs::create_directories(p / "sub");
         fs::create_directories(p / "_children");
-        std::atexit([] { fs::remove_all(folder()); });
+        fs::create_directories(top() / "_common");
+        std::atexit([] { fs::remove_all(top()); });
         return p;
     }();
     return path;

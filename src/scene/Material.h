@@ -24,6 +24,10 @@ using MaterialContents = std::variant<std::monostate, Color, Image>;
 
 struct MaterialProperty {
     MaterialContents contents;
+    // An image's texels, in linear light, are multiplied by `scale` and then `bias` is added
+    // (USD's texture scale and bias); a colour takes neither.
+    Color scale = Color::white();
+    Color bias{0, 0, 0, 0};
     bool hasContents() const { return !std::holds_alternative<std::monostate>(contents); }
     const Color* color() const { return std::get_if<Color>(&contents); }
     const Image* image() const { return std::get_if<Image>(&contents); }

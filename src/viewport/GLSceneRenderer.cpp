@@ -49,8 +49,8 @@ struct GLSceneRenderer::Impl {
     bool wireframe = false;
     std::vector<DrawItem> opaque, blended;
     struct Uniforms {
-        int modelView, normalMatrix, projection, diffuse, hasTexture, texture, physicallyBased, metalness,
-            roughness, lightPosition, viewUp, joints, clipPlane, capInside, capColour;
+        int modelView, normalMatrix, projection, diffuse, hasTexture, textureScale, textureBias, texture,
+            physicallyBased, metalness, roughness, lightPosition, viewUp, joints, clipPlane, capInside, capColour;
     };
     struct Program { // one per SurfaceVariant, built on first use
         std::unique_ptr<GLProgram> shader;
@@ -125,7 +125,8 @@ GLSceneRenderer::Impl::Program* GLSceneRenderer::Impl::programFor(SurfaceVariant
     auto& s = *shader;
     p.u = {s.uniformLocation("uModelView"),       s.uniformLocation("uNormalMatrix"),
            s.uniformLocation("uProjection"),      s.uniformLocation("uDiffuse"),
-           s.uniformLocation("uHasTexture"),      s.uniformLocation("uTexture"),
+           s.uniformLocation("uHasTexture"),      s.uniformLocation("uTextureScale"),
+           s.uniformLocation("uTextureBias"),     s.uniformLocation("uTexture"),
            s.uniformLocation("uPhysicallyBased"), s.uniformLocation("uMetalness"),
            s.uniformLocation("uRoughness"),       s.uniformLocation("uLightPosition"),
            s.uniformLocation("uViewUp"),          s.uniformLocation("uJoints"),
@@ -257,6 +258,10 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
     if (const scene::Color* c = m.diffuse.color()) diffuse = *c;
     glUniform4f(u.diffuse, diffuse.r, diffuse.g, diffuse.b, diffuse.a);
     glUniform1i(u.hasTexture, textured);
+    const scene::Color& scale = m.diffuse.scale;
+    const scene::Color& bias = m.diffuse.bias;
+    glUniform4f(u.textureScale, scale.r, scale.g, scale.b, scale.a);
+    glUniform4f(u.textureBias, bias.r, bias.g, bias.b, bias.a);
     if (textured) {
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, item.texture.id);

@@ -69,6 +69,8 @@ const vec2 vTexcoord = vec2(0.0);
 #endif
 uniform vec4 uDiffuse;
 uniform bool uHasTexture;
+uniform vec4 uTextureScale; // applied to texels in linear light, then the bias added
+uniform vec4 uTextureBias;
 uniform sampler2D uTexture;
 uniform bool uPhysicallyBased;
 uniform float uMetalness;
@@ -101,8 +103,12 @@ void main() {
         fragColor = vec4(uCapColour, 1.0);
         return;
     }
-    vec4 base = uHasTexture ? texture(uTexture, vTexcoord) * vec4(1.0, 1.0, 1.0, uDiffuse.a) : uDiffuse;
+    vec4 base = uHasTexture ? texture(uTexture, vTexcoord) : uDiffuse;
     vec3 albedo = toLinear(base.rgb);
+    if (uHasTexture) {
+        albedo = clamp(albedo * uTextureScale.rgb + uTextureBias.rgb, 0.0, 1.0);
+        base.a = clamp(base.a * uTextureScale.a + uTextureBias.a, 0.0, 1.0) * uDiffuse.a;
+    }
 
     vec3 v = normalize(-vViewPosition);
     // Light the side we see. The triangle's own plane says which side that is: files whose

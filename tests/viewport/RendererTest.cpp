@@ -271,7 +271,7 @@ TEST_F(Renderer, TranslucentSurfaceBlendsOverOpaqueOneWhateverTheNodeOrder) {
     EXPECT_GT(wallOnly.blue(), 100);
 }
 
-TEST_F(Renderer, DiffuseImageFromEncodedBytesIsDrawn) {
+TEST_F(Renderer, DiffuseImageFromEncodedBytesIsDrawnScaledAndBiased) {
     TRIMEO_REQUIRE_GL();
     QImage green(4, 4, QImage::Format_RGB32);
     green.fill(QColor(0, 200, 0));
@@ -286,6 +286,13 @@ TEST_F(Renderer, DiffuseImageFromEncodedBytesIsDrawn) {
     QImage image = render(sceneSeenFrom(4, {Node::make(g)}), "renderer-texture");
     EXPECT_GT(centre(image).green(), centre(image).red() + 60);
     EXPECT_GT(centre(image).green(), centre(image).blue() + 60);
+
+    // Green scaled away and red biased in: the same image draws red.
+    g->materials[0].diffuse.scale = {1, 0, 1, 1};
+    g->materials[0].diffuse.bias = {0.8f, 0, 0, 0};
+    QImage tinted = render(sceneSeenFrom(4, {Node::make(g)}), "renderer-texture-tinted");
+    EXPECT_GT(centre(tinted).red(), centre(tinted).green() + 60);
+    EXPECT_GT(centre(tinted).red(), centre(tinted).blue() + 60);
 }
 
 TEST_F(Renderer, IndexOutsideTheVertexListIsNotDrawnAndDoesNotCrash) {

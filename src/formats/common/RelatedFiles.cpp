@@ -53,9 +53,9 @@ bool startsWithScheme(std::string_view text) {
     return true;
 }
 
-// Appends the '/'-separated components of `text` to `parts`; false when ".." climbs above
-// the root.
-bool walk(std::string_view text, std::vector<std::string_view>& parts) {
+// Appends the '/'-separated components of `text` to `parts`; ".." above the root counts in
+// `ups`, false once that climbs past `reach`.
+bool walk(std::string_view text, std::vector<std::string_view>& parts, unsigned& ups, unsigned reach) {
     while (!text.empty()) {
         const auto slash = text.find('/');
         const std::string_view part = text.substr(0, slash);
@@ -63,13 +63,14 @@ bool walk(std::string_view text, std::vector<std::string_view>& parts) {
         if (part.empty() || part == ".") {
             continue;
         }
-        if (part == "..") {
-            if (parts.empty()) {
-                return false;
-            }
-            parts.pop_back();
-        } else {
+        if (part != "..") {
             parts.push_back(part);
+        } else if (!parts.empty()) {
+            parts.pop_back();
+        } else if (ups < reach) {
+            ++ups;
+        } else {
+            return false;
         }
     }
     return true;
@@ -123,7 +124,7 @@ RelatedFiles::RelatedFiles(const std::filesystem::path& modelFile, Limits limits
     root_ = error ? folder.lexically_normal() : canonical;
 }
 
-std::optional<RelatedFiles::Bytes> RelatedFiles::read(std::string_view reference, std::string& why) {
+std::optional<RelatedFiles::Bytes> RelatedFiles::read(std::string_view reference, std::string& why, unsigned reach) {
     auto refuse = [&](std::string reason) -> std::optional<Bytes> {
         why = reason;
         refusals_[std::string(reference)] = std::move(reason);
@@ -135,21 +136,29 @@ std::optional<RelatedFiles::Bytes> RelatedFiles::read(std::string_view reference
     if (reference.empty()) {
         return refuse("not found");
     }
-    const auto relative = joinRelative("", reference);
+    // The widened folder stops below the file system's root: no reach opens the whole disk.
+    std::filesystem::path bound = *root_;
+    unsigned climbed = 0;
+    while (climbed < reach && bound.parent_path().has_relative_path()) {
+        bound = bound.parent_path();
+        ++climbed;
+    }
+    const std::string outside = outsideReason(climbed);
+    const auto relative = joinRelative("", reference, climbed);
     if (!relative) {
-        return refuse("outside the model's folder");
+        return refuse(outside);
     }
 
     // Resolve before opening, so nothing outside the folder (a device, a FIFO) is ever opened.
-    const std::string root = root_->string();
-    const std::string named = root + "/" + *relative;
+    const std::string root = bound.string();
+    const std::string named = root_->string() + "/" + *relative;
     char resolved[PATH_MAX];
     if (::realpath(named.c_str(), resolved) == nullptr) {
         return refuse(systemReason(errno));
     }
     const std::string canonical = resolved;
     if (!isInside(canonical, root)) {
-        return refuse("outside the model's folder");
+        return refuse(outside);
     }
     if (const auto known = opened_.find(canonical); known != opened_.end()) {
         return known->second;
@@ -168,7 +177,7 @@ std::optional<RelatedFiles::Bytes> RelatedFiles::read(std::string_view reference
     // Non-blocking, so a FIFO swapped in after the check cannot hang the load.
     const FileDescriptor file(::open(canonical.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
     if (file.get() < 0) {
-        return refuse(errno == ELOOP ? "outside the model's folder" : systemReason(errno));
+        return refuse(errno == ELOOP ? outside : systemReason(errno));
     }
     if (::fstat(file.get(), &status) != 0) {
         return refuse(systemReason(errno));
@@ -178,7 +187,7 @@ std::optional<RelatedFiles::Bytes> RelatedFiles::read(std::string_view reference
     }
     // A folder on the way may have been swapped for a link after the name was resolved.
     if (const auto path = openedPath(file.get()); path && !isInside(*path, root)) {
-        return refuse("outside the model's folder");
+        return refuse(outside);
     }
 
     const auto size = std::uint64_t(status.st_size);
@@ -212,6 +221,13 @@ std::optional<RelatedFiles::Bytes> RelatedFiles::read(std::string_view reference
     return shared;
 }
 
+std::string outsideReason(unsigned reach) {
+    if (reach == 0) {
+        return "outside the model's folder";
+    }
+    return "outside the folder " + std::to_string(reach) + (reach == 1 ? " level" : " levels") + " above the model's";
+}
+
 std::string percentDecode(std::string_view text) {
     auto hex = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
@@ -232,7 +248,7 @@ std::string percentDecode(std::string_view text) {
     return out;
 }
 
-std::optional<std::string> joinRelative(std::string_view referrer, std::string_view reference) {
+std::optional<std::string> joinRelative(std::string_view referrer, std::string_view reference, unsigned reach) {
     // A NUL would cut the name short at the system call.
     if (reference.empty() || reference.find('\0') != std::string_view::npos
         || referrer.find('\0') != std::string_view::npos) {
@@ -244,18 +260,21 @@ std::optional<std::string> joinRelative(std::string_view referrer, std::string_v
         return std::nullopt;
     }
     std::vector<std::string_view> parts;
+    unsigned ups = 0;
     const auto slash = referrer.rfind('/');
-    if (slash != std::string_view::npos && !walk(referrer.substr(0, slash), parts)) {
+    if (slash != std::string_view::npos && !walk(referrer.substr(0, slash), parts, ups, reach)) {
         return std::nullopt;
     }
-    if (!walk(reference, parts)) {
+    if (!walk(reference, parts, ups, reach)) {
         return std::nullopt;
     }
-    if (parts.empty()) {
+    if (parts.empty() && ups == 0) {
         return std::string("."); // the root folder itself
     }
+    std::vector<std::string_view> all(ups, "..");
+    all.insert(all.end(), parts.begin(), parts.end());
     std::string joined;
-    for (const auto part : parts) {
+    for (const auto part : all) {
         if (!joined.empty()) {
             joined.push_back('/');
         }

@@ -78,9 +78,10 @@ std::optional<LayerFiles::Location> LayerFiles::resolve(const std::string& fromI
             outer = rest.substr(0, open);
             inner = rest.substr(open + 1, rest.size() - open - 2);
         }
-        const auto joined = joinRelative(base.path, outer);
+        const unsigned reach = base.inPackage ? 0 : limits_.folderReach;
+        const auto joined = joinRelative(base.path, outer, reach);
         if (!joined) {
-            why = base.inPackage ? "outside the package" : "outside the model's folder";
+            why = base.inPackage ? "outside the package" : outsideReason(reach);
             return std::nullopt;
         }
         Location target{base.inPackage, base.package, *joined};
@@ -112,7 +113,7 @@ std::optional<LayerFiles::Location> LayerFiles::resolve(const std::string& fromI
 }
 
 std::optional<RelatedFiles::Bytes> LayerFiles::bytesAt(const Location& where, std::string& why) {
-    if (!where.inPackage) return related_.read(where.path, why);
+    if (!where.inPackage) return related_.read(where.path, why, limits_.folderReach);
     const auto& package = packages_.at(where.package);
     std::optional<std::vector<std::uint8_t>> entry;
     try {

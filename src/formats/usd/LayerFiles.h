@@ -2,9 +2,12 @@
 // names, through the related-file resolver or, inside a usdz package, from the package
 // (packages inside packages included). An asset path resolves relative to the layer that
 // wrote it: "../a.usda", "sub/b.usdc", "inner.usdz" (its first layer), "inner.usdz[c.usda]".
-// A layer opened twice is read once. Refused or unreadable assets are remembered with the
-// reason; limits on the number of layers and on the bytes unpacked from packages count
-// against this one load (file bytes count in the resolver's own budget).
+// Beside the model, layers and textures may climb `Limits::folderReach` folders above the
+// model's folder, as asset trees share layers ("../../../_common/axis.usda"); inside a
+// package they stay inside it. A layer opened twice is read once. Refused or unreadable
+// assets are remembered with the reason; limits on the number of layers and on the bytes
+// unpacked from packages count against this one load (file bytes count in the resolver's
+// own budget).
 //
 // One instance serves one load on one thread.
 #pragma once
@@ -34,6 +37,7 @@ public:
     struct Limits {
         std::size_t maxLayers = 4096;
         std::uint64_t maxPackagedBytes = std::uint64_t(4) << 30; // unpacked from packages, all together
+        unsigned folderReach = 3; // folders above the model's that files beside it may be in
     };
 
     explicit LayerFiles(RelatedFiles& related);

@@ -58,6 +58,17 @@ std::optional<scene::Color> colour(const Source& s) {
     return scene::Color{unit(n[0]), unit(n[1]), unit(n[2]), 1.0f};
 }
 
+// A texture's scale or bias: four numbers of any sign (a fourth missing reads as `fallback`'s),
+// or `fallback` when not all are finite.
+scene::Color factors(const Source& s, scene::Color fallback) {
+    if (!s.value || s.value->value.numbers.size() < 3) return fallback;
+    const auto& n = s.value->value.numbers;
+    const double a = n.size() > 3 ? n[3] : fallback.a;
+    for (double v : {n[0], n[1], n[2], a})
+        if (!std::isfinite(v)) return fallback;
+    return {float(n[0]), float(n[1]), float(n[2]), float(a)};
+}
+
 } // namespace
 
 Looks::Looks(const PrimIndex& index, TextureReader textures) : index_(index), textures_(std::move(textures)) {}
@@ -94,7 +105,16 @@ std::optional<Look> Looks::build(const Prim& material) {
         if (file.value && !file.value->value.texts.empty()) {
             if (auto image = texture(*file.value)) m.diffuse.contents = std::move(*image);
         }
-        if (!m.diffuse.hasContents()) diffuse = colour(resolve(index_, *d.shader, "inputs:fallback")).value_or(diffuse);
+        const scene::Color scale = factors(resolve(index_, *d.shader, "inputs:scale"), scene::Color::white());
+        const scene::Color bias = factors(resolve(index_, *d.shader, "inputs:bias"), {0, 0, 0, 0});
+        if (m.diffuse.hasContents()) {
+            m.diffuse.scale = scale;
+            m.diffuse.bias = bias;
+        } else {
+            // The shader's output without its image: the fallback, scaled and biased alike.
+            const scene::Color f = colour(resolve(index_, *d.shader, "inputs:fallback")).value_or(diffuse);
+            diffuse = {unit(f.r * scale.r + bias.r), unit(f.g * scale.g + bias.g), unit(f.b * scale.b + bias.b), 1.0f};
+        }
         const Source st = resolve(index_, *d.shader, "inputs:st");
         if (st.shader && std::string_view(firstText(*st.shader, "info:id")).starts_with("UsdPrimvarReader")) {
             const Source name = resolve(index_, *st.shader, "inputs:varname");

@@ -1,6 +1,7 @@
 // Materials as UsdPreviewSurface describes them. A Material prim's "outputs:surface"
 // connection leads (through node graphs and interface inputs) to a UsdPreviewSurface shader,
-// whose inputs give the look: diffuseColor (a constant, or a UsdUVTexture's image), opacity
+// whose inputs give the look: diffuseColor (a constant, or a UsdUVTexture's image with its
+// scale and bias, which fold into the fallback colour when the image is missing), opacity
 // (the colour's alpha), metallic, roughness, and emissiveColor, added to a constant diffuse
 // colour because the scene has no emission of its own. Without a connection the Material's
 // first UsdPreviewSurface child serves.

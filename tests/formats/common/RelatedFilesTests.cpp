@@ -44,9 +44,9 @@ protected:
     RelatedFiles files(RelatedFiles::Limits limits = {}) const { return RelatedFiles(model / "model.gltf", limits); }
 
     // The text read for `reference`, or "refused: <why>".
-    static std::string read(RelatedFiles& related, std::string_view reference) {
+    static std::string read(RelatedFiles& related, std::string_view reference, unsigned reach = 0) {
         std::string why;
-        const auto bytes = related.read(reference, why);
+        const auto bytes = related.read(reference, why, reach);
         if (!bytes) return "refused: " + why;
         return std::string((*bytes)->begin(), (*bytes)->end());
     }
@@ -81,6 +81,25 @@ TEST(JoinRelative, ResolvesAgainstTheReferrersFolderAndStaysUnderTheRoot) {
     };
     for (const auto& [referrer, reference, expected] : cases)
         EXPECT_EQ(joinRelative(referrer, reference), expected) << '"' << referrer << "\" + \"" << reference << '"';
+}
+
+TEST(JoinRelative, ClimbsAboveTheRootOnlyAsFarAsTheReach) {
+    const std::vector<std::tuple<std::string, std::string, unsigned, std::optional<std::string>>> cases = {
+        {"", "../a.usda", 1, "../a.usda"},
+        {"", "../../../_common/axis.usda", 3, "../../../_common/axis.usda"},
+        {"", "../../../../a.usda", 3, std::nullopt},
+        {"../../x/b.usda", "../../c.usda", 3, "../../../c.usda"},
+        {"../../x/b.usda", "../../../c.usda", 3, std::nullopt},
+        {"../a/b.usda", "../../model/c.usda", 2, "../../model/c.usda"},
+        {"../a/b.usda", "../../../c.usda", 2, std::nullopt},
+        {"", "../..", 2, "../.."},
+        {"", "../sub/..", 1, ".."},
+        {"", "/etc/passwd", 3, std::nullopt},
+        {"", "file:../a.usda", 3, std::nullopt},
+    };
+    for (const auto& [referrer, reference, reach, expected] : cases)
+        EXPECT_EQ(joinRelative(referrer, reference, reach), expected)
+            << '"' << referrer << "\" + \"" << reference << "\" reach " << reach;
 }
 
 TEST(PercentDecode, DecodesEscapesAndKeepsMalformedOnes) {
@@ -220,6 +239,37 @@ TEST_F(RelatedFilesTest, CountsALargeFileNamedTenThousandTimesOnce) {
     EXPECT_LT(seconds, 5.0);
     EXPECT_EQ((*first)->size(), size);
     EXPECT_EQ(read(related, "a.bin"), "contents of a"); // the budget still holds one more MiB
+}
+
+// An asset tree: the model three folders down, a file at each level above it, and a link
+// from inside the widened folder to the secret outside it.
+TEST_F(RelatedFilesTest, AReachWidensTheFolderByThatManyLevelsAndNoFurther) {
+    const fs::path deep = top / "outside" / "a" / "b" / "c";
+    fs::create_directories(deep / "model");
+    write(deep / "one.bin", "one up");
+    write(top / "outside" / "a" / "three.bin", "three up");
+    write(top / "outside" / "four.bin", "four up");
+    fs::create_symlink(top / "outside" / "secret.bin", top / "outside" / "a" / "b" / "link-out");
+    fs::create_symlink("../four.bin", top / "outside" / "a" / "dot-out");
+    RelatedFiles related(deep / "model" / "m.usda");
+
+    EXPECT_EQ(read(related, "../one.bin"), "refused: outside the model's folder");
+    EXPECT_EQ(read(related, "../one.bin", 1), "one up");
+    EXPECT_EQ(read(related, "../../../three.bin", 1), "refused: outside the folder 1 level above the model's");
+
+    auto reach3 = [&](std::string_view reference) { return read(related, reference, 3); };
+    EXPECT_EQ(reach3("../one.bin"), "one up");
+    EXPECT_EQ(reach3("../../../three.bin"), "three up");
+    EXPECT_EQ(reach3("../../../b/c/model/../one.bin"), "one up");
+    for (const char* reference : {"../../../../four.bin", "../../link-out", "../../../dot-out"})
+        EXPECT_EQ(reach3(reference), "refused: outside the folder 3 levels above the model's") << reference;
+    EXPECT_EQ(reach3("../../.."), "refused: not a regular file");
+    EXPECT_EQ(reach3("/etc/hostname"), "refused: outside the folder 3 levels above the model's");
+    EXPECT_EQ(related.refusals().at("../../../../four.bin"), "outside the folder 3 levels above the model's");
+
+    // The widened folder stops below the file system's root.
+    RelatedFiles shallow("/etc/m.usda");
+    EXPECT_EQ(read(shallow, "../etc/hostname", 3), "refused: outside the model's folder");
 }
 
 TEST_F(RelatedFilesTest, WithoutALocationNothingResolves) {

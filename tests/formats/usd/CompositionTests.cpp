@@ -227,7 +227,7 @@ def Xform "NoDefault" ( references = @nodefault.usda@ ) { }
 def Xform "Loop" ( references = @a.usda@ ) { }
 def Xform "Self" ( references = </Self> ) { double kept = 2 }
 def Xform "Draco" ( references = @mesh.drc@ ) { }
-def Xform "Outside" ( references = @../../x.usda@ ) { }
+def Xform "Outside" ( references = @../../../../x.usda@ ) { }
 )");
     f.write("a.usda", "#usda 1.0\n( defaultPrim = \"A\" )\ndef Xform \"A\" ( references = @b.usda@ ) { double a = 1 }\n");
     f.write("b.usda", "#usda 1.0\n( defaultPrim = \"B\" )\ndef Xform \"B\" ( references = @a.usda@ ) { double b = 1 }\n");
@@ -241,7 +241,7 @@ def Xform "Outside" ( references = @../../x.usda@ ) { }
     EXPECT_NE(at(c.stage, "/NoPrim"), nullptr);
     EXPECT_EQ(c.failures.at("missing.usda"), "not found");
     EXPECT_EQ(c.failures.at("mesh.drc"), "Draco-compressed meshes are not supported");
-    EXPECT_EQ(c.failures.at("../../x.usda"), "outside the model's folder");
+    EXPECT_EQ(c.failures.at("../../../../x.usda"), "outside the folder 3 levels above the model's");
     EXPECT_GE(c.notes.size(), 2u); // no prim, no defaultPrim; a cycle adds no source twice
 }
 
@@ -420,6 +420,22 @@ TEST(Composition, AssetsResolveFromTheLayerThatNamesThem) {
     EXPECT_EQ(why, "outside the package");
     EXPECT_FALSE(files.readAsset(part->identity, "maps/none.png", why));
     EXPECT_EQ(why, "not found");
+
+    // From a shot two folders down, the same layers and texture are reached by climbing.
+    f.write("shots/s1/shot.usda", "#usda 1.0\n");
+    RelatedFiles fromShot(f.path() / "shots/s1/shot.usda");
+    LayerFiles shotFiles(fromShot);
+    const auto shot = shotFiles.openModel(trimeo::test::readFile(f.path() / "shots/s1/shot.usda"), "usda");
+    const auto climbed = shotFiles.open(*shot, "../../parts/part.usda");
+    ASSERT_TRUE(climbed);
+    EXPECT_EQ(climbed->identity, "../../parts/part.usda");
+    const auto above = shotFiles.readAsset(climbed->identity, "maps/grain.jpg", why);
+    ASSERT_TRUE(above) << why;
+    EXPECT_EQ(std::string((*above)->begin(), (*above)->end()), "JPEG-BESIDE");
+    const auto climbedKit = shotFiles.open(*shot, "../../parts/kit.usdz");
+    ASSERT_TRUE(climbedKit);
+    EXPECT_FALSE(shotFiles.readAsset(climbedKit->identity, "../maps/grain.jpg", why));
+    EXPECT_EQ(why, "outside the package");
 
     // A package composing nothing keeps its layer's name on every value, for its textures.
     const auto alone = trimeo::test::ZipPackage()

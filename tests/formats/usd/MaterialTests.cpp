@@ -93,15 +93,15 @@ def Material "NoSurface" { def Shader "S" { uniform token info:id = "ND_standard
 }
 
 // Material "Wood": a UsdUVTexture feeding diffuseColor, its coordinates read from the
-// primvar the material's interface names.
-Stage woodStage(const std::string& file) {
+// primvar the material's interface names; `textureInputs` adds to the texture's inputs.
+Stage woodStage(const std::string& file, const std::string& textureInputs = "") {
     Stage stage = parseUsda("#usda 1.0\n"
                             "def Material \"Wood\" {\n"
                             "  token inputs:frame:stPrimvarName = \"st0\"\n"
                             "  def Shader \"Surface\" { uniform token info:id = \"UsdPreviewSurface\" }\n"
                             "  def Shader \"Tex\" { uniform token info:id = \"UsdUVTexture\"\n"
                             "    asset inputs:file = @" + file + "@\n"
-                            "    float4 inputs:fallback = (0, 0, 1, 1) }\n"
+                            "    float4 inputs:fallback = (0, 0, 1, 1)\n" + textureInputs + "}\n"
                             "  def Shader \"Reader\" { uniform token info:id = \"UsdPrimvarReader_float2\" }\n"
                             "}\n" +
                             mesh("A", "texCoord2f[] primvars:st = [(0,0), (0,0), (0,0), (0,0)] (interpolation = \"vertex\")\n"
@@ -142,6 +142,22 @@ TEST(UsdMaterials, UnreadableTextureLeavesItsFallbackColour) {
     EXPECT_EQ(*geometryNamed(built, "A")->materials.at(0).diffuse.color(), (Color{0, 0, 1, 1}));
     auto noReader = buildScene(woodStage("missing.png"));
     EXPECT_EQ(*geometryNamed(noReader, "B")->materials.at(0).diffuse.color(), (Color{0, 0, 1, 1}));
+}
+
+TEST(UsdMaterials, TextureScaleAndBiasGoWithTheImageOrFoldIntoTheFallback) {
+    const std::string tint = "float4 inputs:scale = (0.5, 2, 0, 1)\nfloat4 inputs:bias = (0.25, 0, 0, 0)\n";
+    const auto png = [](const std::string&, const std::string&) { return std::optional(std::vector<std::uint8_t>{1}); };
+    const auto& textured = geometryNamed(buildScene(woodStage("wood.png", tint), png), "A")->materials.at(0).diffuse;
+    ASSERT_NE(textured.image(), nullptr);
+    EXPECT_EQ(textured.scale, (Color{0.5f, 2, 0, 1}));
+    EXPECT_EQ(textured.bias, (Color{0.25f, 0, 0, 0}));
+    // Fallback (0, 0, 1) scaled and biased: red from the bias alone, blue scaled away.
+    const auto missing = buildScene(woodStage("missing.png", tint));
+    EXPECT_EQ(*geometryNamed(missing, "A")->materials.at(0).diffuse.color(), (Color{0.25f, 0, 0, 1}));
+    // Factors that are no numbers leave the image as it is.
+    const auto odd = buildScene(woodStage("wood.png", "float4 inputs:scale = (nan, 1, 1, 1)\nfloat inputs:bias = 3\n"), png);
+    EXPECT_EQ(geometryNamed(odd, "A")->materials.at(0).diffuse.scale, Color::white());
+    EXPECT_EQ(geometryNamed(odd, "A")->materials.at(0).diffuse.bias, (Color{0, 0, 0, 0}));
 }
 
 TEST(UsdMaterials, BindingsInheritDownAndSubsetsBindTheirFaces) {
@@ -194,6 +210,19 @@ TEST(UsdMaterials, WorkingGroupTextureCoordinateTestHoldsFiveTexturedSquares) {
     std::size_t textured = 0;
     for (const auto* n : trimeo::test::geometryNodes(*built.scene)) textured += n->geometry->source(Semantic::texcoord) != nullptr;
     EXPECT_EQ(textured, 4u); // the back plane has no coordinates
+    // Each corner tints the one white-backed template by its texture's scale; without the
+    // image (no reader here) the white fallback takes that tint.
+    const std::pair<const char*, Color> corners[] = {{"TopLeftMesh", {0.8f, 0.8f, 0, 1}},
+                                                     {"TopRightMesh", {0.8f, 0.080000006f, 0, 1}},
+                                                     {"BottomLeftMesh", {0, 0.16000001f, 0.8f, 1}},
+                                                     {"BottomRightMesh", {0, 0.8f, 0, 1}}};
+    for (const auto& [name, tint] : corners) {
+        const auto* corner = trimeo::test::findNode(*built.scene, name);
+        ASSERT_TRUE(corner && corner->childNodes().size() == 1 && corner->childNodes()[0]->geometry) << name;
+        const Color* colour = corner->childNodes()[0]->geometry->materials.at(0).diffuse.color();
+        ASSERT_NE(colour, nullptr) << name;
+        EXPECT_EQ(*colour, tint) << name;
+    }
 }
 
 } // namespace

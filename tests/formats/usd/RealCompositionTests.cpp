@@ -3,7 +3,9 @@
 #include "formats/common/RelatedFiles.h"
 #include "formats/usd/Composition.h"
 #include "formats/usd/LayerFiles.h"
+#include "formats/usd/UsdReader.h"
 
+#include "SceneQueries.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -73,13 +75,41 @@ TEST(RealComposition, UnreachableLayersAreNamedWithTheirReason) {
         ASSERT_EQ(c.failures.size(), 1u) << name;
         EXPECT_EQ(c.failures.begin()->second, "not found") << name;
     }
-    // The resolver keeps to the model's folder, so a layer above it is refused by name.
-    for (const char* name : {"stage_composition/references/reference_parent_folder.usda",
-                             "stage_composition/subLayer/sublayer_parent_folder.usda"}) {
-        const Composed c = composeFixture(name);
-        ASSERT_EQ(c.failures.size(), 1u) << name;
-        EXPECT_EQ(c.failures.begin()->first, "../_parent_stage.usda") << name;
-        EXPECT_EQ(c.failures.begin()->second, "outside the model's folder") << name;
+}
+
+// Their layers sit one folder up (_parent_stage.usda: a Cube of size 2) or three
+// (_common/axis.usda: three Cubes scaled to bars 2 long and 0.2 thick, 1.1 out along X, Y
+// and Z). The root layer's upAxis holds: Z turns the bars a quarter about X; "X" and
+// "invalid" are not axes a stage may have, so they stay Y up.
+TEST(RealComposition, LayersAboveTheModelsFolderBringTheirGeometry) {
+    using trimeo::scene::Vector3;
+    struct Case {
+        const char* name;
+        std::size_t triangles;
+        Vector3 min, max;
+    };
+    const Vector3 cubeMin{-1, -1, -1}, cubeMax{1, 1, 1}, barsMin{-0.1, -0.1, -0.1}, barsMax{2.1, 2.1, 2.1};
+    const Case cases[] = {
+        {"stage_composition/references/reference_parent_folder.usda", 12, cubeMin, cubeMax},
+        {"stage_composition/payload/payload_parent_folder.usda", 12, cubeMin, cubeMax},
+        {"stage_composition/subLayer/sublayer_parent_folder.usda", 12, cubeMin, cubeMax},
+        {"stage_configuration/upAxis/upAxis_X.usda", 36, barsMin, barsMax},
+        {"stage_configuration/upAxis/upAxis_Y.usda", 36, barsMin, barsMax},
+        {"stage_configuration/upAxis/upAxis_invalid.usda", 36, barsMin, barsMax},
+        {"stage_configuration/upAxis/upAxis_Z.usda", 36, {-0.1, -0.1, -2.1}, {2.1, 2.1, 0.1}},
+    };
+    for (const Case& c : cases) {
+        const fs::path file = assets() / c.name;
+        const auto bytes = trimeo::test::readFile(file);
+        RelatedFiles related(file);
+        const auto read = readUsd({bytes, "usda", related});
+        ASSERT_TRUE(read && read->scene) << c.name;
+        EXPECT_EQ(trimeo::test::triangleCount(*read->scene), c.triangles) << c.name;
+        EXPECT_TRUE(related.refusals().empty()) << c.name;
+        const auto box = trimeo::test::worldBounds(*read->scene);
+        const std::pair<double, double> sides[] = {{box.min.x, c.min.x}, {box.min.y, c.min.y}, {box.min.z, c.min.z},
+                                                   {box.max.x, c.max.x}, {box.max.y, c.max.y}, {box.max.z, c.max.z}};
+        for (const auto& [got, expected] : sides) EXPECT_NEAR(got, expected, 1e-6) << c.name;
     }
 }
 
