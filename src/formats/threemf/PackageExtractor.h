@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace trimeo::threemf {
 
@@ -37,9 +39,23 @@ struct ExtractionReport {
     std::uint64_t bytesWritten = 0;
 };
 
-// Unpacks the archive file at `archive` into the existing directory `into`. Never throws
-// for a bad archive: what cannot be unpacked safely is skipped and counted in the report.
+// One entry unpacked into memory instead of into its file, which is still created, empty,
+// and removed again just where the file would be: the directory's layout and every other
+// entry's fate stay those of a plain unpacking, and its bytes count against the limits as
+// the file's would. A later entry of the same path replaces it, as it would the file.
+struct HeldEntry {
+    std::string path;           // package path; matched after splitPackagePath
+    std::uint64_t maxBytes = 0; // bytes past this are counted but not kept
+    // Results:
+    bool unpacked = false;      // the empty file stands for a completely unpacked entry
+    bool tooLarge = false;      // it had more than maxBytes; `bytes` is then empty
+    std::vector<std::uint8_t> bytes;
+};
+
+// Unpacks the archive file at `archive` into the existing directory `into`, the entry
+// `held` names (if any) into memory. Never throws for a bad archive: what cannot be
+// unpacked safely is skipped and counted in the report.
 ExtractionReport extractPackage(const std::filesystem::path& archive, const std::filesystem::path& into,
-                                const ExtractionLimits& limits = {});
+                                const ExtractionLimits& limits = {}, HeldEntry* held = nullptr);
 
 } // namespace trimeo::threemf

@@ -39,15 +39,19 @@ ReaderResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
                             (ec ? ec.message() : std::string("it already exists")));
     extractedDir = extracted;
 
-    // A failed or partial unpacking shows only as a missing main part.
-    threemf::extractPackage(archive, extracted, limits_);
+    // A failed or partial unpacking shows only as a missing main part. The main part is
+    // unpacked straight into memory; an empty file stands at its path.
+    threemf::HeldEntry main;
+    main.path = threemf::kMainModelPath;
+    main.maxBytes = limits_.maxModelBytes;
+    threemf::extractPackage(archive, extracted, limits_, &main);
 
     const fs::path mainPart = extracted / threemf::kMainModelPath;
     if (!pathExists(mainPart)) throw LoaderError::parseError("3MF model file not found");
-    if (fileSize(mainPart) > limits_.maxModelBytes)
+    if (main.unpacked ? main.tooLarge : fileSize(mainPart) > limits_.maxModelBytes)
         throw LoaderError::parseError("3MF model file is larger than " + std::to_string(limits_.maxModelBytes >> 20) +
                                       " MiB");
-    const std::vector<std::uint8_t> bytes = threemf::readWholeFile(mainPart);
+    const std::vector<std::uint8_t> bytes = main.unpacked ? std::move(main.bytes) : threemf::readWholeFile(mainPart);
     ReaderResult result = parseModelXML(bytes, extracted);
     result.scene->metersPerUnit = threemf::modelMetersPerUnit(bytes);
     return result;
@@ -61,17 +65,20 @@ ReaderResult ThreeMFParser::parseModelXML(std::span<const std::uint8_t> mainPart
     const std::uint64_t modelBudget = std::min(limits_.maxTotalBytes, limits_.maxModelBytes);
     std::uint64_t bytesLeft = modelBudget > mainPart.size() ? modelBudget - mainPart.size() : 0;
     bool exhausted = false;
+    const fs::path mainPath = baseDir / threemf::kMainModelPath;
     const threemf::PartReader read = [&](const std::string& path) -> std::optional<std::vector<std::uint8_t>> {
         // Paths with ".." could name files outside the package: refused like missing files.
         std::optional<fs::path> file = threemf::resolveInside(baseDir, path);
         if (exhausted || !file || !pathExists(*file)) return std::nullopt;
-        if (fileSize(*file) > bytesLeft) { // measured before it is read in
+        // The main part's file stands empty: its bytes are in memory.
+        const bool isMain = *file == mainPath;
+        if ((isMain ? mainPart.size() : fileSize(*file)) > bytesLeft) { // measured before it is read in
             exhausted = true;
             return std::nullopt;
         }
         std::vector<std::uint8_t> bytes;
         try {
-            bytes = threemf::readWholeFile(*file);
+            bytes = isMain ? std::vector<std::uint8_t>(mainPart.begin(), mainPart.end()) : threemf::readWholeFile(*file);
         } catch (const PlatformError&) {
             return std::nullopt;
         }

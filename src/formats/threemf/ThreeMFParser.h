@@ -1,6 +1,7 @@
 // 3MF importer. Unpacks the package into a fresh working directory under the temporary
 // directory ("<UUID>/model.3mf" holds the bytes, "<UUID>/extracted" the unpacked entries;
-// see PackageExtractor.h for the hardening), reads the main model part "3D/3dmodel.model"
+// see PackageExtractor.h for the hardening; the main part is held in memory, its file left
+// empty), reads the main model part "3D/3dmodel.model"
 // and the other model parts it leads to, and makes one grey node "mesh_<i>" per placed mesh
 // (ModelAssembly.h says which and in what order). The working directory is removed on
 // every path.

@@ -184,3 +184,64 @@ TEST(PackageExtractor, DamagedEntriesAndNonArchivesLeaveNothingBehind) {
     EXPECT_EQ(u->report.entriesRefused, 1u);
     EXPECT_EQ(contents(u->extracted() / "a"), "file");
 }
+
+TEST(PackageExtractor, AHeldEntryComesIntoMemoryWithAnEmptyFileInItsPlace) {
+    const std::string model(100000, 'm');
+    const auto archive = ZipPackage().file("a.txt", "a").file("3D/3dmodel.model", model).file("b.txt", "b").bytes();
+    const auto plain = unpack(archive);
+
+    Unpacked u;
+    trimeo::writeWholeFile(u.work.path() / "model.3mf", archive);
+    fs::create_directory(u.extracted());
+    HeldEntry held;
+    held.path = "./3D//3dmodel.model"; // matched as the unpacking splits it
+    held.maxBytes = 1 << 20;
+    u.report = extractPackage(u.work.path() / "model.3mf", u.extracted(), {}, &held);
+    EXPECT_TRUE(held.unpacked);
+    EXPECT_FALSE(held.tooLarge);
+    EXPECT_EQ(std::string(held.bytes.begin(), held.bytes.end()), model);
+    EXPECT_EQ(u.tree(), plain->tree());
+    EXPECT_EQ(fs::file_size(u.extracted() / "3D/3dmodel.model"), 0u);
+    EXPECT_EQ(u.report.bytesWritten, plain->report.bytesWritten) << "held bytes count as written ones";
+    EXPECT_EQ(u.report.filesWritten, plain->report.filesWritten);
+}
+
+TEST(PackageExtractor, AHeldEntryFollowsItsFile) {
+    auto holding = [](const std::vector<std::uint8_t>& archive, std::uint64_t maxBytes) {
+        auto u = std::make_unique<Unpacked>();
+        trimeo::writeWholeFile(u->work.path() / "model.3mf", archive);
+        fs::create_directory(u->extracted());
+        HeldEntry held;
+        held.path = "m";
+        held.maxBytes = maxBytes;
+        u->report = extractPackage(u->work.path() / "model.3mf", u->extracted(), {}, &held);
+        EXPECT_EQ(fs::exists(u->extracted() / "m"), held.unpacked);
+        return held;
+    };
+    // A later entry of the same path replaces it, as it would the file (libzip writes no
+    // two entries of one name: the second is renamed in place).
+    auto twice = [](const std::string& second, bool compressed) {
+        auto archive = ZipPackage().file("m", "first").file("n", second, compressed).bytes();
+        archive.at(headerNaming(archive, "PK\x03\x04", 30, "n") + 30) = 'm';
+        archive.at(headerNaming(archive, "PK\x01\x02", 46, "n") + 46) = 'm';
+        return archive;
+    };
+    HeldEntry held = holding(twice("second", true), 100);
+    EXPECT_EQ(std::string(held.bytes.begin(), held.bytes.end()), "second");
+
+    // A damaged one removes it with its file.
+    auto damaged = twice("checksummed content", false);
+    damaged.at(find(damaged, "checksummed content")) ^= 0x20;
+    held = holding(damaged, 100);
+    EXPECT_FALSE(held.unpacked);
+    EXPECT_TRUE(held.bytes.empty());
+
+    // Past its bound it is counted, not kept.
+    held = holding(ZipPackage().file("m", std::string(101, 'x')).bytes(), 100);
+    EXPECT_TRUE(held.unpacked);
+    EXPECT_TRUE(held.tooLarge);
+    EXPECT_TRUE(held.bytes.empty());
+    held = holding(ZipPackage().file("m", std::string(100, 'x')).bytes(), 100);
+    EXPECT_FALSE(held.tooLarge);
+    EXPECT_EQ(held.bytes.size(), 100u);
+}
