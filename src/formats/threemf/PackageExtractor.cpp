@@ -170,10 +170,15 @@ private:
         if (held) {
             // The file is now empty: so is what held it before. The declared size is only a
             // hint, and within the holder's bound.
+            endTelling(*held);
             held->unpacked = held->tooLarge = false;
             held->bytes.clear();
             held->bytes.shrink_to_fit();
             held->bytes.reserve(std::size_t(std::min(declaredSize, held->maxBytes)));
+            if (held->arriving && !told_) {
+                telling_ = true;
+                held->arriving->start(held->bytes.data());
+            }
         }
 
         Step step = Step::done;
@@ -203,10 +208,16 @@ private:
         if (step == Step::done && ::close(out.release()) != 0) step = Step::refused;
         if (step != Step::done) {
             ::unlinkat(directory, name.c_str(), 0);
-            if (held) held->bytes = {};
+            if (held) {
+                endTelling(*held);
+                held->bytes = {};
+            }
             return step;
         }
-        if (held) held->unpacked = true;
+        if (held) {
+            held->unpacked = true;
+            if (telling_) held->arriving->finish(held->bytes.size());
+        }
         ++report_.filesWritten;
         report_.bytesWritten += written;
         return step;
@@ -215,11 +226,29 @@ private:
     void hold(HeldEntry& held, std::size_t n) {
         if (held.tooLarge) return;
         if (held.bytes.size() + n > held.maxBytes) {
+            endTelling(held);
             held.tooLarge = true;
             held.bytes = {};
             return;
         }
+        const bool fits = held.bytes.size() + n <= held.bytes.capacity();
+        if (!fits && telling_) {
+            endTelling(held);
+            held.bytes = held.told;
+        }
         held.bytes.insert(held.bytes.end(), buffer_.data(), buffer_.data() + n);
+        if (telling_) held.arriving->publish(held.bytes.size());
+    }
+
+    // Abandons the arriving document, if it is still being told, and keeps what it was told
+    // where the reader may still be reading it.
+    void endTelling(HeldEntry& held) {
+        if (!telling_) return;
+        telling_ = false;
+        told_ = true;
+        held.arriving->abandon();
+        held.told = std::move(held.bytes);
+        held.bytes = {};
     }
 
     zip_t* archive_;
@@ -228,6 +257,8 @@ private:
     ExtractionReport& report_;
     HeldEntry* held_;
     std::vector<std::string> heldPath_; // empty: nothing held
+    bool telling_ = false; // held_->arriving is being told of held_->bytes
+    bool told_ = false;    // it was, and is abandoned
     std::vector<char> buffer_;
     std::size_t objectsCreated_ = 0;
 };

@@ -14,6 +14,8 @@
 // archive's permission bits and timestamps are not applied.
 #pragma once
 
+#include "ArrivingDocument.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -46,10 +48,16 @@ struct ExtractionReport {
 struct HeldEntry {
     std::string path;           // package path; matched after splitPackagePath
     std::uint64_t maxBytes = 0; // bytes past this are counted but not kept
+    // Told of the first such entry's bytes as they come, while they fit the room its
+    // declared size reserves; whatever would change bytes already told (more than that
+    // room, a failure, a later entry of the path) abandons it. Bytes told stay in memory
+    // until the HeldEntry goes.
+    ArrivingDocument* arriving = nullptr;
     // Results:
     bool unpacked = false;      // the empty file stands for a completely unpacked entry
     bool tooLarge = false;      // it had more than maxBytes; `bytes` is then empty
     std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> told; // bytes told to `arriving` before it was abandoned
 };
 
 // Unpacks the archive file at `archive` into the existing directory `into`, the entry

@@ -1,5 +1,6 @@
 #include "PlainXMLReader.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -63,25 +64,64 @@ void appendUTF8(std::string& out, std::uint32_t c) {
 class Reader {
 public:
     Reader(const char* begin, const char* end, XMLEventHandler& handler) : p_(begin), end_(end), handler_(handler) {}
+    Reader(const ArrivingDocument& arriving, XMLEventHandler& handler)
+        : p_(nullptr), end_(nullptr), handler_(handler), arriving_(&arriving) {
+        const ArrivingDocument::State state = arriving.waitBeyond(0);
+        take(state);
+        p_ = begin_;
+    }
 
     void readDocument() {
-        if (startsWith("\xEF\xBB\xBF")) p_ += 3;
-        if (startsWith("<?xml") && end_ - p_ > 5 && isSpace(p_[5])) readDeclaration();
-        readMisc();
-        if (p_ == end_) decline(); // no root element
-        readStartTag();
+        step([&] {
+            if (startsWith("\xEF\xBB\xBF")) p_ += 3;
+            if (startsWith("<?xml") && end_ - p_ > 5 && isSpace(p_[5])) readDeclaration();
+            readMisc();
+            if (p_ == end_ || *p_ != '<') decline(); // no root element
+            readStartTag();
+        });
         while (!open_.empty()) {
-            readText();
-            if (startsWith("</")) readEndTag();
-            else if (startsWith("<!--")) readComment();
-            else if (startsWith("<!") || startsWith("<?")) decline();
-            else readStartTag();
+            step([&] {
+                readText();
+                if (startsWith("</")) readEndTag();
+                else if (startsWith("<!--")) readComment();
+                else if (startsWith("<!") || startsWith("<?")) decline();
+                else readStartTag();
+            });
         }
+        // What follows the root element can be judged only once all of it is there.
+        while (arriving_ && !finished_) take(arriving_->waitBeyond(std::size_t(end_ - begin_)));
         readMisc();
         if (p_ != end_) decline();
     }
 
 private:
+    // One piece of the document that delivers its events only once it has read to its end.
+    // While the document arrives, a piece that runs out of bytes (or meets a fault, which
+    // may just be bytes not yet there) is read again from its start when more has come:
+    // at least twice what it saw, so that a long piece is not read over and over.
+    template <class Piece> void step(Piece&& piece) {
+        const char* start = p_;
+        for (;;) {
+            try {
+                piece();
+                return;
+            } catch (const Declined&) {
+                if (!arriving_ || finished_) throw;
+            }
+            const std::size_t want = std::size_t(start - begin_) + 2 * std::size_t(end_ - start);
+            do take(arriving_->waitBeyond(std::max(want, std::size_t(end_ - begin_) + 1) - 1));
+            while (!finished_ && std::size_t(end_ - begin_) < want);
+            p_ = start;
+        }
+    }
+
+    void take(const ArrivingDocument::State& state) {
+        if (state.abandoned) decline();
+        begin_ = reinterpret_cast<const char*>(state.begin);
+        end_ = begin_ + state.arrived;
+        finished_ = state.finished;
+    }
+
     static bool isSpace(char c) { return kClasses[std::uint8_t(c)] & kSpace; }
     bool has(std::size_t n) const { return std::size_t(end_ - p_) >= n; }
     bool startsWith(std::string_view s) const { return has(s.size()) && std::string_view(p_, s.size()) == s; }
@@ -381,6 +421,9 @@ private:
     const char* p_;
     const char* end_;
     XMLEventHandler& handler_;
+    const ArrivingDocument* arriving_ = nullptr; // none: the whole document is there
+    const char* begin_ = nullptr;
+    bool finished_ = false;
     std::vector<std::string_view> open_;
     std::vector<XMLAttribute> attributes_;
     std::vector<Decoded> decodedAt_;
@@ -393,6 +436,15 @@ bool readPlainXML(std::span<const std::uint8_t> document, XMLEventHandler& handl
     const char* begin = reinterpret_cast<const char*>(document.data());
     try {
         Reader(begin, begin + document.size(), handler).readDocument();
+        return true;
+    } catch (const Declined&) {
+        return false;
+    }
+}
+
+bool readPlainXML(const ArrivingDocument& document, XMLEventHandler& handler) {
+    try {
+        Reader(document, handler).readDocument();
         return true;
     } catch (const Declined&) {
         return false;

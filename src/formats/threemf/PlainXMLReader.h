@@ -7,6 +7,7 @@
 // the caller reads it with expat instead.
 #pragma once
 
+#include "ArrivingDocument.h"
 #include "XMLEvents.h"
 
 #include <cstdint>
@@ -16,5 +17,9 @@ namespace trimeo::threemf {
 
 // False when it declined; events delivered before that are to be discarded.
 bool readPlainXML(std::span<const std::uint8_t> document, XMLEventHandler& handler);
+
+// The same reading of a document while it arrives, giving the same events and the same
+// answer as readPlainXML on the finished document; false, too, when it is abandoned.
+bool readPlainXML(const ArrivingDocument& document, XMLEventHandler& handler);
 
 } // namespace trimeo::threemf

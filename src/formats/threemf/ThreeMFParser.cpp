@@ -6,8 +6,10 @@
 #include "formats/common/TemporaryFiles.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <system_error>
+#include <thread>
 
 namespace trimeo {
 namespace fs = std::filesystem;
@@ -40,11 +42,28 @@ ReaderResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
     extractedDir = extracted;
 
     // A failed or partial unpacking shows only as a missing main part. The main part is
-    // unpacked straight into memory; an empty file stands at its path.
+    // unpacked straight into memory (an empty file stands at its path), and read here while
+    // another thread unpacks it.
     threemf::HeldEntry main;
+    threemf::ArrivingDocument arriving;
     main.path = threemf::kMainModelPath;
     main.maxBytes = limits_.maxModelBytes;
-    threemf::extractPackage(archive, extracted, limits_, &main);
+    main.arriving = &arriving;
+    std::exception_ptr unpackFailure;
+    std::optional<ThreeMFXMLParser::ParseResult> early;
+    {
+        std::jthread unpacking([&] {
+            try {
+                threemf::extractPackage(archive, extracted, limits_, &main);
+            } catch (...) {
+                unpackFailure = std::current_exception();
+            }
+            arriving.close();
+        });
+        early = ThreeMFXMLParser::parseArriving(arriving);
+    }
+    if (unpackFailure) std::rethrow_exception(unpackFailure);
+    if (!arriving.finishedWhole()) early.reset(); // not the part as finally unpacked
 
     const fs::path mainPart = extracted / threemf::kMainModelPath;
     if (!pathExists(mainPart)) throw LoaderError::parseError("3MF model file not found");
@@ -52,12 +71,13 @@ ReaderResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
         throw LoaderError::parseError("3MF model file is larger than " + std::to_string(limits_.maxModelBytes >> 20) +
                                       " MiB");
     const std::vector<std::uint8_t> bytes = main.unpacked ? std::move(main.bytes) : threemf::readWholeFile(mainPart);
-    ReaderResult result = parseModelXML(bytes, extracted);
+    ReaderResult result = parseModelXML(bytes, extracted, std::move(early));
     result.scene->metersPerUnit = threemf::modelMetersPerUnit(bytes);
     return result;
 }
 
-ReaderResult ThreeMFParser::parseModelXML(std::span<const std::uint8_t> mainPart, const fs::path& baseDir) const {
+ReaderResult ThreeMFParser::parseModelXML(std::span<const std::uint8_t> mainPart, const fs::path& baseDir,
+                                          std::optional<ThreeMFXMLParser::ParseResult> parsed) const {
     // A part named many times is read as many times; all model bytes read are bounded by
     // the model limit (and the unpacking's), so a short main part naming one part over and
     // over cannot make the import run out of memory. Once the limit is reached no further
@@ -89,6 +109,7 @@ ReaderResult ThreeMFParser::parseModelXML(std::span<const std::uint8_t> mainPart
         bytesLeft -= bytes.size();
         return bytes;
     };
+    if (parsed) return threemf::assembleModel(std::move(*parsed), read, placementLimits_);
     return threemf::assembleModel(mainPart, read, placementLimits_);
 }
 

@@ -162,6 +162,12 @@ ThreeMFXMLParser::ParseResult ThreeMFXMLParser::parse() {
     return parseWithExpat();
 }
 
+std::optional<ThreeMFXMLParser::ParseResult> ThreeMFXMLParser::parseArriving(const threemf::ArrivingDocument& document) {
+    ModelEvents events;
+    if (threemf::readPlainXML(document, events)) return events.take();
+    return std::nullopt;
+}
+
 ThreeMFXMLParser::ParseResult ThreeMFXMLParser::parseWithExpat() {
     ModelEvents events;
     threemf::readXMLWithExpat(data, events); // a fault keeps what was completed before it

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "AffineTransform.h"
+#include "ArrivingDocument.h"
 #include "scene/Vector3.h"
 
 #include <cstdint>
@@ -63,6 +64,10 @@ public:
 
     // Parses with expat alone: the reference the plain reader is held to.
     ParseResult parseWithExpat();
+
+    // Reads a document while it arrives, with the plain reader only: no value when that
+    // declines it or the document is abandoned (then parse the finished bytes).
+    static std::optional<ParseResult> parseArriving(const threemf::ArrivingDocument& document);
 
 private:
     std::span<const std::uint8_t> data;

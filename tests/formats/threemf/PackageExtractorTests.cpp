@@ -245,3 +245,47 @@ TEST(PackageExtractor, AHeldEntryFollowsItsFile) {
     EXPECT_FALSE(held.tooLarge);
     EXPECT_EQ(held.bytes.size(), 100u);
 }
+
+TEST(PackageExtractor, AHeldEntryIsToldAsItComesAndAbandonedWhenItsBytesWouldChange) {
+    struct Told {
+        HeldEntry held;
+        ArrivingDocument arriving;
+    };
+    auto unpackTelling = [](const std::vector<std::uint8_t>& archive) {
+        auto t = std::make_unique<Told>();
+        trimeo::TemporaryDirectory work;
+        trimeo::writeWholeFile(work.path() / "model.3mf", archive);
+        fs::create_directory(work.path() / "x");
+        t->held.path = "m";
+        t->held.maxBytes = 1 << 20;
+        t->held.arriving = &t->arriving;
+        extractPackage(work.path() / "model.3mf", work.path() / "x", {}, &t->held);
+        t->arriving.close();
+        return t;
+    };
+    const std::string content(300000, 'c'); // many pieces of the unpacking's buffer
+    auto t = unpackTelling(ZipPackage().file("a", "a").file("m", content).bytes());
+    EXPECT_TRUE(t->arriving.finishedWhole());
+    const auto state = t->arriving.waitBeyond(0);
+    EXPECT_EQ(state.arrived, content.size());
+    EXPECT_EQ(state.begin, t->held.bytes.data()) << "told where the held bytes are";
+    EXPECT_TRUE(t->held.told.empty());
+
+    // A later entry of the path: the first one's bytes stay where they were told.
+    auto archive = ZipPackage().file("m", content).file("n", "second").bytes();
+    archive.at(headerNaming(archive, "PK\x03\x04", 30, "n") + 30) = 'm';
+    archive.at(headerNaming(archive, "PK\x01\x02", 46, "n") + 46) = 'm';
+    t = unpackTelling(archive);
+    EXPECT_FALSE(t->arriving.finishedWhole());
+    EXPECT_EQ(std::string(t->held.bytes.begin(), t->held.bytes.end()), "second");
+    EXPECT_EQ(t->held.told.size(), content.size());
+    EXPECT_EQ(t->arriving.waitBeyond(0).begin, t->held.told.data());
+
+    // An entry declaring less than it holds outgrows its room: abandoned, still held whole.
+    archive = ZipPackage().file("m", content).bytes();
+    putLittleEndian32(archive, headerNaming(archive, "PK\x03\x04", 30, "m") + 22, 1000);
+    putLittleEndian32(archive, headerNaming(archive, "PK\x01\x02", 46, "m") + 24, 1000);
+    t = unpackTelling(archive);
+    EXPECT_FALSE(t->arriving.finishedWhole());
+    EXPECT_EQ(std::string(t->held.bytes.begin(), t->held.bytes.end()), content);
+}

@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <utility>
 
 using trimeo::threemf::XMLAttribute;
 using namespace std::string_literals;
@@ -35,11 +38,40 @@ struct Readings {
     std::string plain, expat;
 };
 
+// The plain reader on `data` while another thread tells it `chunk` bytes at a time.
+std::pair<bool, std::string> readArriving(const std::vector<std::uint8_t>& data, std::size_t chunk) {
+    trimeo::threemf::ArrivingDocument arriving;
+    Transcript transcript;
+    bool accepted = false;
+    {
+        std::jthread producer([&] {
+            arriving.start(data.data());
+            for (std::size_t told = 0; told < data.size();) {
+                told = std::min(data.size(), told + chunk);
+                arriving.publish(told);
+                std::this_thread::yield();
+            }
+            arriving.finish(data.size());
+        });
+        accepted = trimeo::threemf::readPlainXML(arriving, transcript);
+    }
+    return {accepted, transcript.text};
+}
+
+// Expat, the plain reader, and the plain reader on the document arriving in pieces (which
+// must agree with it, whatever it decides).
 Readings readBoth(const std::string& document) {
     const std::vector<std::uint8_t> data = trimeo::test::bytes(document);
     Transcript plain, expat;
     const bool plainAccepted = trimeo::threemf::readPlainXML(data, plain);
     const bool expatAccepted = trimeo::threemf::readXMLWithExpat(data, expat);
+    for (std::size_t chunk : {std::size_t(1), std::size_t(3), std::size_t(64)}) {
+        const auto [accepted, text] = readArriving(data, chunk);
+        EXPECT_EQ(accepted, plainAccepted) << "in pieces of " << chunk << ": " << document;
+        if (plainAccepted) {
+            EXPECT_EQ(text, plain.text) << "in pieces of " << chunk;
+        }
+    }
     return {plainAccepted, expatAccepted, plain.text, expat.text};
 }
 
@@ -121,4 +153,29 @@ TEST(PlainXMLReader, ReadsTheModelPartsOfRealPackagesAsExpatDoes) {
         }
     }
     EXPECT_GE(parts, 7u);
+}
+
+TEST(PlainXMLReader, AnAbandonedDocumentGivesNoAnswer) {
+    const std::vector<std::uint8_t> data = trimeo::test::bytes("<a><b/></a>");
+    for (std::size_t told : {std::size_t(0), std::size_t(5), data.size()}) {
+        trimeo::threemf::ArrivingDocument arriving;
+        arriving.start(data.data());
+        arriving.publish(told);
+        if (told == data.size()) arriving.finish(told);
+        arriving.abandon(); // even after finishing
+        Transcript transcript;
+        EXPECT_FALSE(trimeo::threemf::readPlainXML(arriving, transcript)) << told;
+        EXPECT_FALSE(arriving.finishedWhole());
+    }
+    // Closing abandons what did not finish, and only that.
+    trimeo::threemf::ArrivingDocument closed, finished;
+    closed.close();
+    finished.start(data.data());
+    finished.finish(data.size());
+    finished.close();
+    EXPECT_FALSE(closed.finishedWhole());
+    EXPECT_TRUE(finished.finishedWhole());
+    Transcript transcript;
+    EXPECT_FALSE(trimeo::threemf::readPlainXML(closed, transcript));
+    EXPECT_TRUE(trimeo::threemf::readPlainXML(finished, transcript));
 }
