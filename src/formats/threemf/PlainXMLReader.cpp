@@ -1,7 +1,8 @@
 #include "PlainXMLReader.h"
 
+#include "XMLCharacters.h"
+
 #include <algorithm>
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,57 +10,10 @@
 namespace trimeo::threemf {
 namespace {
 
-enum : std::uint8_t {
-    kNameStart = 1,
-    kNameChar = 2,
-    kSpace = 4,
-    kPlainValue = 8, // taken as is inside an attribute value
-    kPlainText = 16, // taken as is in character data
-};
-
-// Non-ASCII bytes have no class: they go through the UTF-8 check, and end a name (which
-// declines: names beyond ASCII are left to expat). DEL is declined too.
-constexpr std::array<std::uint8_t, 256> makeClasses() {
-    std::array<std::uint8_t, 256> classes{};
-    for (int c = 0; c < 128; ++c) {
-        std::uint8_t k = 0;
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':') k |= kNameStart | kNameChar;
-        if ((c >= '0' && c <= '9') || c == '-' || c == '.') k |= kNameChar;
-        const bool printable = c >= 0x20 && c < 0x7F;
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') k |= kSpace;
-        if (printable && c != '<' && c != '&' && c != '"' && c != '\'') k |= kPlainValue;
-        if ((printable && c != '<' && c != '&' && c != ']') || c == '\t' || c == '\n' || c == '\r') k |= kPlainText;
-        classes[std::size_t(c)] = k;
-    }
-    return classes;
-}
-constexpr std::array<std::uint8_t, 256> kClasses = makeClasses();
+using namespace xml;
 
 struct Declined {};
 [[noreturn]] void decline() { throw Declined{}; }
-
-bool isXMLChar(std::uint32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-           (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-void appendUTF8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
 
 class Reader {
 public:
@@ -122,7 +76,7 @@ private:
         finished_ = state.finished;
     }
 
-    static bool isSpace(char c) { return kClasses[std::uint8_t(c)] & kSpace; }
+    static bool isSpace(char c) { return is(c, kSpace); }
     bool has(std::size_t n) const { return std::size_t(end_ - p_) >= n; }
     bool startsWith(std::string_view s) const { return has(s.size()) && std::string_view(p_, s.size()) == s; }
 
@@ -139,78 +93,25 @@ private:
 
     std::string_view readName() {
         const char* start = p_;
-        if (p_ == end_ || !(kClasses[std::uint8_t(*p_)] & kNameStart)) decline();
+        if (p_ == end_ || !is(*p_, kNameStart)) decline();
         ++p_;
-        while (p_ != end_ && (kClasses[std::uint8_t(*p_)] & kNameChar)) ++p_;
+        while (p_ != end_ && is(*p_, kNameChar)) ++p_;
         if (p_ != end_ && std::uint8_t(*p_) >= 0x80) decline();
         return {start, std::size_t(p_ - start)};
     }
 
     // One well-formed UTF-8 sequence of an XML character, or decline.
     void skipUTF8() {
-        auto byte = [&](std::size_t i) { return std::uint8_t(p_[i]); };
-        auto continuation = [&](std::size_t i, std::uint8_t low = 0x80, std::uint8_t high = 0xBF) {
-            return byte(i) >= low && byte(i) <= high;
-        };
-        const std::uint8_t b0 = byte(0);
-        std::size_t length = 0;
-        if (b0 >= 0xC2 && b0 <= 0xDF) length = 2;
-        else if (b0 >= 0xE0 && b0 <= 0xEF) length = 3;
-        else if (b0 >= 0xF0 && b0 <= 0xF4) length = 4;
-        if (length == 0 || !has(length)) decline();
-        bool valid = true;
-        if (length == 2) {
-            valid = continuation(1);
-        } else if (length == 3) {
-            const std::uint8_t low = b0 == 0xE0 ? 0xA0 : 0x80, high = b0 == 0xED ? 0x9F : 0xBF;
-            valid = continuation(1, low, high) && continuation(2);
-            if (b0 == 0xEF && byte(1) == 0xBF && (byte(2) == 0xBE || byte(2) == 0xBF)) valid = false; // U+FFFE, U+FFFF
-        } else {
-            const std::uint8_t low = b0 == 0xF0 ? 0x90 : 0x80, high = b0 == 0xF4 ? 0x8F : 0xBF;
-            valid = continuation(1, low, high) && continuation(2) && continuation(3);
-        }
-        if (!valid) decline();
+        const std::size_t length = utf8CharacterLength(p_, end_);
+        if (length == 0) decline();
         p_ += length;
     }
 
-    // A reference after '&': the code point it stands for, or decline.
+    // A reference at '&': the code point it stands for, or decline.
     std::uint32_t readReference() {
-        ++p_;
         std::uint32_t value = 0;
-        if (startsWith("#x")) {
-            p_ += 2;
-            const char* start = p_;
-            for (; p_ != end_ && *p_ != ';'; ++p_) {
-                const char c = *p_;
-                int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-                if (digit < 0) decline();
-                value = value * 16 + std::uint32_t(digit);
-                if (value > 0x10FFFF) decline();
-            }
-            if (p_ == start) decline();
-        } else if (startsWith("#")) {
-            ++p_;
-            const char* start = p_;
-            for (; p_ != end_ && *p_ != ';'; ++p_) {
-                if (*p_ < '0' || *p_ > '9') decline();
-                value = value * 10 + std::uint32_t(*p_ - '0');
-                if (value > 0x10FFFF) decline();
-            }
-            if (p_ == start) decline();
-        } else {
-            const char* start = p_;
-            while (p_ != end_ && *p_ != ';' && p_ - start < 5) ++p_;
-            const std::string_view name(start, std::size_t(p_ - start));
-            if (name == "lt") value = '<';
-            else if (name == "gt") value = '>';
-            else if (name == "amp") value = '&';
-            else if (name == "quot") value = '"';
-            else if (name == "apos") value = '\'';
-            else decline();
-        }
-        if (p_ == end_ || !isXMLChar(value)) decline();
-        ++p_; // ';'
+        p_ = xml::readReference(p_, end_, value);
+        if (!p_) decline();
         return value;
     }
 
@@ -220,7 +121,7 @@ private:
         const char* start = p_;
         decoded = false;
         for (;;) {
-            while (p_ != end_ && (kClasses[std::uint8_t(*p_)] & kPlainValue)) ++p_;
+            while (p_ != end_ && is(*p_, kPlainValue)) ++p_;
             if (p_ == end_) decline();
             const char c = *p_;
             if (c == quote) break;
@@ -247,28 +148,22 @@ private:
     // What expat reports for a checked value: references expanded, and each tab, line feed,
     // carriage return or CR LF pair written as one space.
     void decode(std::string_view raw) {
-        const char* savedP = p_;
-        const char* savedEnd = end_;
-        for (std::size_t i = 0; i < raw.size();) {
-            const char c = raw[i];
-            if (c == '\r') {
+        const char* const end = raw.data() + raw.size();
+        for (const char* q = raw.data(); q != end;) {
+            if (*q == '\r') {
                 scratch_ += ' ';
-                i += i + 1 < raw.size() && raw[i + 1] == '\n' ? 2 : 1;
-            } else if (c == '\t' || c == '\n') {
+                q += q + 1 != end && q[1] == '\n' ? 2 : 1;
+            } else if (*q == '\t' || *q == '\n') {
                 scratch_ += ' ';
-                ++i;
-            } else if (c == '&') {
-                p_ = raw.data() + i;
-                end_ = raw.data() + raw.size();
-                appendUTF8(scratch_, readReference());
-                i = std::size_t(p_ - raw.data());
+                ++q;
+            } else if (*q == '&') {
+                std::uint32_t value = 0;
+                q = xml::readReference(q, end, value); // checked while scanning
+                appendUTF8(scratch_, value);
             } else {
-                scratch_ += c;
-                ++i;
+                scratch_ += *q++;
             }
         }
-        p_ = savedP;
-        end_ = savedEnd;
     }
 
     void readStartTag() {
@@ -329,7 +224,7 @@ private:
     // Character data up to the next '<'; it gives no event but must be well-formed.
     void readText() {
         for (;;) {
-            while (p_ != end_ && (kClasses[std::uint8_t(*p_)] & kPlainText)) ++p_;
+            while (p_ != end_ && is(*p_, kPlainText)) ++p_;
             if (p_ == end_) decline();
             const char c = *p_;
             if (c == '<') return;
