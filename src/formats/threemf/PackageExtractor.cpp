@@ -51,6 +51,9 @@ using EntryFile = std::unique_ptr<zip_file_t, EntryFileCloser>;
 
 enum class EntryKind { file, directory, refused };
 
+// Deflate unpacks at most about 1032 bytes from one: a declared size beyond that is a lie.
+constexpr std::uint64_t kMostDeflateRatio = 1032;
+
 // Archives made on Unix keep the file mode in the upper half of the external attributes;
 // others (DOS, Windows) mark directories by a trailing '/' only, and whatever their
 // attributes hold, such an entry is unpacked as a plain file.
@@ -123,7 +126,10 @@ private:
         UniqueFd parent = openDirectoryBelow(*components, components->size() - 1, step);
         if (!parent) return step;
         const bool heldHere = !heldPath_.empty() && heldPath_ == *components;
-        const std::uint64_t declared = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
+        // The declared size, only as far as the compressed bytes could hold it.
+        std::uint64_t declared = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
+        if ((stat.valid & ZIP_STAT_COMP_SIZE) && stat.comp_size < declared / kMostDeflateRatio)
+            declared = stat.comp_size * kMostDeflateRatio;
         return writeFile(index, parent.get(), components->back(), heldHere ? held_ : nullptr, declared);
     }
 

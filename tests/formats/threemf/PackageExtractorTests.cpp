@@ -289,3 +289,19 @@ TEST(PackageExtractor, AHeldEntryIsToldAsItComesAndAbandonedWhenItsBytesWouldCha
     EXPECT_FALSE(t->arriving.finishedWhole());
     EXPECT_EQ(std::string(t->held.bytes.begin(), t->held.bytes.end()), content);
 }
+
+TEST(PackageExtractor, AHeldEntrysDeclaredSizeReservesNoMoreThanItsCompressedBytesCanHold) {
+    auto archive = ZipPackage().file("m", std::string(1000, 'x')).bytes();
+    putLittleEndian32(archive, headerNaming(archive, "PK\x03\x04", 30, "m") + 22, 0x60000000u);
+    putLittleEndian32(archive, headerNaming(archive, "PK\x01\x02", 46, "m") + 24, 0x60000000u);
+    trimeo::TemporaryDirectory work;
+    trimeo::writeWholeFile(work.path() / "model.3mf", archive);
+    fs::create_directory(work.path() / "x");
+    HeldEntry held;
+    ArrivingDocument arriving; // keeps what it was told, however the entry ends
+    held.path = "m";
+    held.maxBytes = std::uint64_t(1) << 40;
+    held.arriving = &arriving;
+    extractPackage(work.path() / "model.3mf", work.path() / "x", {}, &held);
+    EXPECT_LT(held.bytes.capacity() + held.told.capacity(), std::size_t(1) << 20);
+}
