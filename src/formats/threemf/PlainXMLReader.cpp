@@ -116,7 +116,7 @@ private:
     }
 
     // The value after the opening quote, up to and past the closing one. A value with
-    // references or white space other than spaces is decoded into scratch_ (at `decodedAt`).
+    // references or white space other than spaces is also decoded, onto scratch_.
     std::string_view readValue(char quote, bool& decoded) {
         const char* start = p_;
         decoded = false;
@@ -207,7 +207,8 @@ private:
 
     // Decoded values point into scratch_ only once it has stopped growing.
     void deliverStart(std::string_view name) {
-        for (const Decoded& d : decodedAt_) attributes_[d.attribute].value = std::string_view(scratch_).substr(d.offset, d.length);
+        for (const Decoded& d : decodedAt_)
+            attributes_[d.attribute].value = std::string_view(scratch_).substr(d.offset, d.length);
         handler_.startElement(name, attributes_);
     }
 
@@ -228,8 +229,9 @@ private:
             if (p_ == end_) decline();
             const char c = *p_;
             if (c == '<') return;
-            if (c == '&') readReference();
-            else if (c == ']') {
+            if (c == '&') {
+                readReference();
+            } else if (c == ']') {
                 if (startsWith("]]>")) decline();
                 ++p_;
             } else if (std::uint8_t(c) >= 0x80) {

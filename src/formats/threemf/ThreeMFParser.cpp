@@ -98,7 +98,8 @@ ReaderResult ThreeMFParser::parseModelXML(std::span<const std::uint8_t> mainPart
         }
         std::vector<std::uint8_t> bytes;
         try {
-            bytes = isMain ? std::vector<std::uint8_t>(mainPart.begin(), mainPart.end()) : threemf::readWholeFile(*file);
+            bytes = isMain ? std::vector<std::uint8_t>(mainPart.begin(), mainPart.end())
+                           : threemf::readWholeFile(*file);
         } catch (const PlatformError&) {
             return std::nullopt;
         }

@@ -126,7 +126,8 @@ private:
     void readComponent(Attributes attributes) {
         if (const XMLAttribute* path = modelPath(attributes)) result_.componentPaths.emplace_back(path->value);
         if (!inObject_) return;
-        if (auto reference = readReference(attributes)) result_.objects.back().components.push_back(std::move(*reference));
+        if (auto reference = readReference(attributes))
+            result_.objects.back().components.push_back(std::move(*reference));
     }
 
     void readObject(Attributes attributes) {
@@ -162,7 +163,8 @@ ThreeMFXMLParser::ParseResult ThreeMFXMLParser::parse() {
     return parseWithExpat();
 }
 
-std::optional<ThreeMFXMLParser::ParseResult> ThreeMFXMLParser::parseArriving(const threemf::ArrivingDocument& document) {
+std::optional<ThreeMFXMLParser::ParseResult>
+ThreeMFXMLParser::parseArriving(const threemf::ArrivingDocument& document) {
     ModelEvents events;
     if (threemf::readPlainXML(document, events)) return events.take();
     return std::nullopt;
