@@ -27,6 +27,39 @@ std::uint64_t fileSize(const fs::path& path) {
     return ec ? 0 : size;
 }
 
+// Unpacks the package, the main part into `main`, and reads the main part on this thread
+// while another unpacks it. Gives that reading when it is of the part as finally unpacked;
+// none when it is not, or when no thread could be started (the part is then read after).
+std::optional<ThreeMFXMLParser::ParseResult> unpackReadingMainPart(const fs::path& archive, const fs::path& into,
+                                                                   const threemf::ExtractionLimits& limits,
+                                                                   threemf::HeldEntry& main) {
+    threemf::ArrivingDocument arriving;
+    main.arriving = &arriving;
+    std::exception_ptr failure;
+    auto unpack = [&] {
+        try {
+            threemf::extractPackage(archive, into, limits, &main);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        arriving.close();
+    };
+    std::optional<ThreeMFXMLParser::ParseResult> read;
+    {
+        std::optional<std::jthread> unpacking;
+        try {
+            unpacking.emplace(unpack);
+        } catch (const std::system_error&) {
+        }
+        if (unpacking) read = ThreeMFXMLParser::parseArriving(arriving);
+        else unpack();
+    } // joined
+    main.arriving = nullptr;
+    if (failure) std::rethrow_exception(failure);
+    if (!arriving.finishedWhole()) read.reset();
+    return read;
+}
+
 } // namespace
 
 ReaderResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
@@ -42,28 +75,11 @@ ReaderResult ThreeMFParser::parse(std::span<const std::uint8_t> data) {
     extractedDir = extracted;
 
     // A failed or partial unpacking shows only as a missing main part. The main part is
-    // unpacked straight into memory (an empty file stands at its path), and read here while
-    // another thread unpacks it.
+    // unpacked straight into memory (an empty file stands at its path).
     threemf::HeldEntry main;
-    threemf::ArrivingDocument arriving;
     main.path = threemf::kMainModelPath;
     main.maxBytes = limits_.maxModelBytes;
-    main.arriving = &arriving;
-    std::exception_ptr unpackFailure;
-    std::optional<ThreeMFXMLParser::ParseResult> early;
-    {
-        std::jthread unpacking([&] {
-            try {
-                threemf::extractPackage(archive, extracted, limits_, &main);
-            } catch (...) {
-                unpackFailure = std::current_exception();
-            }
-            arriving.close();
-        });
-        early = ThreeMFXMLParser::parseArriving(arriving);
-    }
-    if (unpackFailure) std::rethrow_exception(unpackFailure);
-    if (!arriving.finishedWhole()) early.reset(); // not the part as finally unpacked
+    std::optional<ThreeMFXMLParser::ParseResult> early = unpackReadingMainPart(archive, extracted, limits_, main);
 
     const fs::path mainPart = extracted / threemf::kMainModelPath;
     if (!pathExists(mainPart)) throw LoaderError::parseError("3MF model file not found");
