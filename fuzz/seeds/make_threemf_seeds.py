@@ -101,6 +101,13 @@ XML = {
                       "<vertex x='&one;' y='&#50;' z='&#x33;'/></vertices></mesh></model>",
     "utf16.model": model([mesh(0)]).replace("UTF-8", "UTF-16").encode("utf-16"),
     "placement.model": BUILDS["cube_and_sphere"][0],
+    # What the plain reader takes on its own: a declaration, comments, references, white space to normalise.
+    "plain.model": '\ufeff<?xml version="1.0" encoding="UTF-8"?>\r\n<!-- written by a slicer -->\r\n'
+                   '<model unit="millimeter" xml:lang="en-US"><metadata name="Title">Gr\u00fc&amp;n ]</metadata>'
+                   '<resources><object id="1" type="model"><mesh><vertices><vertex x="&#49;.5" y="-2\t" z=\'3e1\' />'
+                   '<vertex x="0" y="0" z="0"/><vertex x="0" y="1" z="0"/></vertices><triangles >'
+                   '<triangle v1="0" v2="1" v3="2"/></triangles></mesh></object></resources>'
+                   '<build><item objectid="1" transform="1 0 0 0 1 0 0 0 1&#10;0 0 0"/></build></model >\n',
 }
 XML["truncated.model"] = XML["two_meshes.model"][: XML["two_meshes.model"].rfind("<triangles>")]
 

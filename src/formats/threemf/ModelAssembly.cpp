@@ -80,8 +80,13 @@ void addUnplacedMeshes(scene::Scene& scene, ModelParts& parts, const PartReader&
 
 ReaderResult assembleModel(std::span<const std::uint8_t> mainPart, const PartReader& read,
                            const PlacementLimits& limits) {
+    return assembleModel(ThreeMFXMLParser(mainPart).parse(), read, limits);
+}
+
+ReaderResult assembleModel(ThreeMFXMLParser::ParseResult mainPart, const PartReader& read,
+                           const PlacementLimits& limits) {
     auto scene = std::make_shared<scene::Scene>();
-    ModelParts parts(ThreeMFXMLParser(mainPart).parse(), kMainModelPath, read);
+    ModelParts parts(std::move(mainPart), kMainModelPath, read);
     const std::vector<Placement> placements = placeBuild(parts, limits);
     if (!placements.empty()) addPlacements(*scene, parts, placements);
     else addUnplacedMeshes(*scene, parts, read);

@@ -24,4 +24,8 @@ inline constexpr const char* kMainModelPath = "3D/3dmodel.model";
 ReaderResult assembleModel(std::span<const std::uint8_t> mainPart, const PartReader& read,
                            const PlacementLimits& limits = {});
 
+// The same, from the main part already parsed.
+ReaderResult assembleModel(ThreeMFXMLParser::ParseResult mainPart, const PartReader& read,
+                           const PlacementLimits& limits = {});
+
 } // namespace trimeo::threemf

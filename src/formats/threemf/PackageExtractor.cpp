@@ -4,6 +4,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -50,6 +51,9 @@ using EntryFile = std::unique_ptr<zip_file_t, EntryFileCloser>;
 
 enum class EntryKind { file, directory, refused };
 
+// Deflate unpacks at most about 1032 bytes from one: a declared size beyond that is a lie.
+constexpr std::uint64_t kMostDeflateRatio = 1032;
+
 // Archives made on Unix keep the file mode in the upper half of the external attributes;
 // others (DOS, Windows) mark directories by a trailing '/' only, and whatever their
 // attributes hold, such an entry is unpacked as a plain file.
@@ -81,8 +85,10 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 // One unpacking run: the archive, the directory it goes into, and what the limits leave.
 class Extraction {
 public:
-    Extraction(zip_t* archive, int root, const ExtractionLimits& limits, ExtractionReport& report)
-        : archive_(archive), root_(root), limits_(limits), report_(report), buffer_(std::size_t(1) << 16) {}
+    Extraction(zip_t* archive, int root, const ExtractionLimits& limits, ExtractionReport& report, HeldEntry* held)
+        : archive_(archive), root_(root), limits_(limits), report_(report), held_(held), buffer_(std::size_t(1) << 16) {
+        if (held_) heldPath_ = splitPackagePath(held_->path).value_or(std::vector<std::string>{});
+    }
 
     // False once a limit is reached: nothing after it is unpacked.
     bool unpackEntry(zip_uint64_t index) {
@@ -119,7 +125,12 @@ private:
             return Step::overLimit;
         UniqueFd parent = openDirectoryBelow(*components, components->size() - 1, step);
         if (!parent) return step;
-        return writeFile(index, parent.get(), components->back());
+        const bool heldHere = !heldPath_.empty() && heldPath_ == *components;
+        // The declared size, only as far as the compressed bytes could hold it.
+        std::uint64_t declared = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
+        if ((stat.valid & ZIP_STAT_COMP_SIZE) && stat.comp_size < declared / kMostDeflateRatio)
+            declared = stat.comp_size * kMostDeflateRatio;
+        return writeFile(index, parent.get(), components->back(), heldHere ? held_ : nullptr, declared);
     }
 
     std::uint64_t bytesLeft() const { return limits_.maxTotalBytes - report_.bytesWritten; }
@@ -152,15 +163,29 @@ private:
         return current;
     }
 
-    // Unpacks one entry into `name` below `directory`, counting the bytes that really come
-    // out of the decompressor, whatever size the archive declares. A failed entry leaves no
-    // file behind.
-    Step writeFile(zip_uint64_t index, int directory, const std::string& name) {
+    // Unpacks one entry into `name` below `directory` (or into `held`, leaving that file
+    // empty), counting the bytes that really come out of the decompressor, whatever size the
+    // archive declares. A failed entry leaves no file behind.
+    Step writeFile(zip_uint64_t index, int directory, const std::string& name, HeldEntry* held,
+                   std::uint64_t declaredSize) {
         EntryFile entry(zip_fopen_index(archive_, index, 0));
         if (!entry) return Step::refused;
         if (!takeObject()) return Step::overLimit;
         UniqueFd out(::openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
         if (!out) return Step::refused;
+        if (held) {
+            // The file is now empty: so is what held it before. The declared size is only a
+            // hint, and within the holder's bound.
+            endTelling(*held);
+            held->unpacked = held->tooLarge = false;
+            held->bytes.clear();
+            held->bytes.shrink_to_fit();
+            held->bytes.reserve(std::size_t(std::min(declaredSize, held->maxBytes)));
+            if (held->arriving && !told_) {
+                telling_ = true;
+                held->arriving->start(held->bytes.data());
+            }
+        }
 
         Step step = Step::done;
         const std::uint64_t budget = bytesLeft();
@@ -177,7 +202,9 @@ private:
                 step = Step::overLimit;
                 break;
             }
-            if (!writeAll(out.get(), buffer_.data(), std::size_t(n))) {
+            if (held) {
+                hold(*held, std::size_t(n));
+            } else if (!writeAll(out.get(), buffer_.data(), std::size_t(n))) {
                 step = Step::refused;
                 break;
             }
@@ -187,17 +214,57 @@ private:
         if (step == Step::done && ::close(out.release()) != 0) step = Step::refused;
         if (step != Step::done) {
             ::unlinkat(directory, name.c_str(), 0);
+            if (held) {
+                endTelling(*held);
+                held->bytes = {};
+            }
             return step;
+        }
+        if (held) {
+            held->unpacked = true;
+            if (telling_) held->arriving->finish(held->bytes.size());
         }
         ++report_.filesWritten;
         report_.bytesWritten += written;
         return step;
     }
 
+    void hold(HeldEntry& held, std::size_t n) {
+        if (held.tooLarge) return;
+        if (held.bytes.size() + n > held.maxBytes) {
+            endTelling(held);
+            held.tooLarge = true;
+            held.bytes = {};
+            return;
+        }
+        const bool fits = held.bytes.size() + n <= held.bytes.capacity();
+        if (!fits && telling_) {
+            endTelling(held);
+            held.bytes = held.told;
+        }
+        held.bytes.insert(held.bytes.end(), buffer_.data(), buffer_.data() + n);
+        if (telling_) held.arriving->publish(held.bytes.size());
+    }
+
+    // Abandons the arriving document, if it is still being told, and keeps what it was told
+    // where the reader may still be reading it.
+    void endTelling(HeldEntry& held) {
+        if (!telling_) return;
+        telling_ = false;
+        told_ = true;
+        held.arriving->abandon();
+        held.told = std::move(held.bytes);
+        held.bytes = {};
+    }
+
     zip_t* archive_;
     int root_;
     const ExtractionLimits& limits_;
     ExtractionReport& report_;
+    HeldEntry* held_;
+    std::vector<std::string> heldPath_; // empty: nothing held
+    bool telling_ = false; // held_->arriving is being told of held_->bytes
+    bool told_ = false;    // it was, and is abandoned
     std::vector<char> buffer_;
     std::size_t objectsCreated_ = 0;
 };
@@ -205,7 +272,7 @@ private:
 } // namespace
 
 ExtractionReport extractPackage(const std::filesystem::path& archivePath, const std::filesystem::path& into,
-                                const ExtractionLimits& limits) {
+                                const ExtractionLimits& limits, HeldEntry* held) {
     ExtractionReport report;
     int openError = 0;
     Archive archive(zip_open(archivePath.c_str(), ZIP_RDONLY, &openError));
@@ -215,7 +282,7 @@ ExtractionReport extractPackage(const std::filesystem::path& archivePath, const 
     UniqueFd root(::open(into.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!root) return report;
 
-    Extraction extraction(archive.get(), root.get(), limits, report);
+    Extraction extraction(archive.get(), root.get(), limits, report, held);
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         if (zip_uint64_t(i) >= limits.maxEntries) {

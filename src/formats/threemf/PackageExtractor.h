@@ -14,9 +14,13 @@
 // archive's permission bits and timestamps are not applied.
 #pragma once
 
+#include "ArrivingDocument.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace trimeo::threemf {
 
@@ -37,9 +41,29 @@ struct ExtractionReport {
     std::uint64_t bytesWritten = 0;
 };
 
-// Unpacks the archive file at `archive` into the existing directory `into`. Never throws
-// for a bad archive: what cannot be unpacked safely is skipped and counted in the report.
+// One entry unpacked into memory instead of into its file, which is still created, empty,
+// and removed again just where the file would be: the directory's layout and every other
+// entry's fate stay those of a plain unpacking, and its bytes count against the limits as
+// the file's would. A later entry of the same path replaces it, as it would the file.
+struct HeldEntry {
+    std::string path;           // package path; matched after splitPackagePath
+    std::uint64_t maxBytes = 0; // bytes past this are counted but not kept
+    // Told of the first such entry's bytes as they come, while they fit the room its
+    // declared size reserves; whatever would change bytes already told (more than that
+    // room, a failure, a later entry of the path) abandons it. Bytes told stay in memory
+    // until the HeldEntry goes.
+    ArrivingDocument* arriving = nullptr;
+    // Results:
+    bool unpacked = false;      // the empty file stands for a completely unpacked entry
+    bool tooLarge = false;      // it had more than maxBytes; `bytes` is then empty
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> told; // bytes told to `arriving` before it was abandoned
+};
+
+// Unpacks the archive file at `archive` into the existing directory `into`, the entry
+// `held` names (if any) into memory. Never throws for a bad archive: what cannot be
+// unpacked safely is skipped and counted in the report.
 ExtractionReport extractPackage(const std::filesystem::path& archive, const std::filesystem::path& into,
-                                const ExtractionLimits& limits = {});
+                                const ExtractionLimits& limits = {}, HeldEntry* held = nullptr);
 
 } // namespace trimeo::threemf

@@ -1,9 +1,10 @@
 // 3MF importer. Unpacks the package into a fresh working directory under the temporary
 // directory ("<UUID>/model.3mf" holds the bytes, "<UUID>/extracted" the unpacked entries;
 // see PackageExtractor.h for the hardening), reads the main model part "3D/3dmodel.model"
-// and the other model parts it leads to, and makes one grey node "mesh_<i>" per placed mesh
-// (ModelAssembly.h says which and in what order). The working directory is removed on
-// every path.
+// (held in memory with its file left empty, and read on this thread while another unpacks
+// it) and the other model parts it leads to, and makes one grey node "mesh_<i>" per placed
+// mesh (ModelAssembly.h says which and in what order). The working directory is removed
+// on every path.
 // Throws LoaderError::parseError("3MF model file not found") when the package yields no
 // main model part (not a ZIP archive, damaged, or missing the part), LoaderError::noGeometry
 // when no mesh was read, LoaderError::parseError("3MF model file is larger than <N> MiB")
@@ -35,7 +36,9 @@ public:
     std::optional<std::filesystem::path> extractedDir;
 
 private:
-    ReaderResult parseModelXML(std::span<const std::uint8_t> mainPart, const std::filesystem::path& baseDir) const;
+    // `parsed`: the main part's parse, when it was read while it was unpacked.
+    ReaderResult parseModelXML(std::span<const std::uint8_t> mainPart, const std::filesystem::path& baseDir,
+                               std::optional<ThreeMFXMLParser::ParseResult> parsed) const;
 
     threemf::ExtractionLimits limits_;
     threemf::PlacementLimits placementLimits_;

@@ -1,28 +1,25 @@
 #include "ThreeMFXMLParser.h"
 
+#include "ExpatXMLReader.h"
 #include "NumberParsing.h"
+#include "PlainXMLReader.h"
 
-#include <expat.h>
-
-#include <algorithm>
-#include <climits>
-#include <cstring>
-#include <memory>
 #include <string_view>
 
 namespace trimeo {
 namespace {
+using threemf::XMLAttribute;
+using Attributes = std::span<const XMLAttribute>;
 
 // Element names compare lower-cased. ASCII folding is enough: no other character
 // lower-cases to a letter of the names the reader knows.
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
-bool isNamed(const char* name, std::string_view lowerName) {
-    for (char expected : lowerName) {
-        if (*name == '\0' || asciiLower(*name) != expected) return false;
-        ++name;
-    }
-    return *name == '\0';
+bool isNamed(std::string_view name, std::string_view lowerName) {
+    if (name.size() != lowerName.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (asciiLower(name[i]) != lowerName[i]) return false;
+    return true;
 }
 
 bool lowerContains(std::string_view text, std::string_view lowerNeedle) {
@@ -35,153 +32,148 @@ bool lowerContains(std::string_view text, std::string_view lowerNeedle) {
     return false;
 }
 
-struct ParserFree {
-    void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
-};
-
-} // namespace
-
-ThreeMFXMLParser::ParseResult ThreeMFXMLParser::parse() {
-    std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree> parser(XML_ParserCreate(nullptr));
-    if (parser) {
-        XML_SetUserData(parser.get(), this);
-        XML_SetElementHandler(parser.get(), &ThreeMFXMLParser::onStartElement, &ThreeMFXMLParser::onEndElement);
-        // expat takes an int length: feed larger documents in pieces.
-        constexpr std::size_t kPiece = std::size_t(1) << 30;
-        std::size_t offset = 0;
-        do {
-            const std::size_t length = std::min(kPiece, data.size() - offset);
-            const bool last = offset + length == data.size();
-            const char* bytes = reinterpret_cast<const char*>(data.data()) + offset;
-            // A fault stops the reader; what was completed before it stays.
-            if (XML_Parse(parser.get(), bytes, int(length), last) != XML_STATUS_OK) break;
-            offset += length;
-        } while (offset < data.size());
-    }
-    return {std::move(meshes), std::move(componentPaths), std::move(objects), std::move(items)};
-}
-
-void ThreeMFXMLParser::onStartElement(void* self, const char* name, const char** attributes) {
-    static_cast<ThreeMFXMLParser*>(self)->startElement(name, attributes);
-}
-
-void ThreeMFXMLParser::onEndElement(void* self, const char* name) {
-    static_cast<ThreeMFXMLParser*>(self)->endElement(name);
-}
-
-void ThreeMFXMLParser::startElement(const char* name, const char** attributes) {
-    if (isNamed(name, "mesh")) currentMesh.emplace(); // an unfinished builder is dropped
-    else if (isNamed(name, "vertices")) inVertices = true;
-    else if (isNamed(name, "triangles")) inTriangles = true;
-    else if (isNamed(name, "vertex")) readVertex(attributes);
-    else if (isNamed(name, "triangle")) readTriangle(attributes);
-    else if (isNamed(name, "component")) readComponent(attributes);
-    else if (isNamed(name, "object")) readObject(attributes);
-    else if (isNamed(name, "build")) inBuild = true;
-    else if (isNamed(name, "item")) readItem(attributes);
-}
-
-void ThreeMFXMLParser::endElement(const char* name) {
-    if (isNamed(name, "mesh")) {
-        if (currentMesh && !currentMesh->vertices.empty()) {
-            if (inObject) objects.back().mesh = meshes.size();
-            meshes.push_back({std::move(currentMesh->vertices), std::move(currentMesh->triangles)});
-        }
-        currentMesh.reset();
-    } else if (isNamed(name, "vertices")) {
-        inVertices = false;
-    } else if (isNamed(name, "triangles")) {
-        inTriangles = false;
-    } else if (isNamed(name, "object")) {
-        inObject = false;
-    } else if (isNamed(name, "build")) {
-        inBuild = false;
-    }
-}
-
-void ThreeMFXMLParser::readVertex(const char** attributes) {
-    if (!inVertices || !currentMesh) return;
-    std::optional<float> x, y, z;
-    for (const char** a = attributes; a[0]; a += 2) {
-        const char* key = a[0];
-        if (key[0] == '\0' || key[1] != '\0') continue;
-        switch (key[0]) {
-        case 'x': x = threemf::parseFloatAttribute(a[1]); break;
-        case 'y': y = threemf::parseFloatAttribute(a[1]); break;
-        case 'z': z = threemf::parseFloatAttribute(a[1]); break;
-        default: break;
-        }
-    }
-    if (!x || !y || !z) return;
-    currentMesh->vertices.insert(currentMesh->vertices.end(), {*x, *y, *z});
-}
-
-void ThreeMFXMLParser::readTriangle(const char** attributes) {
-    if (!inTriangles || !currentMesh) return;
-    std::optional<std::uint32_t> v[3];
-    for (const char** a = attributes; a[0]; a += 2) {
-        const char* key = a[0];
-        if (key[0] != 'v' || key[1] < '1' || key[1] > '3' || key[2] != '\0') continue;
-        v[key[1] - '1'] = threemf::parseUInt32Attribute(a[1]);
-    }
-    if (!v[0] || !v[1] || !v[2]) return;
-    currentMesh->triangles.insert(currentMesh->triangles.end(), {*v[0], *v[1], *v[2]});
-}
-
-namespace {
-
 // The model path of a component or item: the first attribute whose name holds "path" and
 // whose value names a model part.
-const char* modelPath(const char** attributes) {
-    for (const char** a = attributes; a[0]; a += 2)
-        if (lowerContains(a[0], "path") && std::string_view(a[1]).ends_with(".model")) return a[1];
+const XMLAttribute* modelPath(Attributes attributes) {
+    for (const XMLAttribute& a : attributes)
+        if (lowerContains(a.name, "path") && a.value.ends_with(".model")) return &a;
     return nullptr;
 }
 
-std::optional<ThreeMFXMLParser::Reference> readReference(const char** attributes) {
+std::optional<ThreeMFXMLParser::Reference> readReference(Attributes attributes) {
     ThreeMFXMLParser::Reference reference;
     bool hasObject = false;
-    for (const char** a = attributes; a[0]; a += 2) {
-        const std::string_view key = a[0];
-        if (key == "objectid") {
-            const auto id = threemf::parseUInt32Attribute(a[1]);
+    for (const XMLAttribute& a : attributes) {
+        if (a.name == "objectid") {
+            const auto id = threemf::parseUInt32Attribute(a.value);
             if (!id) return std::nullopt;
             reference.objectId = *id;
             hasObject = true;
-        } else if (key == "transform") {
-            const auto transform = threemf::parseTransform(a[1]);
+        } else if (a.name == "transform") {
+            const auto transform = threemf::parseTransform(a.value);
             if (!transform) return std::nullopt;
             reference.transform = *transform;
         }
     }
     if (!hasObject) return std::nullopt;
-    if (const char* path = modelPath(attributes)) reference.path = path;
+    if (const XMLAttribute* path = modelPath(attributes)) reference.path = path->value;
     return reference;
 }
 
+// The reader's rules over the element events of one document.
+class ModelEvents final : public threemf::XMLEventHandler {
+public:
+    void startElement(std::string_view name, Attributes attributes) override {
+        if (isNamed(name, "mesh")) currentMesh_.emplace(); // an unfinished builder is dropped
+        else if (isNamed(name, "vertices")) inVertices_ = true;
+        else if (isNamed(name, "triangles")) inTriangles_ = true;
+        else if (isNamed(name, "vertex")) readVertex(attributes);
+        else if (isNamed(name, "triangle")) readTriangle(attributes);
+        else if (isNamed(name, "component")) readComponent(attributes);
+        else if (isNamed(name, "object")) readObject(attributes);
+        else if (isNamed(name, "build")) inBuild_ = true;
+        else if (isNamed(name, "item")) readItem(attributes);
+    }
+
+    void endElement(std::string_view name) override {
+        if (isNamed(name, "mesh")) {
+            if (currentMesh_ && !currentMesh_->vertices.empty()) {
+                if (inObject_) result_.objects.back().mesh = result_.meshes.size();
+                result_.meshes.push_back(std::move(*currentMesh_));
+            }
+            currentMesh_.reset();
+        } else if (isNamed(name, "vertices")) {
+            inVertices_ = false;
+        } else if (isNamed(name, "triangles")) {
+            inTriangles_ = false;
+        } else if (isNamed(name, "object")) {
+            inObject_ = false;
+        } else if (isNamed(name, "build")) {
+            inBuild_ = false;
+        }
+    }
+
+    ThreeMFXMLParser::ParseResult take() { return std::move(result_); }
+
+private:
+    void readVertex(Attributes attributes) {
+        if (!inVertices_ || !currentMesh_) return;
+        std::optional<float> x, y, z;
+        for (const XMLAttribute& a : attributes) {
+            if (a.name.size() != 1) continue;
+            switch (a.name[0]) {
+            case 'x': x = threemf::parseFloatAttribute(a.value); break;
+            case 'y': y = threemf::parseFloatAttribute(a.value); break;
+            case 'z': z = threemf::parseFloatAttribute(a.value); break;
+            default: break;
+            }
+        }
+        if (!x || !y || !z) return;
+        currentMesh_->vertices.insert(currentMesh_->vertices.end(), {*x, *y, *z});
+    }
+
+    void readTriangle(Attributes attributes) {
+        if (!inTriangles_ || !currentMesh_) return;
+        std::optional<std::uint32_t> v[3];
+        for (const XMLAttribute& a : attributes) {
+            if (a.name.size() != 2 || a.name[0] != 'v' || a.name[1] < '1' || a.name[1] > '3') continue;
+            v[a.name[1] - '1'] = threemf::parseUInt32Attribute(a.value);
+        }
+        if (!v[0] || !v[1] || !v[2]) return;
+        currentMesh_->triangles.insert(currentMesh_->triangles.end(), {*v[0], *v[1], *v[2]});
+    }
+
+    void readComponent(Attributes attributes) {
+        if (const XMLAttribute* path = modelPath(attributes)) result_.componentPaths.emplace_back(path->value);
+        if (!inObject_) return;
+        if (auto reference = readReference(attributes))
+            result_.objects.back().components.push_back(std::move(*reference));
+    }
+
+    void readObject(Attributes attributes) {
+        inObject_ = false; // a nested object ends the one around it
+        for (const XMLAttribute& a : attributes)
+            if (a.name == "id") {
+                const auto id = threemf::parseUInt32Attribute(a.value);
+                if (!id) return;
+                result_.objects.push_back({*id, std::nullopt, {}});
+                inObject_ = true;
+                return;
+            }
+    }
+
+    void readItem(Attributes attributes) {
+        if (!inBuild_) return;
+        if (auto reference = readReference(attributes)) result_.items.push_back(std::move(*reference));
+    }
+
+    ThreeMFXMLParser::ParseResult result_;
+    std::optional<ThreeMFXMLParser::Mesh> currentMesh_; // between a mesh start tag and its end tag
+    bool inVertices_ = false;
+    bool inTriangles_ = false;
+    bool inObject_ = false; // inside an object element with a valid id: objects.back()
+    bool inBuild_ = false;
+};
+
 } // namespace
 
-void ThreeMFXMLParser::readComponent(const char** attributes) {
-    if (const char* path = modelPath(attributes)) componentPaths.emplace_back(path);
-    if (!inObject) return;
-    if (auto reference = readReference(attributes)) objects.back().components.push_back(std::move(*reference));
+ThreeMFXMLParser::ParseResult ThreeMFXMLParser::parse() {
+    ModelEvents events;
+    if (threemf::readPlainXML(data, events)) return events.take();
+    return parseWithExpat();
 }
 
-void ThreeMFXMLParser::readObject(const char** attributes) {
-    inObject = false; // a nested object ends the one around it
-    for (const char** a = attributes; a[0]; a += 2)
-        if (std::string_view(a[0]) == "id") {
-            const auto id = threemf::parseUInt32Attribute(a[1]);
-            if (!id) return;
-            objects.push_back({*id, std::nullopt, {}});
-            inObject = true;
-            return;
-        }
+std::optional<ThreeMFXMLParser::ParseResult>
+ThreeMFXMLParser::parseArriving(const threemf::ArrivingDocument& document) {
+    ModelEvents events;
+    if (threemf::readPlainXML(document, events)) return events.take();
+    return std::nullopt;
 }
 
-void ThreeMFXMLParser::readItem(const char** attributes) {
-    if (!inBuild) return;
-    if (auto reference = readReference(attributes)) items.push_back(std::move(*reference));
+ThreeMFXMLParser::ParseResult ThreeMFXMLParser::parseWithExpat() {
+    ModelEvents events;
+    threemf::readXMLWithExpat(data, events); // a fault keeps what was completed before it
+    return events.take();
 }
 
 } // namespace trimeo

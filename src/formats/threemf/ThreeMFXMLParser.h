@@ -2,11 +2,13 @@
 // its component elements name, and into the objects, components and build items that
 // place those meshes. Lenient: it never throws and reports no error; what it
 // cannot read it skips, and a document that breaks off keeps the meshes completed before
-// the break. Driven by expat with namespace processing off, so names arrive as written
-// ("m:mesh" is not "mesh").
+// the break. Names are taken as written, with no namespace processing ("m:mesh" is not
+// "mesh"). The plain reader (PlainXMLReader.h) reads what it can; any other document is
+// read again from the start with expat, which gives the same events where both read.
 #pragma once
 
 #include "AffineTransform.h"
+#include "ArrivingDocument.h"
 #include "scene/Vector3.h"
 
 #include <cstdint>
@@ -28,12 +30,6 @@ public:
 
         std::size_t vertexCount() const { return vertices.size() / 3; }
         scene::Vector3 vertex(std::size_t i) const { return {vertices[3 * i], vertices[3 * i + 1], vertices[3 * i + 2]}; }
-    };
-
-    // The mesh between a mesh start tag and its end tag.
-    struct MeshBuilder {
-        std::vector<float> vertices;
-        std::vector<std::uint32_t> triangles;
     };
 
     // A build item or a component: the object it places, where that object is defined, and
@@ -64,30 +60,17 @@ public:
     ThreeMFXMLParser(const ThreeMFXMLParser&) = delete;
     ThreeMFXMLParser& operator=(const ThreeMFXMLParser&) = delete;
 
-    // Reads the document once; call it once per object.
     ParseResult parse();
 
-private:
-    static void onStartElement(void* self, const char* name, const char** attributes);
-    static void onEndElement(void* self, const char* name);
-    void startElement(const char* name, const char** attributes);
-    void endElement(const char* name);
-    void readVertex(const char** attributes);
-    void readTriangle(const char** attributes);
-    void readComponent(const char** attributes);
-    void readObject(const char** attributes);
-    void readItem(const char** attributes);
+    // Parses with expat alone: the reference the plain reader is held to.
+    ParseResult parseWithExpat();
 
+    // Reads a document while it arrives, with the plain reader only: no value when that
+    // declines it or the document is abandoned (then parse the finished bytes).
+    static std::optional<ParseResult> parseArriving(const threemf::ArrivingDocument& document);
+
+private:
     std::span<const std::uint8_t> data;
-    std::vector<Mesh> meshes;
-    std::vector<std::string> componentPaths;
-    std::vector<Object> objects;
-    std::vector<Reference> items;
-    std::optional<MeshBuilder> currentMesh;
-    bool inVertices = false;
-    bool inTriangles = false;
-    bool inObject = false; // inside an object element with a valid id: objects.back()
-    bool inBuild = false;
 };
 
 } // namespace trimeo

@@ -184,3 +184,124 @@ TEST(PackageExtractor, DamagedEntriesAndNonArchivesLeaveNothingBehind) {
     EXPECT_EQ(u->report.entriesRefused, 1u);
     EXPECT_EQ(contents(u->extracted() / "a"), "file");
 }
+
+TEST(PackageExtractor, AHeldEntryComesIntoMemoryWithAnEmptyFileInItsPlace) {
+    const std::string model(100000, 'm');
+    const auto archive = ZipPackage().file("a.txt", "a").file("3D/3dmodel.model", model).file("b.txt", "b").bytes();
+    const auto plain = unpack(archive);
+
+    Unpacked u;
+    trimeo::writeWholeFile(u.work.path() / "model.3mf", archive);
+    fs::create_directory(u.extracted());
+    HeldEntry held;
+    held.path = "./3D//3dmodel.model"; // matched as the unpacking splits it
+    held.maxBytes = 1 << 20;
+    u.report = extractPackage(u.work.path() / "model.3mf", u.extracted(), {}, &held);
+    EXPECT_TRUE(held.unpacked);
+    EXPECT_FALSE(held.tooLarge);
+    EXPECT_EQ(std::string(held.bytes.begin(), held.bytes.end()), model);
+    EXPECT_EQ(u.tree(), plain->tree());
+    EXPECT_EQ(fs::file_size(u.extracted() / "3D/3dmodel.model"), 0u);
+    EXPECT_EQ(u.report.bytesWritten, plain->report.bytesWritten) << "held bytes count as written ones";
+    EXPECT_EQ(u.report.filesWritten, plain->report.filesWritten);
+}
+
+TEST(PackageExtractor, AHeldEntryFollowsItsFile) {
+    auto holding = [](const std::vector<std::uint8_t>& archive, std::uint64_t maxBytes) {
+        auto u = std::make_unique<Unpacked>();
+        trimeo::writeWholeFile(u->work.path() / "model.3mf", archive);
+        fs::create_directory(u->extracted());
+        HeldEntry held;
+        held.path = "m";
+        held.maxBytes = maxBytes;
+        u->report = extractPackage(u->work.path() / "model.3mf", u->extracted(), {}, &held);
+        EXPECT_EQ(fs::exists(u->extracted() / "m"), held.unpacked);
+        return held;
+    };
+    // A later entry of the same path replaces it, as it would the file (libzip writes no
+    // two entries of one name: the second is renamed in place).
+    auto twice = [](const std::string& second, bool compressed) {
+        auto archive = ZipPackage().file("m", "first").file("n", second, compressed).bytes();
+        archive.at(headerNaming(archive, "PK\x03\x04", 30, "n") + 30) = 'm';
+        archive.at(headerNaming(archive, "PK\x01\x02", 46, "n") + 46) = 'm';
+        return archive;
+    };
+    HeldEntry held = holding(twice("second", true), 100);
+    EXPECT_EQ(std::string(held.bytes.begin(), held.bytes.end()), "second");
+
+    // A damaged one removes it with its file.
+    auto damaged = twice("checksummed content", false);
+    damaged.at(find(damaged, "checksummed content")) ^= 0x20;
+    held = holding(damaged, 100);
+    EXPECT_FALSE(held.unpacked);
+    EXPECT_TRUE(held.bytes.empty());
+
+    // Past its bound it is counted, not kept.
+    held = holding(ZipPackage().file("m", std::string(101, 'x')).bytes(), 100);
+    EXPECT_TRUE(held.unpacked);
+    EXPECT_TRUE(held.tooLarge);
+    EXPECT_TRUE(held.bytes.empty());
+    held = holding(ZipPackage().file("m", std::string(100, 'x')).bytes(), 100);
+    EXPECT_FALSE(held.tooLarge);
+    EXPECT_EQ(held.bytes.size(), 100u);
+}
+
+TEST(PackageExtractor, AHeldEntryIsToldAsItComesAndAbandonedWhenItsBytesWouldChange) {
+    struct Told {
+        HeldEntry held;
+        ArrivingDocument arriving;
+    };
+    auto unpackTelling = [](const std::vector<std::uint8_t>& archive) {
+        auto t = std::make_unique<Told>();
+        trimeo::TemporaryDirectory work;
+        trimeo::writeWholeFile(work.path() / "model.3mf", archive);
+        fs::create_directory(work.path() / "x");
+        t->held.path = "m";
+        t->held.maxBytes = 1 << 20;
+        t->held.arriving = &t->arriving;
+        extractPackage(work.path() / "model.3mf", work.path() / "x", {}, &t->held);
+        t->arriving.close();
+        return t;
+    };
+    const std::string content(300000, 'c'); // many pieces of the unpacking's buffer
+    auto t = unpackTelling(ZipPackage().file("a", "a").file("m", content).bytes());
+    EXPECT_TRUE(t->arriving.finishedWhole());
+    const auto state = t->arriving.waitBeyond(0);
+    EXPECT_EQ(state.arrived, content.size());
+    EXPECT_EQ(state.begin, t->held.bytes.data()) << "told where the held bytes are";
+    EXPECT_TRUE(t->held.told.empty());
+
+    // A later entry of the path: the first one's bytes stay where they were told.
+    auto archive = ZipPackage().file("m", content).file("n", "second").bytes();
+    archive.at(headerNaming(archive, "PK\x03\x04", 30, "n") + 30) = 'm';
+    archive.at(headerNaming(archive, "PK\x01\x02", 46, "n") + 46) = 'm';
+    t = unpackTelling(archive);
+    EXPECT_FALSE(t->arriving.finishedWhole());
+    EXPECT_EQ(std::string(t->held.bytes.begin(), t->held.bytes.end()), "second");
+    EXPECT_EQ(t->held.told.size(), content.size());
+    EXPECT_EQ(t->arriving.waitBeyond(0).begin, t->held.told.data());
+
+    // An entry declaring less than it holds outgrows its room: abandoned, still held whole.
+    archive = ZipPackage().file("m", content).bytes();
+    putLittleEndian32(archive, headerNaming(archive, "PK\x03\x04", 30, "m") + 22, 1000);
+    putLittleEndian32(archive, headerNaming(archive, "PK\x01\x02", 46, "m") + 24, 1000);
+    t = unpackTelling(archive);
+    EXPECT_FALSE(t->arriving.finishedWhole());
+    EXPECT_EQ(std::string(t->held.bytes.begin(), t->held.bytes.end()), content);
+}
+
+TEST(PackageExtractor, AHeldEntrysDeclaredSizeReservesNoMoreThanItsCompressedBytesCanHold) {
+    auto archive = ZipPackage().file("m", std::string(1000, 'x')).bytes();
+    putLittleEndian32(archive, headerNaming(archive, "PK\x03\x04", 30, "m") + 22, 0x60000000u);
+    putLittleEndian32(archive, headerNaming(archive, "PK\x01\x02", 46, "m") + 24, 0x60000000u);
+    trimeo::TemporaryDirectory work;
+    trimeo::writeWholeFile(work.path() / "model.3mf", archive);
+    fs::create_directory(work.path() / "x");
+    HeldEntry held;
+    ArrivingDocument arriving; // keeps what it was told, however the entry ends
+    held.path = "m";
+    held.maxBytes = std::uint64_t(1) << 40;
+    held.arriving = &arriving;
+    extractPackage(work.path() / "model.3mf", work.path() / "x", {}, &held);
+    EXPECT_LT(held.bytes.capacity() + held.told.capacity(), std::size_t(1) << 20);
+}

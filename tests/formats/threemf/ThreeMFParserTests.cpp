@@ -299,3 +299,11 @@ INSTANTIATE_TEST_SUITE_P(
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return name;
     });
+
+TEST_F(ThreeMFParserTest, AComponentNamingTheMainPartReadsItsBytesAgain) {
+    // The main part is held in memory, its file left empty: a read of it by path still gives it whole.
+    std::string main = componentsXML({"/3D/3dmodel.model", "/3D/./3dmodel.model"});
+    main.insert(main.find("<object"), "<object id=\"1\"><mesh>" + tetrahedronMesh(3) + "</mesh></object>");
+    auto result = parse(ZipPackage().file(kMain, main).bytes());
+    EXPECT_EQ(firstXs(result), (std::vector<float>{3, 3, 3}));
+}
