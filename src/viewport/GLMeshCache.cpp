@@ -112,6 +112,10 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
         }
         mesh.hasSkin = true;
     }
+    if (!mesh.hasSkin) {
+        mesh.hidden = prepared->enclosure.hidden;
+        mesh.box = prepared->enclosure.box;
+    }
 
     const std::span<const std::uint32_t> indices = prepared->indices(g);
     mesh.sequential = prepared->sequential;

@@ -31,6 +31,8 @@ public:
         bool hasNormals = false; // else shaded by each triangle's plane
         bool hasSkin = false;    // joints and weights uploaded (attributes 3 and 4)
         bool sequential = false; // index i is vertex i (STL's layout): drawn without an index buffer
+        HiddenSide hidden = HiddenSide::none; // never seen from outside `box` (none when skinned)
+        scene::BoundingBox box;
     };
 
     GLMeshCache() = default;
