@@ -321,7 +321,9 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
         glDrawArrays(GL_TRIANGLES, GLint(part.firstIndex), part.count);
     else
         glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
-                           reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
+                       item.mesh->clientIndices
+                           ? static_cast<const void*>(item.mesh->clientIndices + part.firstIndex)
+                           : reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
 }
 
 void GLSceneRenderer::setSection(std::optional<Section> section) { d->section = section; }
