@@ -39,48 +39,86 @@ bool samePoint(const float* a, const float* b) {
     return keyBits(a[0]) == keyBits(b[0]) && keyBits(a[1]) == keyBits(b[1]) && keyBits(a[2]) == keyBits(b[2]);
 }
 
+// One of the box's faces (-x, +x, -y, +y, -z, +z): where it lies, the corner that first
+// reached it and how far the triangles around that corner face out of the box. Every
+// triangle around the corner comes at or after the one that set it, since it reaches the
+// face too.
+struct Face {
+    float bound = INFINITY; // along the face's outward direction
+    const float* corner = nullptr;
+    double facing = 0;
+};
+
 struct Sums {
     std::uint64_t unmatched = 0;
     double volume = 0;
-    std::array<double, 6> facing{};
-};
+    std::array<Face, 6> faces{};
 
-// The box's bounds per axis and, on each of its faces (-x, +x, -y, +y, -z, +z), one corner.
-struct Bounds {
-    float low[3], high[3];
-    std::array<const float*, 6> extreme;
+    // The second half's sums added to these, the first half's.
+    void add(const Sums& later) {
+        unmatched += later.unmatched;
+        volume += later.volume;
+        for (std::size_t k = 0; k < 6; ++k) {
+            Face& f = faces[k];
+            const Face& g = later.faces[k];
+            if (g.bound < f.bound) f = g;
+            else if (g.bound == f.bound && f.corner && g.corner && samePoint(f.corner, g.corner))
+                f.facing += g.facing;
+            else if (g.bound == f.bound)
+                f.facing = 0; // two corners on the face, neither seen whole: no verdict
+        }
+    }
 };
 
 // Over the triangles from `first` to `last` (corner indices): the unmatched-edge sum, the
-// signed volume (about `origin`, for precision far from the coordinates' zero) and how far
-// the triangles around each face's corner face out of the box.
+// signed volume (about `origin`, for precision far from the coordinates' zero) and the box's
+// faces.
 Sums accumulate(const float* p, std::size_t stride, std::span<const std::uint32_t> triangles, std::size_t first,
-                std::size_t last, const float* origin, const Bounds& bounds) {
+                std::size_t last, const float* origin) {
     Sums sums;
     for (std::size_t t = first; t < last; t += 3) {
-        const float* a = p + std::size_t(triangles[t]) * stride;
-        const float* b = p + std::size_t(triangles[t + 1]) * stride;
-        const float* c = p + std::size_t(triangles[t + 2]) * stride;
+        const float* corner[3] = {p + std::size_t(triangles[t]) * stride, p + std::size_t(triangles[t + 1]) * stride,
+                                  p + std::size_t(triangles[t + 2]) * stride};
+        const float *a = corner[0], *b = corner[1], *c = corner[2];
         sums.unmatched += unmatchedEdges(pointHash(a), pointHash(b), pointHash(c));
         const double ax = double(a[0]) - origin[0], ay = double(a[1]) - origin[1], az = double(a[2]) - origin[2];
         const double bx = double(b[0]) - origin[0], by = double(b[1]) - origin[1], bz = double(b[2]) - origin[2];
         const double cx = double(c[0]) - origin[0], cy = double(c[1]) - origin[1], cz = double(c[2]) - origin[2];
         sums.volume += ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
-        for (int axis = 0; axis < 3; ++axis) {
-            for (int side = 0; side < 2; ++side) {
-                const float bound = side ? bounds.high[axis] : bounds.low[axis];
-                if (!((a[axis] == bound) | (b[axis] == bound) | (c[axis] == bound))) continue;
-                const float* e = bounds.extreme[std::size_t(axis) * 2 + std::size_t(side)];
-                if (!samePoint(a, e) && !samePoint(b, e) && !samePoint(c, e)) continue;
-                // The axis component of the triangle's area normal.
-                const int i = (axis + 1) % 3, j = (axis + 2) % 3;
-                const double normal =
-                    (double(b[i]) - a[i]) * (double(c[j]) - a[j]) - (double(b[j]) - a[j]) * (double(c[i]) - a[i]);
-                sums.facing[std::size_t(axis) * 2 + std::size_t(side)] += side ? normal : -normal;
+        for (std::size_t k = 0; k < 6; ++k) {
+            const std::size_t axis = k / 2;
+            const float sign = k % 2 ? -1.0f : 1.0f; // bounds kept as minima: the +faces negated
+            Face& face = sums.faces[k];
+            int reaching = 0;
+            for (int n = 1; n < 3; ++n)
+                if (sign * corner[n][axis] < sign * corner[reaching][axis]) reaching = n;
+            const float along = sign * corner[reaching][axis];
+            if (along > face.bound || !(along <= face.bound)) continue;
+            if (along < face.bound) {
+                face = {along, corner[reaching], 0};
+            } else if (!samePoint(a, face.corner) && !samePoint(b, face.corner) && !samePoint(c, face.corner)) {
+                continue;
             }
+            // The axis component of the triangle's area normal, outward for this face.
+            const std::size_t i = (axis + 1) % 3, j = (axis + 2) % 3;
+            const double normal =
+                (double(b[i]) - a[i]) * (double(c[j]) - a[j]) - (double(b[j]) - a[j]) * (double(c[i]) - a[i]);
+            face.facing += k % 2 ? normal : -normal;
         }
     }
     return sums;
+}
+
+// `part(first, last)` over [0, count), in two halves at once when the count is large; the
+// second half's result added to the first's. Steps of `step` stay whole.
+template <typename Part>
+auto inHalves(std::size_t count, std::size_t step, Part part) {
+    const std::size_t half = count > 1'000'000 ? count / (2 * step) * step : count;
+    if (half == count) return part(std::size_t(0), count);
+    auto second = std::async(std::launch::async, part, half, count);
+    auto result = part(std::size_t(0), half);
+    result.add(second.get());
+    return result;
 }
 
 } // namespace
@@ -90,44 +128,16 @@ Enclosure findEnclosure(std::span<const float> positions, std::size_t stride, st
     const std::size_t corners = triangles.size() / 3 * 3;
     if (stride < 3 || corners == 0) return out;
     const float* p = positions.data();
-    const std::size_t vertexCount = positions.size() / stride;
 
-    // The box (NaN coordinates drop out here and spoil the volume below), then a corner on
-    // each of its faces.
-    Bounds bounds{{INFINITY, INFINITY, INFINITY}, {-INFINITY, -INFINITY, -INFINITY}, {}};
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        const float* q = p + v * stride;
-        for (int axis = 0; axis < 3; ++axis) {
-            bounds.low[axis] = std::min(bounds.low[axis], q[axis]);
-            bounds.high[axis] = std::max(bounds.high[axis], q[axis]);
-        }
-    }
-    for (int axis = 0; axis < 3; ++axis)
-        if (!std::isfinite(bounds.low[axis]) || !std::isfinite(bounds.high[axis])) return out;
-    out.box.add({bounds.low[0], bounds.low[1], bounds.low[2]});
-    out.box.add({bounds.high[0], bounds.high[1], bounds.high[2]});
-    std::size_t found = 0;
-    for (std::size_t v = 0; v < vertexCount && found < 6; ++v) {
-        const float* q = p + v * stride;
-        for (std::size_t k = 0; k < 6; ++k) {
-            const float bound = k % 2 ? bounds.high[k / 2] : bounds.low[k / 2];
-            if (!bounds.extreme[k] && q[k / 2] == bound) bounds.extreme[k] = q, ++found;
-        }
-    }
-
-    // Large meshes are summed in two halves at once: the sums add up.
+    // Large meshes are gone through in two halves at once.
     const float* origin = p + std::size_t(triangles[0]) * stride;
-    const std::size_t half = corners > 600000 ? corners / 6 * 3 : corners;
-    std::future<Sums> second;
-    if (half < corners)
-        second = std::async(std::launch::async, accumulate, p, stride, triangles, half, corners, origin, std::cref(bounds));
-    Sums sums = accumulate(p, stride, triangles, 0, half, origin, bounds);
-    if (second.valid()) {
-        const Sums more = second.get();
-        sums.unmatched += more.unmatched;
-        sums.volume += more.volume;
-        for (std::size_t k = 0; k < 6; ++k) sums.facing[k] += more.facing[k];
-    }
+    const Sums sums = inHalves(corners, 3, [&](std::size_t first, std::size_t last) {
+        return accumulate(p, stride, triangles, first, last, origin);
+    });
+    for (const Face& face : sums.faces)
+        if (!std::isfinite(face.bound)) return out; // NaN or infinite coordinates
+    out.box.add({sums.faces[0].bound, sums.faces[2].bound, sums.faces[4].bound});
+    out.box.add({-sums.faces[1].bound, -sums.faces[3].bound, -sums.faces[5].bound});
 
     if (sums.unmatched != 0 || !std::isfinite(sums.volume)) return out;
     // A volume lost in rounding, e.g. a sheet drawn twice with opposite windings, says nothing.
@@ -135,8 +145,8 @@ Enclosure findEnclosure(std::span<const float> positions, std::size_t stride, st
     const double scale = std::max({size.x, size.y, size.z});
     if (!(std::abs(sums.volume) > 1e-9 * scale * scale * scale)) return out;
     const bool outward = sums.volume > 0;
-    for (double f : sums.facing)
-        if (f != 0 && (f > 0) != outward) return out; // a shell wound the other way reaches the box
+    for (const Face& face : sums.faces) // a shell wound the other way reaches the box
+        if (face.facing != 0 && (face.facing > 0) != outward) return out;
     out.hidden = outward ? HiddenSide::back : HiddenSide::front;
     return out;
 }

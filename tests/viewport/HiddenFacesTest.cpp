@@ -102,8 +102,8 @@ TEST(HiddenFaces, ShellsWoundOppositeWaysHideNothing) {
 }
 
 TEST(HiddenFaces, LargeMeshesAreJudgedWhole) {
-    // A torus of 2 × 320 × 320 triangles: summed in parts, judged as one.
-    const int n = 320;
+    // A torus of 2 × 420 × 420 triangles: summed in parts, judged as one.
+    const int n = 420;
     Mesh torus;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
