@@ -208,6 +208,8 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
         const GLMeshCache::Mesh& mesh = meshes->meshFor(node->geometry);
         const auto& materials = node->geometry->materials;
         const int palette = mesh.hasSkin ? jointPalette(*node->geometry->skin, view, modelView) : -1;
+        bool seeThrough = false;
+        std::size_t opaqueParts = 0; // this geometry's items at the end of `opaque`
         for (std::size_t part = 0; part < mesh.parts.size(); ++part) {
             if (mesh.parts[part].count == 0) continue;
             const std::size_t materialIndex = materials.empty() ? 0 : part % materials.size();
@@ -229,12 +231,14 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
                     isBlended = c->a < 1.0f;
                 }
             }
-            // What shows through a blended surface or between lines includes the far side.
-            if (!isBlended && !item.lines && !(section && inModel) && mesh.hidden != HiddenSide::none &&
-                beyondNearPlane(projectionMatrix * modelView, mesh.box))
-                item.hidden = mesh.hidden;
+            seeThrough = seeThrough || isBlended || item.lines;
             (isBlended ? blended : opaque).push_back(item);
+            if (!isBlended) ++opaqueParts;
         }
+        // What shows through a blended part or between lines includes the far side.
+        if (!seeThrough && !(section && inModel) && mesh.hidden != HiddenSide::none &&
+            beyondNearPlane(projectionMatrix * modelView, mesh.box))
+            for (std::size_t i = opaque.size() - opaqueParts; i < opaque.size(); ++i) opaque[i].hidden = mesh.hidden;
     }
     // Farthest first, so nearer translucent surfaces blend over farther ones.
     std::stable_sort(blended.begin(), blended.end(),
