@@ -80,12 +80,17 @@ EglContext::EglContext(std::optional<Platform> only) {
             throw PlatformError("the EGL driver offers no configuration for desktop OpenGL");
         }
     }
-    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
-                                 EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
-    context_ = eglCreateContext(display, config, EGL_NO_CONTEXT, attributes);
+    // Compatibility first: there a software driver draws from the model's own arrays (see
+    // GLMeshCache); core where the driver offers no 3.3 compatibility context.
+    for (EGLint profile : {EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT}) {
+        const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                     EGL_CONTEXT_OPENGL_PROFILE_MASK, profile, EGL_NONE};
+        context_ = eglCreateContext(display, config, EGL_NO_CONTEXT, attributes);
+        if (context_ != EGL_NO_CONTEXT) break;
+    }
     if (context_ == EGL_NO_CONTEXT) {
         eglTerminate(display);
-        throw PlatformError("the EGL driver cannot make an OpenGL 3.3 core context");
+        throw PlatformError("the EGL driver cannot make an OpenGL 3.3 context");
     }
     if (!surfaceless) {
         const EGLint size[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};

@@ -1,7 +1,7 @@
-// An OpenGL 3.3 core context made through EGL without any window system: Mesa's
-// surfaceless platform first, else the first EGL device that gives one. No X or Wayland
-// connection is opened, so it works with no display at all and inside sandboxes; it has
-// no window surface and draws only into framebuffer objects.
+// An OpenGL 3.3 context (compatibility profile where offered, else core) made through EGL
+// without any window system: Mesa's surfaceless platform first, else the first EGL device
+// that gives one. No X or Wayland connection is opened, so it works with no display at all
+// and inside sandboxes; it has no window surface and draws only into framebuffer objects.
 #pragma once
 
 #include <optional>

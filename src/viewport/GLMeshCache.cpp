@@ -1,14 +1,27 @@
 #include "GLMeshCache.h"
 
+#include "AntialiasedTarget.h"
 #include "GLShaders.h"
 
 #include "MeshData.h"
 
 namespace trimeo::gl {
 
+GLMeshCache::GLMeshCache() {
+    // Copying a big mesh into buffers costs a software driver as much memory again and time
+    // to fill it, and gains it nothing: it reads vertices from main memory either way.
+    GLint profile = 0;
+    glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+    inPlace_ = (profile & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT) &&
+               AntialiasedTarget::modeForCurrentContext() == AntialiasedTarget::Mode::supersampled;
+}
+
 const GLMeshCache::Mesh& GLMeshCache::meshFor(const std::shared_ptr<scene::Geometry>& geometry) {
     auto it = meshes_.find(geometry.get());
-    if (it == meshes_.end()) it = meshes_.emplace(geometry.get(), Entry{geometry, upload(*geometry)}).first;
+    if (it == meshes_.end()) {
+        it = meshes_.emplace(geometry.get(), Entry{geometry, {}, {}, {}}).first;
+        upload(*geometry, it->second);
+    }
     return it->second.mesh;
 }
 
@@ -38,14 +51,15 @@ std::vector<float> gather(const scene::GeometrySource& source, int components, s
 
 } // namespace
 
-GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
-    Mesh mesh;
+void GLMeshCache::upload(const scene::Geometry& g, Entry& entry) {
+    Mesh& mesh = entry.mesh;
     const scene::GeometrySource* positions = g.source(scene::Semantic::vertex);
     const std::size_t vertexCount = g.vertexCount();
-    if (!positions || positions->componentsPerVector < 3 || vertexCount == 0) return mesh;
+    if (!positions || positions->componentsPerVector < 3 || vertexCount == 0) return;
 
     // Made on the loading thread when the scene came with it, else now. Computed normals
-    // live only until the upload: the scene keeps what the file gave.
+    // live only until the upload (drawn in place, as long as the mesh): the scene keeps
+    // what the file gave.
     std::shared_ptr<const PreparedMesh> prepared;
     if (auto it = prepared_.find(&g); it != prepared_.end()) {
         prepared = std::move(it->second);
@@ -69,14 +83,24 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     glGenBuffers(6, mesh.buffers);
     auto arrayBuffer = [&](int slot, int attribute, int components, const float* data, std::size_t floats,
                            GLsizei stride) {
+        glEnableVertexAttribArray(GLuint(attribute));
+        if (inPlace_) {
+            glBindBuffer(GL_ARRAY_BUFFER, 0);
+            glVertexAttribPointer(GLuint(attribute), components, GL_FLOAT, GL_FALSE, stride, data);
+            return;
+        }
         glBindBuffer(GL_ARRAY_BUFFER, mesh.buffers[slot]);
         glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(floats * sizeof(float)), data, GL_STATIC_DRAW);
-        glEnableVertexAttribArray(GLuint(attribute));
         glVertexAttribPointer(GLuint(attribute), components, GL_FLOAT, GL_FALSE, stride, nullptr);
+    };
+    // A copy made for the draw; kept while the draws read it in place.
+    auto gathered = [&](std::vector<float> copy) -> const std::vector<float>& {
+        entry.gathered.push_back(std::move(copy));
+        return entry.gathered.back();
     };
 
     if (split) {
-        const std::vector<float> p = gather(*positions, 3, shaded.remap);
+        const std::vector<float>& p = gathered(gather(*positions, 3, shaded.remap));
         arrayBuffer(0, 0, 3, p.data(), p.size(), 0);
     } else {
         // The file's flat array as it is, whatever its stride.
@@ -89,7 +113,7 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     mesh.hasNormals = !planeShaded;
 
     if (uv && split) {
-        const std::vector<float> t = gather(*uv, 2, shaded.remap);
+        const std::vector<float>& t = gathered(gather(*uv, 2, shaded.remap));
         arrayBuffer(2, 2, 2, t.data(), t.size(), 0);
         mesh.hasTexcoords = true;
     } else if (uv) {
@@ -104,7 +128,7 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
     if (joints && weights && g.skin->jointNames.size() <= std::size_t(kMaxJoints)) {
         for (auto [slot, source] : {std::pair{4, joints}, std::pair{5, weights}}) {
             if (split) {
-                const std::vector<float> v = gather(*source, 4, shaded.remap);
+                const std::vector<float>& v = gathered(gather(*source, 4, shaded.remap));
                 arrayBuffer(slot, slot - 1, 4, v.data(), v.size(), 0);
             } else {
                 arrayBuffer(slot, slot - 1, 4, source->data.data(), source->data.size(), 0);
@@ -112,15 +136,22 @@ GLMeshCache::Mesh GLMeshCache::upload(const scene::Geometry& g) {
         }
         mesh.hasSkin = true;
     }
+    if (!mesh.hasSkin) {
+        mesh.hidden = prepared->enclosure.hidden;
+        mesh.box = prepared->enclosure.box;
+    }
 
     const std::span<const std::uint32_t> indices = prepared->indices(g);
     mesh.sequential = prepared->sequential;
-    if (!mesh.sequential) {
+    if (!mesh.sequential && inPlace_) {
+        mesh.clientIndices = indices.data();
+    } else if (!mesh.sequential) {
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.buffers[3]);
         glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
     }
     glBindVertexArray(0);
-    return mesh;
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    if (inPlace_) entry.prepared = std::move(prepared);
 }
 
 } // namespace trimeo::gl

@@ -2,7 +2,9 @@
 // flat arrays, normals from the file or computed once here (none for meshes whose
 // triangles share no vertex: their planes shade them), texture coordinates and a skin's
 // joints and weights when they fit,
-// and only the triangles whose indices all lie inside the vertex list.
+// and only the triangles whose indices all lie inside the vertex list. On a software
+// rasteriser in a compatibility context nothing is copied: the draws read the geometry's
+// (and the prepared) arrays where they are, which the cache keeps alive.
 // Every call needs the owning OpenGL context current.
 #pragma once
 
@@ -31,9 +33,12 @@ public:
         bool hasNormals = false; // else shaded by each triangle's plane
         bool hasSkin = false;    // joints and weights uploaded (attributes 3 and 4)
         bool sequential = false; // index i is vertex i (STL's layout): drawn without an index buffer
+        HiddenSide hidden = HiddenSide::none; // never seen from outside `box` (none when skinned)
+        scene::BoundingBox box;
+        const std::uint32_t* clientIndices = nullptr; // drawn from here rather than an index buffer
     };
 
-    GLMeshCache() = default;
+    GLMeshCache(); // decides, for the current context, whether draws read the arrays in place
     GLMeshCache(const GLMeshCache&) = delete;
     GLMeshCache& operator=(const GLMeshCache&) = delete;
 
@@ -49,11 +54,15 @@ private:
     struct Entry {
         std::shared_ptr<const scene::Geometry> geometry; // keeps the key's address unique
         Mesh mesh;
+        // What the draws read in place: the prepared lists and gathered copies.
+        std::shared_ptr<const PreparedMesh> prepared;
+        std::vector<std::vector<float>> gathered;
     };
-    Mesh upload(const scene::Geometry& geometry);
+    void upload(const scene::Geometry& geometry, Entry& entry);
 
     std::unordered_map<const scene::Geometry*, Entry> meshes_;
     PreparedMeshes prepared_;
+    bool inPlace_ = false;
 };
 
 } // namespace trimeo::gl

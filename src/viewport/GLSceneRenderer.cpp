@@ -33,7 +33,25 @@ struct DrawItem {
     int palette = -1; // skinned: index of its joint matrices in the frame's palettes
     bool cut = false; // part of the model, which a section cuts
     bool insideOut = false; // wound clockwise seen from outside (see isInsideOut)
+    HiddenSide hidden = HiddenSide::none; // culled even when double-sided: no eye can see it now
 };
+
+// The box lies wholly beyond the near plane: the camera is outside it and nothing of it is
+// clipped open, so a closed surface inside shows only its outward side.
+bool beyondNearPlane(const Matrix4& clipFromModel, const scene::BoundingBox& box) {
+    if (box.isEmpty()) return false;
+    for (int i = 0; i < 8; ++i) {
+        const double corner[3] = {i & 1 ? box.max.x : box.min.x, i & 2 ? box.max.y : box.min.y,
+                                  i & 4 ? box.max.z : box.min.z};
+        double z = clipFromModel.at(2, 3), w = clipFromModel.at(3, 3);
+        for (int k = 0; k < 3; ++k) {
+            z += clipFromModel.at(2, k) * corner[k];
+            w += clipFromModel.at(3, k) * corner[k];
+        }
+        if (!(z + w > 0)) return false;
+    }
+    return true;
+}
 
 void toFloats(const Matrix4& m, float out[16]) {
     for (int i = 0; i < 16; ++i) out[i] = float(m.m[i]);
@@ -65,6 +83,7 @@ struct GLSceneRenderer::Impl {
     int bound = -1; // variant bound in this frame
     float projection[16] = {};
     scene::Vector3 viewUp;
+    Matrix4 projectionMatrix;
     std::optional<Section> section;
     // Which way each cut geometry is wound, found once per scene: a section needs it to
     // tell the inside from the outside.
@@ -190,6 +209,8 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
         const GLMeshCache::Mesh& mesh = meshes->meshFor(node->geometry);
         const auto& materials = node->geometry->materials;
         const int palette = mesh.hasSkin ? jointPalette(*node->geometry->skin, view, modelView) : -1;
+        bool seeThrough = false;
+        std::size_t opaqueParts = 0; // this geometry's items at the end of `opaque`
         for (std::size_t part = 0; part < mesh.parts.size(); ++part) {
             if (mesh.parts[part].count == 0) continue;
             const std::size_t materialIndex = materials.empty() ? 0 : part % materials.size();
@@ -211,8 +232,14 @@ void GLSceneRenderer::Impl::collect(const Matrix4& view) {
                     isBlended = c->a < 1.0f;
                 }
             }
+            seeThrough = seeThrough || isBlended || item.lines;
             (isBlended ? blended : opaque).push_back(item);
+            if (!isBlended) ++opaqueParts;
         }
+        // What shows through a blended part or between lines includes the far side.
+        if (!seeThrough && !(section && inModel) && mesh.hidden != HiddenSide::none &&
+            beyondNearPlane(projectionMatrix * modelView, mesh.box))
+            for (std::size_t i = opaque.size() - opaqueParts; i < opaque.size(); ++i) opaque[i].hidden = mesh.hidden;
     }
     // Farthest first, so nearer translucent surfaces blend over farther ones.
     std::stable_sort(blended.begin(), blended.end(),
@@ -284,8 +311,12 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
         glUniform4f(u.clipPlane, 0, 0, 0, 1);
     }
     // A cut shows the inside: its back faces are the cap.
-    if (m.isDoubleSided || cut) glDisable(GL_CULL_FACE);
-    else glEnable(GL_CULL_FACE);
+    if (cut || (m.isDoubleSided && item.hidden == HiddenSide::none)) {
+        glDisable(GL_CULL_FACE);
+    } else {
+        glEnable(GL_CULL_FACE);
+        glCullFace(m.isDoubleSided && item.hidden == HiddenSide::front ? GL_FRONT : GL_BACK);
+    }
     // A mirroring transform turns counter-clockwise faces clockwise on screen.
     glFrontFace((determinant3(item.modelView) < 0) != (cut && item.insideOut) ? GL_CW : GL_CCW);
     glPolygonMode(GL_FRONT_AND_BACK, item.lines ? GL_LINE : GL_FILL);
@@ -299,7 +330,9 @@ void GLSceneRenderer::Impl::draw(const DrawItem& item) {
         glDrawArrays(GL_TRIANGLES, GLint(part.firstIndex), part.count);
     else
         glDrawElements(GL_TRIANGLES, part.count, GL_UNSIGNED_INT,
-                           reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
+                       item.mesh->clientIndices
+                           ? static_cast<const void*>(item.mesh->clientIndices + part.firstIndex)
+                           : reinterpret_cast<const void*>(part.firstIndex * sizeof(std::uint32_t)));
 }
 
 void GLSceneRenderer::setSection(std::optional<Section> section) { d->section = section; }
@@ -314,8 +347,8 @@ void GLSceneRenderer::render(const Matrix4& view, const Matrix4& projection, int
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_MULTISAMPLE);
-    glCullFace(GL_BACK);
 
+    d->projectionMatrix = projection;
     d->collect(view);
     toFloats(projection, d->projection);
     d->viewUp = scene::normalized(view.transformDirection({0.0, 1.0, 0.0}));

@@ -191,6 +191,7 @@ PreparedMesh prepareMesh(const scene::Geometry& g) {
     }
     const std::span<const std::uint32_t> all = out.indices(g);
     out.sequential = isSequential(all);
+    if (!g.skin) out.enclosure = findEnclosure(positions->data, std::size_t(positions->componentsPerVector), all);
     if (usableNormals(g)) return out;
     out.planeShaded = (out.sequential && all.size() <= vertexCount) || eachVertexUsedAtMostOnce(vertexCount, all);
     if (out.planeShaded) return out;

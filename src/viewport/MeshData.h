@@ -2,6 +2,7 @@
 // safe to draw and per-vertex normals where the file brought none.
 #pragma once
 
+#include "HiddenFaces.h"
 #include "scene/Geometry.h"
 
 #include "scene/Scene.h"
@@ -64,6 +65,7 @@ struct PreparedMesh {
     bool planeShaded = false;               // no normals needed: eachVertexUsedAtMostOnce
     bool sequential = false;                // the list to draw isSequential
     ShadedMesh shaded;                      // computed normals (and split vertices)
+    Enclosure enclosure;                    // none for skinned geometry, whose shape moves
 
     // The list to draw: the split one, our own, or the geometry's first element as it is.
     std::span<const std::uint32_t> indices(const scene::Geometry& geometry) const;

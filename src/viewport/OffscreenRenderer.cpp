@@ -56,9 +56,16 @@ struct OffscreenRenderer::Impl {
 };
 
 bool OffscreenRenderer::Impl::createWindowSystemContext() {
-    context = std::make_unique<QOpenGLContext>();
-    context->setFormat(viewportSurfaceFormat());
-    if (!context->create()) {
+    // Compatibility first: there a software driver draws from the model's own arrays (see
+    // GLMeshCache); core where the driver offers no 3.3 compatibility context.
+    for (auto profile : {QSurfaceFormat::CompatibilityProfile, QSurfaceFormat::CoreProfile}) {
+        QSurfaceFormat format = viewportSurfaceFormat();
+        format.setProfile(profile);
+        context = std::make_unique<QOpenGLContext>();
+        context->setFormat(format);
+        if (context->create() && context->format().version() >= qMakePair(3, 3)) break;
+    }
+    if (!context->isValid()) {
         error = "cannot create an OpenGL context";
         return false;
     }

@@ -39,7 +39,7 @@ public:
     OffscreenRenderer(const OffscreenRenderer&) = delete;
     OffscreenRenderer& operator=(const OffscreenRenderer&) = delete;
 
-    // False when no OpenGL 3.3 core context could be made; error() says why.
+    // False when no OpenGL 3.3 context could be made; error() says why.
     bool isValid() const;
     const std::string& error() const;
     gl::AntialiasedTarget::Mode antialiasing() const;
@@ -85,7 +85,8 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// The format both the widget and the offscreen path ask for: 3.3 core, depth; antialiasing
+// The format both the widget and the offscreen path ask for: 3.3 core (the offscreen path
+// tries the compatibility profile first), depth; antialiasing
 // lives in their AntialiasedTarget.
 QSurfaceFormat viewportSurfaceFormat();
 

@@ -1,4 +1,4 @@
-// Contexts without a window system: each EGL platform gives an OpenGL 3.3 core context that
+// Contexts without a window system: each EGL platform gives an OpenGL 3.3 context that
 // the renderer accepts and that draws into a framebuffer, with no display named at all.
 #include "viewport/EglContext.h"
 #include "viewport/GLSceneRenderer.h"

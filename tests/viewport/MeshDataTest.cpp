@@ -104,6 +104,14 @@ TEST(MeshData, SharpEdgesSplitVerticesSoABoxStaysFlatFaced) {
     }
 }
 
+TEST(MeshData, PreparedMeshKnowsTheHiddenSideUnlessSkinned) {
+    scene::Geometry box({scene::GeometrySource::vertices(cubeCorners())}, {scene::GeometryElement{kCubeTriangles}});
+    EXPECT_EQ(prepareMesh(box).enclosure.hidden, HiddenSide::back);
+    // A skin moves the surface: what hides in the file's pose may show in another.
+    box.skin = scene::Skin{};
+    EXPECT_EQ(prepareMesh(box).enclosure.hidden, HiddenSide::none);
+}
+
 TEST(MeshData, GentleFoldsStaySmoothAndShared) {
     // Two triangles meeting at 10 degrees: one smooth normal per input vertex, no split.
     const float s = std::sin(10 * float(M_PI) / 180), c = std::cos(10 * float(M_PI) / 180);

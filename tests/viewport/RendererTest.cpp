@@ -153,6 +153,55 @@ TEST_F(Renderer, BackFacesAreCulledUnlessDoubleSided) {
     }
 }
 
+// A closed double-sided box skips its hidden side: from outside, with the near plane cutting
+// into it and from within, it looks like the same box left open by a stray zero-area
+// triangle, wound either way, and so does one whose front is glass, where the inside shows.
+// Only a sample lying exactly on the outline may change hands.
+TEST_F(Renderer, ClosedDoubleSidedSurfacesLookAsIfEveryFaceWereDrawn) {
+    TRIMEO_REQUIRE_GL();
+    auto box = [](bool outward, bool open, bool turned, bool glassFront) {
+        static const std::uint32_t faces[] = {0, 2, 3, 0, 3, 1, 4, 5, 7, 4, 7, 6, 0, 1, 5, 0, 5, 4,
+                                              2, 6, 7, 2, 7, 3, 0, 4, 6, 0, 6, 2, 1, 3, 7, 1, 7, 5};
+        std::vector<float> p;
+        for (int i = 0; i < 8; ++i) p.insert(p.end(), {i & 1 ? 2.f : -2.f, i & 2 ? 2.f : -2.f, i & 4 ? 2.f : -2.f});
+        std::vector<std::uint32_t> walls, front; // front: the +z face
+        for (std::size_t k = 0; k < std::size(faces); k += 3) {
+            std::vector<std::uint32_t>& list = k == 6 || k == 9 ? front : walls;
+            list.insert(list.end(), {faces[k], faces[k + (outward ? 1 : 2)], faces[k + (outward ? 2 : 1)]});
+        }
+        if (open) {
+            p.insert(p.end(), {0, 0, 0, 0.5f, 0, 0, 1, 0, 0});
+            walls.insert(walls.end(), {8, 9, 10});
+        }
+        auto g = std::make_shared<scene::Geometry>(std::vector<scene::GeometrySource>{scene::GeometrySource::vertices(p)},
+                                                   std::vector<scene::GeometryElement>{{walls}, {front}});
+        g->materials = {flat({0.3f, 0.6f, 0.9f, 1}, true), flat({0.3f, 0.6f, 0.9f, glassFront ? 0.4f : 1}, true)};
+        auto node = Node::make(g);
+        if (turned) node->setEulerAngles(Vector3(0.4, 0.5, 0)); // three faces in sight
+        return node;
+    };
+    struct View {
+        double cameraZ; // outside, near plane inside the box, within
+        bool turned, glass;
+    };
+    for (bool outward : {true, false})
+        for (View v : {View{9, true, false}, View{2.5, false, false}, View{0.5, false, false}, View{9, false, true}}) {
+            const std::string name = "renderer-closed-" + std::to_string(int(v.cameraZ * 10)) +
+                                     (v.glass ? "-glass" : "") + (outward ? "" : "-inward");
+            const QImage closed = render(sceneSeenFrom(v.cameraZ, {box(outward, false, v.turned, v.glass)}), name);
+            const QImage open = render(sceneSeenFrom(v.cameraZ, {box(outward, true, v.turned, v.glass)}), name + "-open");
+            EXPECT_GT(test::colourDistance(centre(closed), kBackgroundPixel), 40) << name;
+            ASSERT_EQ(closed.size(), open.size());
+            int changed = 0, largest = 0;
+            for (int y = 0; y < closed.height(); ++y)
+                for (int x = 0; x < closed.width(); ++x)
+                    if (const int d = test::colourDistance(closed.pixelColor(x, y), open.pixelColor(x, y)); d > 0)
+                        ++changed, largest = std::max(largest, d);
+            EXPECT_LE(changed, 4) << name;
+            EXPECT_LE(largest, 24) << name;
+        }
+}
+
 TEST_F(Renderer, InvertedOrZeroNormalsAreLitLikeCorrectOnes) {
     TRIMEO_REQUIRE_GL();
     auto lit = [&](float nz, const std::string& name) {
