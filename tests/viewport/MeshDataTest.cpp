@@ -105,7 +105,7 @@ TEST(MeshData, SharpEdgesSplitVerticesSoABoxStaysFlatFaced) {
 }
 
 TEST(MeshData, PreparedMeshKnowsTheHiddenSideUnlessSkinned) {
-    scene::Geometry box({scene::GeometrySource::vertices(cubeCorners())}, {scene::GeometryElement{kCubeTriangles}});
+    scene::Geometry box({scene::GeometrySource::vertices(test::unitCubeCorners())}, {scene::GeometryElement{unitCubeTriangles}});
     EXPECT_EQ(prepareMesh(box).enclosure.hidden, HiddenSide::back);
     // A skin moves the surface: what hides in the file's pose may show in another.
     box.skin = scene::Skin{};
