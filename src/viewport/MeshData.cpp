@@ -1,5 +1,6 @@
 #include "MeshData.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace trimeo {
@@ -7,6 +8,10 @@ namespace trimeo {
 std::span<const std::uint32_t> drawableIndices(const scene::Geometry& geometry, std::size_t element,
                                                std::vector<std::uint32_t>& scratch) {
     if (element >= geometry.elements.size()) return {};
+    if (geometry.elements[element].isSequential()) {
+        scratch = geometry.validTriangleIndices(element);
+        return scratch;
+    }
     const auto& idx = geometry.elements[element].indices;
     const std::size_t full = idx.size() / 3 * 3;
     const std::size_t vc = geometry.vertexCount();
@@ -170,7 +175,7 @@ const scene::GeometrySource* usableSource(const scene::Geometry& geometry, scene
 
 std::span<const std::uint32_t> PreparedMesh::indices(const scene::Geometry& geometry) const {
     if (!shaded.remap.empty()) return shaded.indices;
-    if (!ownIndices.empty() || partSizes.size() != 1) return ownIndices;
+    if (!ownIndices.empty() || partSizes.size() != 1 || geometry.elements[0].isSequential()) return ownIndices;
     return {geometry.elements[0].indices.data(), partSizes[0]};
 }
 
@@ -179,6 +184,15 @@ PreparedMesh prepareMesh(const scene::Geometry& g) {
     const scene::GeometrySource* positions = g.source(scene::Semantic::vertex);
     const std::size_t vertexCount = g.vertexCount();
     if (!positions || positions->componentsPerVector < 3 || vertexCount == 0) return out;
+
+    // A lone sequential element is drawn from the vertices as they stand: no list is made,
+    // and each vertex is a corner of one triangle only.
+    if (g.elements.size() == 1 && g.elements[0].isSequential()) {
+        out.partSizes.push_back(std::min(g.elements[0].sequentialCount, vertexCount) / 3 * 3);
+        out.sequential = true;
+        out.planeShaded = !usableNormals(g);
+        return out;
+    }
 
     // One list over all elements; the geometry's own when it has one element that is
     // drawable as it stands (no copy).

@@ -197,6 +197,17 @@ TEST_F(Renderer, MeshWithoutNormalsIsLitAsIfItHadItsFacesNormals) {
     EXPECT_LE(test::colourDistance(computed, withNormals), 3);
     EXPECT_LE(test::colourDistance(planes, withNormals), 3);
     EXPECT_LT(withNormals.red(), 200); // tilted: not lit head-on
+
+    // The same corners with no index list at all draw the very same picture, and a count
+    // past the vertices draws only the triangles that exist.
+    const QImage listed = render(sceneSeenFrom(4, {Node::make(tilted(unshared, {0, 1, 2, 3, 4, 5}, false))}),
+                                 "renderer-tilted-listed");
+    for (std::size_t corners : {6, 11}) {
+        auto sequential = tilted(unshared, {}, false);
+        sequential->elements = {scene::GeometryElement::sequential(corners)};
+        const QImage drawn = render(sceneSeenFrom(4, {Node::make(sequential)}), "renderer-tilted-sequential");
+        EXPECT_EQ(drawn, listed) << corners;
+    }
 }
 
 TEST_F(Renderer, EdgesAreSmoothedWhicheverWayTheFrameIsAntialiased) {

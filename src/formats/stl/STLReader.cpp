@@ -1,8 +1,10 @@
 #include "STLReader.h"
 
+#include "formats/common/FileMapping.h"
 #include "formats/common/MemoryBudget.h"
 #include "formats/common/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -12,19 +14,22 @@ namespace {
 using namespace scene;
 
 constexpr std::size_t kHeader = 84, kFacet = 50;
+// Bytes read between two releases of a mapped file's pages behind the reader.
+constexpr std::size_t kReleaseStep = std::size_t(16) << 20;
+
+std::span<const std::uint8_t> bytesOf(std::string_view s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
 
 ReaderResult sceneOf(std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids) {
     ReaderResult read;
     read.scene = std::make_shared<Scene>();
     for (auto& [name, positions] : solids) {
         if (positions.empty()) continue;
-        const auto vertices = static_cast<std::uint32_t>(positions.size() / 3);
-        GeometryElement element;
-        element.indices.resize(vertices);
-        for (std::uint32_t i = 0; i < vertices; ++i) element.indices[i] = i;
+        const std::size_t vertices = positions.size() / 3;
         auto node = Node::make(std::make_shared<Geometry>(
             std::vector<GeometrySource>{GeometrySource::vertices(std::move(positions))},
-            std::vector<GeometryElement>{std::move(element)}));
+            std::vector<GeometryElement>{GeometryElement::sequential(vertices)}));
         node->name = std::move(name);
         read.scene->rootNode->addChildNode(std::move(node));
         ++read.count;
@@ -33,10 +38,16 @@ ReaderResult sceneOf(std::vector<std::pair<std::optional<std::string>, std::vect
 }
 
 ReaderResult readBinary(std::span<const std::uint8_t> data, std::uint32_t facets) {
-    requireMemory(std::uint64_t(facets) * 48); // positions and their indices
+    requireMemory(std::uint64_t(facets) * 36); // positions; the corners need no index list
     std::vector<float> positions(std::size_t(facets) * 9);
     const std::uint8_t* p = data.data() + kHeader;
-    for (std::uint32_t f = 0; f < facets; ++f, p += kFacet) std::memcpy(&positions[std::size_t(f) * 9], p + 12, 36);
+    // The file's pages go back as they are read, so that file and positions are not both
+    // held whole.
+    const std::uint32_t step = std::uint32_t(kReleaseStep / kFacet);
+    for (std::uint32_t f = 0; f < facets; ++f, p += kFacet) {
+        std::memcpy(&positions[std::size_t(f) * 9], p + 12, 36);
+        if ((f + 1) % step == 0) releaseFileBytes(data.subspan(0, std::size_t(p - data.data()) + kFacet));
+    }
     return sceneOf({{std::nullopt, std::move(positions)}});
 }
 
@@ -79,16 +90,29 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
     // Counting the vertex lines first lets the (first) solid's positions be allocated once at
     // their size, instead of growing by copies to up to twice that: a big file's peak memory.
     // The count cannot exceed the text's length over six, and reserving touches no memory.
+    // A mapped file's pages are given back behind both passes: the text is never held whole.
     std::size_t expected = 0;
-    for (std::size_t at = s.find("vertex"); at != std::string_view::npos; at = s.find("vertex", at + 6)) ++expected;
+    for (std::size_t from = 0; from < s.size(); from += kReleaseStep) {
+        // Each step counts the words that start inside it.
+        const std::string_view part = s.substr(0, std::min(s.size(), from + kReleaseStep + 5));
+        for (std::size_t at = part.find("vertex", from); at != std::string_view::npos; at = part.find("vertex", at + 6))
+            ++expected;
+        releaseFileBytes(bytesOf(s.substr(0, from)));
+    }
+    releaseFileBytes(bytesOf(s));
+    std::size_t released = 0;
     auto startSolid = [&](std::optional<std::string> name) {
         solids.emplace_back(std::move(name), std::vector<float>{});
         if (solids.size() == 1) {
-            requireMemory(std::uint64_t(expected / 3) * 48);
+            requireMemory(std::uint64_t(expected / 3) * 36);
             solids.back().second.reserve(expected / 3 * 9);
         }
     };
     while (true) {
+        if (t.at - released >= kReleaseStep) {
+            released = t.at;
+            releaseFileBytes(bytesOf(s.substr(0, released)));
+        }
         std::string_view w = t.word();
         if (w.empty()) break;
         if (w == "solid") {

@@ -33,6 +33,10 @@ TEST(STLReader, BinaryIsToldApartByItsExactSizeEvenWhenItSaysSolid) {
     ASSERT_TRUE(read);
     EXPECT_EQ(read->count, 1u);
     EXPECT_EQ(positionsOf(*read), corners);
+    // One vertex per corner, in order: no index list is held for them.
+    const auto& element = read->scene->rootNode->childNodes().at(0)->geometry->elements.at(0);
+    EXPECT_TRUE(element.isSequential());
+    EXPECT_EQ(element.cornerCount(), 6u);
     // One byte short is no longer a binary STL, and not text either.
     auto cut = binary("solid x", corners);
     cut.pop_back();
