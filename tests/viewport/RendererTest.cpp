@@ -303,6 +303,24 @@ TEST_F(Renderer, DiffuseImageFromEncodedBytesIsDrawn) {
     EXPECT_GT(centre(image).green(), centre(image).blue() + 60);
 }
 
+TEST_F(Renderer, OneOffPictureFreesTheVerticesItUploadedAndLooksTheSame) {
+    TRIMEO_REQUIRE_GL();
+    const QImage kept = render(presentFile(test::assimpModels() / "OBJ" / "box.obj"), "renderer-box-kept");
+    auto presented = presentFile(test::assimpModels() / "OBJ" / "box.obj");
+    renderer().setReleasesUploadedVertices(true);
+    const QImage released = render(presented, "renderer-box-released");
+    renderer().setReleasesUploadedVertices(false);
+    EXPECT_EQ(released, kept);
+    std::size_t geometries = 0;
+    presented->rootNode->enumerateChildNodes([&](const Node::Ptr& node) {
+        if (!node->geometry) return;
+        ++geometries;
+        for (const auto& source : node->geometry->sources) EXPECT_TRUE(source.data.empty());
+        EXPECT_FALSE(node->geometry->materials.empty());
+    });
+    EXPECT_GE(geometries, 2u); // the model and its floor
+}
+
 TEST_F(Renderer, IndexOutsideTheVertexListIsNotDrawnAndDoesNotCrash) {
     TRIMEO_REQUIRE_GL();
     // Triangle 0-1-2 covers the lower right half; the one naming vertex 99 would cover the upper left.

@@ -48,7 +48,10 @@ ReaderResult readBinary(std::span<const std::uint8_t> data, std::uint32_t facets
         std::memcpy(&positions[std::size_t(f) * 9], p + 12, 36);
         if ((f + 1) % step == 0) releaseFileBytes(data.subspan(0, std::size_t(p - data.data()) + kFacet));
     }
-    return sceneOf({{std::nullopt, std::move(positions)}});
+    // Not a braced list: its elements would be copied, and this one is the whole mesh.
+    std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids;
+    solids.emplace_back(std::nullopt, std::move(positions));
+    return sceneOf(std::move(solids));
 }
 
 struct Text {
@@ -93,7 +96,9 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
     // A mapped file's pages are given back behind both passes: the text is never held whole.
     std::size_t expected = 0;
     for (std::size_t from = 0; from < s.size(); from += kReleaseStep) {
-        // Each step counts the words that start inside it.
+        // Each step counts the words that start inside it. Text holds no NUL: a file that
+        // does is no ASCII STL (but maybe a binary one beginning with "solid").
+        if (s.substr(from, kReleaseStep).find('\0') != std::string_view::npos) return std::nullopt;
         const std::string_view part = s.substr(0, std::min(s.size(), from + kReleaseStep + 5));
         for (std::size_t at = part.find("vertex", from); at != std::string_view::npos; at = part.find("vertex", at + 6))
             ++expected;
@@ -155,7 +160,7 @@ std::optional<ReaderResult> readSTL(const ReaderInput& input) {
     const bool solid = startsWithSolid(data);
     if (solid) {
         std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
-        if (text.find('\0') == std::string_view::npos) return readASCII(text);
+        return readASCII(text);
     }
     if (!solid && data.size() >= kHeader) {
         // Neither text nor a binary file of exactly its facets: decided here, in no time,
