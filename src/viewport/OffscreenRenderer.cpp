@@ -167,6 +167,7 @@ void releaseVertices(const scene::Node& root) {
     auto release = [](const scene::Node& node) {
         if (!node.geometry) return;
         for (scene::GeometrySource& source : node.geometry->sources) std::vector<float>().swap(source.data);
+        for (scene::GeometryElement& element : node.geometry->elements) std::vector<std::uint32_t>().swap(element.indices);
     };
     release(root);
     root.enumerateChildNodes([&](const scene::Node::Ptr& node) { release(*node); });

@@ -64,8 +64,8 @@ public:
     void setSection(std::optional<Section> section);
 
     // For a scene that is drawn here and read by no one else (a one-off picture): each
-    // geometry's vertex data is freed once uploaded, so that while drawing the driver's copy
-    // is the only one held. The scene keeps its nodes, materials and elements.
+    // geometry's vertex data and index lists are freed once uploaded, so that while drawing
+    // the driver's copy is the only one held. The scene keeps its nodes and materials.
     void setReleasesUploadedVertices(bool release);
 
     // Where a render's time went, each step waited for with glFinish. With `orbitFrames`

@@ -96,7 +96,7 @@ TEST(ModelFile, ReleasedBytesLeaveMemoryButStayReadable) {
     EXPECT_TRUE(std::equal(copy.begin(), copy.end(), pattern.begin(), [](std::uint8_t a, char b) { return a == std::uint8_t(b); }));
 }
 
-// STL files larger than the steps in which their pages are given back while they are read.
+// Files larger than the steps in which their pages are given back while they are read.
 TEST(ModelFile, ModelReadWhileItsBytesAreReleasedKeepsEveryVertex) {
     Folder folder;
     const std::uint32_t facets = 400000; // 20 MB binary, some 80 MB of text
@@ -116,7 +116,14 @@ TEST(ModelFile, ModelReadWhileItsBytesAreReleasedKeepsEveryVertex) {
         text += "endloop\nendfacet\n";
     }
     text += "endsolid big\n";
-    for (const auto& [name, contents] : {std::pair{"big.stl", &binary}, std::pair{"big-ascii.stl", &text}}) {
+    std::string obj;
+    for (std::size_t v = 0; v < corners.size(); v += 3)
+        obj += "v " + std::to_string(corners[v]) + ' ' + std::to_string(corners[v + 1]) + ' ' +
+               std::to_string(corners[v + 2]) + '\n';
+    for (std::uint32_t f = 0; f < facets; ++f)
+        obj += "f " + std::to_string(3 * f + 1) + ' ' + std::to_string(3 * f + 2) + ' ' + std::to_string(3 * f + 3) + '\n';
+    for (const auto& [name, contents] :
+         {std::pair{"big.stl", &binary}, std::pair{"big-ascii.stl", &text}, std::pair{"big.obj", &obj}}) {
         const ModelFile file = ModelFile::open(folder.write(name, *contents));
         ASSERT_TRUE(file.isMapped());
         const auto result = trimeo::ModelLoader::load(file.bytes(), folder.path / name);

@@ -316,6 +316,7 @@ TEST_F(Renderer, OneOffPictureFreesTheVerticesItUploadedAndLooksTheSame) {
         if (!node->geometry) return;
         ++geometries;
         for (const auto& source : node->geometry->sources) EXPECT_TRUE(source.data.empty());
+        for (const auto& element : node->geometry->elements) EXPECT_TRUE(element.indices.empty());
         EXPECT_FALSE(node->geometry->materials.empty());
     });
     EXPECT_GE(geometries, 2u); // the model and its floor

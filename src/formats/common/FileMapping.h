@@ -3,6 +3,7 @@
 // soon as it has read them, while the span over them stays valid for whoever keeps it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -17,5 +18,9 @@ void unregisterFileMapping(std::span<const std::uint8_t> mapping);
 // anywhere else (a buffer that was read into, a string) are left as they are: for those
 // there is no file to fault them back from.
 void releaseFileBytes(std::span<const std::uint8_t> bytes);
+
+// How many bytes a reader that walks through a file reads between two releases of what it
+// has passed: large enough for the calls to cost nothing, small beside any model worth it.
+inline constexpr std::size_t kReleaseStep = std::size_t(16) << 20;
 
 } // namespace trimeo

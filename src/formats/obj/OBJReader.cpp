@@ -2,8 +2,11 @@
 
 #include "MaterialLibrary.h"
 
+#include "formats/common/FileMapping.h"
+#include "formats/common/MemoryBudget.h"
 #include "formats/common/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <cstring>
@@ -138,10 +141,16 @@ private:
             anyUV |= g.corners[i + 1] != kNone;
             anyAttribute |= g.corners[i + 1] != kNone || g.corners[i + 2] != kNone;
         }
+        // Every list at its final size from the start (shared positions at most the file's).
+        const std::size_t corners = g.corners.size() / 3;
         std::vector<float> pos, nrm, uv;
+        pos.reserve(anyAttribute ? corners * 3 : std::min(corners * 3, v.size()));
+        if (allNormals) nrm.reserve(corners * 3);
+        if (anyUV) uv.reserve(corners * 2);
         GeometryElement element;
-        element.indices.reserve(g.corners.size() / 3);
+        element.indices.reserve(corners);
         std::vector<std::uint32_t> touched;
+        if (!anyAttribute) touched.reserve(std::min(corners, v.size() / 3));
         for (std::size_t i = 0; i < g.corners.size(); i += 3) {
             const std::uint32_t pi = g.corners[i];
             // Corners that carry only a position share vertices; others get their own.
@@ -206,14 +215,54 @@ void readFace(Line& line, Builder& b) {
     }
 }
 
+// Counting the lines of each kind first lets the lists be allocated once at their size
+// (faces taken for triangles) instead of growing by copies to up to twice that: a big
+// file's peak memory. The counts cannot exceed the text's length over two.
+void reserveFromLineCounts(std::span<const std::uint8_t> data, Builder& b) {
+    const char* start = reinterpret_cast<const char*>(data.data());
+    const char* p = start;
+    const char* end = p + data.size();
+    std::size_t v = 0, vt = 0, vn = 0, f = 0, released = 0;
+    while (p + 2 < end) {
+        if (p[0] == 'v') {
+            v += p[1] == ' ';
+            vt += p[1] == 't';
+            vn += p[1] == 'n';
+        }
+        f += p[0] == 'f' && p[1] == ' ';
+        const char* eol = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+        if (!eol) break;
+        p = eol + 1;
+        if (std::size_t(p - start) - released >= kReleaseStep) {
+            released = std::size_t(p - start);
+            releaseFileBytes(data.first(released));
+        }
+    }
+    releaseFileBytes(data);
+    requireMemory((std::uint64_t(v) * 3 + vt * 2 + vn * 3 + f * 9) * 4);
+    b.v.reserve(v * 3);
+    b.vt.reserve(vt * 2);
+    b.vn.reserve(vn * 3);
+    b.groups.back().corners.reserve(f * 9);
+}
+
 } // namespace
 
 std::optional<ReaderResult> readOBJ(const ReaderInput& input) {
     const std::span<const std::uint8_t> data = input.bytes;
     Builder b;
+    reserveFromLineCounts(data, b);
     const char* p = reinterpret_cast<const char*>(data.data());
+    const char* const start = p;
     const char* end = p + data.size();
+    std::size_t released = 0;
     while (p < end) {
+        // A mapped file's pages are given back behind the reader: text and mesh are not
+        // both held whole.
+        if (std::size_t(p - start) - released >= kReleaseStep) {
+            released = std::size_t(p - start);
+            releaseFileBytes(data.first(released));
+        }
         const char* eol = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
         if (!eol) eol = end;
         Line line{p, eol};

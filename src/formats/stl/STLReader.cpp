@@ -14,8 +14,6 @@ namespace {
 using namespace scene;
 
 constexpr std::size_t kHeader = 84, kFacet = 50;
-// Bytes read between two releases of a mapped file's pages behind the reader.
-constexpr std::size_t kReleaseStep = std::size_t(16) << 20;
 
 std::span<const std::uint8_t> bytesOf(std::string_view s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
