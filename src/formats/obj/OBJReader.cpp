@@ -74,7 +74,24 @@ struct Line {
 struct Group {
     std::optional<std::string> name;
     std::optional<std::string> material; // the usemtl in force
-    std::vector<std::uint32_t> corners;  // triples of (v, vt, vn) per triangle corner
+    // Per triangle corner its v alone while no corner has named a vt or vn (a third of the
+    // memory for the many files without them), triples of (v, vt, vn) from the first that has.
+    std::vector<std::uint32_t> corners;
+    bool triples = false;
+
+    std::size_t cornerCount() const { return triples ? corners.size() / 3 : corners.size(); }
+
+    // From v alone to triples, in place; `mark` (a position in the list) moves with it.
+    void widen(std::size_t& mark) {
+        const std::size_t n = corners.size();
+        corners.resize(n * 3, kNone);
+        for (std::size_t i = n; i-- > 0;) { // from the back: nothing is overwritten before it is moved
+            corners[i * 3] = corners[i];
+            corners[i * 3 + 1] = corners[i * 3 + 2] = kNone;
+        }
+        mark *= 3;
+        triples = true;
+    }
 };
 
 class Builder {
@@ -135,14 +152,15 @@ private:
     }
 
     Node::Ptr buildNode(Group& g, std::vector<std::uint32_t>& local) {
-        bool allNormals = true, anyUV = false, anyAttribute = false;
-        for (std::size_t i = 0; i < g.corners.size(); i += 3) {
+        bool allNormals = g.triples, anyUV = false, anyAttribute = false;
+        for (std::size_t i = 0; g.triples && i < g.corners.size(); i += 3) {
             allNormals &= g.corners[i + 2] != kNone;
             anyUV |= g.corners[i + 1] != kNone;
             anyAttribute |= g.corners[i + 1] != kNone || g.corners[i + 2] != kNone;
         }
+        const std::size_t stride = g.triples ? 3 : 1;
         // Every list at its final size from the start (shared positions at most the file's).
-        const std::size_t corners = g.corners.size() / 3;
+        const std::size_t corners = g.cornerCount();
         std::vector<float> pos, nrm, uv;
         pos.reserve(anyAttribute ? corners * 3 : std::min(corners * 3, v.size()));
         if (allNormals) nrm.reserve(corners * 3);
@@ -151,7 +169,7 @@ private:
         element.indices.reserve(corners);
         std::vector<std::uint32_t> touched;
         if (!anyAttribute) touched.reserve(std::min(corners, v.size() / 3));
-        for (std::size_t i = 0; i < g.corners.size(); i += 3) {
+        for (std::size_t i = 0; i < g.corners.size(); i += stride) {
             const std::uint32_t pi = g.corners[i];
             // Corners that carry only a position share vertices; others get their own.
             if (!anyAttribute) {
@@ -195,8 +213,9 @@ void readFace(Line& line, Builder& b) {
     const std::size_t counts[3] = {b.v.size() / 3, b.vt.size() / 2, b.vn.size() / 3};
     std::uint32_t first[3], previous[3], current[3];
     int n = 0;
-    std::vector<std::uint32_t>& out = b.groups.back().corners;
-    const std::size_t mark = out.size();
+    Group& group = b.groups.back();
+    std::vector<std::uint32_t>& out = group.corners;
+    std::size_t mark = out.size();
     while (true) {
         line.skipSpace();
         if (line.p >= line.end) break;
@@ -204,11 +223,14 @@ void readFace(Line& line, Builder& b) {
             out.resize(mark); // a face naming a vertex that does not exist is dropped whole
             return;
         }
+        if (!group.triples && (current[1] != kNone || current[2] != kNone)) group.widen(mark);
         if (n == 0) std::copy(current, current + 3, first);
-        if (n >= 2) {
+        if (n >= 2 && group.triples) {
             out.insert(out.end(), first, first + 3);
             out.insert(out.end(), previous, previous + 3);
             out.insert(out.end(), current, current + 3);
+        } else if (n >= 2) {
+            out.insert(out.end(), {first[0], previous[0], current[0]});
         }
         std::copy(current, current + 3, previous);
         ++n;
@@ -239,11 +261,11 @@ void reserveFromLineCounts(std::span<const std::uint8_t> data, Builder& b) {
         }
     }
     releaseFileBytes(data);
-    requireMemory((std::uint64_t(v) * 3 + vt * 2 + vn * 3 + f * 9) * 4);
+    requireMemory((std::uint64_t(v) * 3 + vt * 2 + vn * 3 + f * 3) * 4);
     b.v.reserve(v * 3);
     b.vt.reserve(vt * 2);
     b.vn.reserve(vn * 3);
-    b.groups.back().corners.reserve(f * 9);
+    b.groups.back().corners.reserve(f * 3); // v alone, until a corner names more
 }
 
 } // namespace
