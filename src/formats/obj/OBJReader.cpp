@@ -158,36 +158,44 @@ private:
             anyUV |= g.corners[i + 1] != kNone;
             anyAttribute |= g.corners[i + 1] != kNone || g.corners[i + 2] != kNone;
         }
-        const std::size_t stride = g.triples ? 3 : 1;
         // Every list at its final size from the start (shared positions at most the file's).
         const std::size_t corners = g.cornerCount();
         std::vector<float> pos, nrm, uv;
         pos.reserve(anyAttribute ? corners * 3 : std::min(corners * 3, v.size()));
-        if (allNormals) nrm.reserve(corners * 3);
-        if (anyUV) uv.reserve(corners * 2);
         GeometryElement element;
-        element.indices.reserve(corners);
         std::vector<std::uint32_t> touched;
-        if (!anyAttribute) touched.reserve(std::min(corners, v.size() / 3));
-        for (std::size_t i = 0; i < g.corners.size(); i += stride) {
-            const std::uint32_t pi = g.corners[i];
-            // Corners that carry only a position share vertices; others get their own.
-            if (!anyAttribute) {
+        if (!anyAttribute) {
+            // Corners that carry only a position share vertices, and the corner list becomes
+            // the index list in place: no second list of the mesh's size.
+            if (g.triples) {
+                for (std::size_t c = 0; c < corners; ++c) g.corners[c] = g.corners[c * 3];
+                g.corners.resize(corners);
+            }
+            touched.reserve(std::min(corners, v.size() / 3));
+            for (std::uint32_t& pi : g.corners) {
                 if (local[pi] == kNone) {
                     local[pi] = std::uint32_t(pos.size() / 3);
                     touched.push_back(pi);
                     pos.insert(pos.end(), &v[pi * 3ull], &v[pi * 3ull] + 3);
                 }
-                element.indices.push_back(local[pi]);
-                continue;
+                pi = local[pi];
             }
-            element.indices.push_back(std::uint32_t(pos.size() / 3));
-            pos.insert(pos.end(), &v[pi * 3ull], &v[pi * 3ull] + 3);
-            if (allNormals) nrm.insert(nrm.end(), &vn[g.corners[i + 2] * 3ull], &vn[g.corners[i + 2] * 3ull] + 3);
-            if (anyUV) {
-                std::uint32_t t = g.corners[i + 1];
-                uv.push_back(t == kNone ? 0.f : vt[t * 2ull]);
-                uv.push_back(t == kNone ? 0.f : vt[t * 2ull + 1]);
+            element.indices = std::move(g.corners);
+        } else {
+            // Others get their own.
+            if (allNormals) nrm.reserve(corners * 3);
+            if (anyUV) uv.reserve(corners * 2);
+            element.indices.reserve(corners);
+            for (std::size_t i = 0; i < g.corners.size(); i += 3) {
+                const std::uint32_t pi = g.corners[i];
+                element.indices.push_back(std::uint32_t(pos.size() / 3));
+                pos.insert(pos.end(), &v[pi * 3ull], &v[pi * 3ull] + 3);
+                if (allNormals) nrm.insert(nrm.end(), &vn[g.corners[i + 2] * 3ull], &vn[g.corners[i + 2] * 3ull] + 3);
+                if (anyUV) {
+                    std::uint32_t t = g.corners[i + 1];
+                    uv.push_back(t == kNone ? 0.f : vt[t * 2ull]);
+                    uv.push_back(t == kNone ? 0.f : vt[t * 2ull + 1]);
+                }
             }
         }
         for (std::uint32_t pi : touched) local[pi] = kNone;
