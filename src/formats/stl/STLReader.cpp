@@ -14,6 +14,8 @@ namespace {
 using namespace scene;
 
 constexpr std::size_t kHeader = 84, kFacet = 50;
+// How far ahead of the ASCII parser its check for NUL bytes stays: more than a line.
+constexpr std::size_t kTokenMargin = 4096;
 
 std::span<const std::uint8_t> bytesOf(std::string_view s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
@@ -88,22 +90,19 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
     std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids;
     Text t{s};
     std::vector<float> corners;
-    // Counting the vertex lines first lets the (first) solid's positions be allocated once at
-    // their size, instead of growing by copies to up to twice that: a big file's peak memory.
-    // The count cannot exceed the text's length over six, and reserving touches no memory.
-    // A mapped file's pages are given back behind both passes: the text is never held whole.
+    // The vertex lines of the first step, scaled to the whole text, let the (first) solid's
+    // positions be allocated once, instead of growing by copies to up to twice their size: a
+    // big file's peak memory. Text STL is regular enough for a small margin; reserving
+    // touches no memory, and a file that holds more grows as before.
+    const std::string_view first = s.substr(0, kReleaseStep);
     std::size_t expected = 0;
-    for (std::size_t from = 0; from < s.size(); from += kReleaseStep) {
-        // Each step counts the words that start inside it. Text holds no NUL: a file that
-        // does is no ASCII STL (but maybe a binary one beginning with "solid").
-        if (s.substr(from, kReleaseStep).find('\0') != std::string_view::npos) return std::nullopt;
-        const std::string_view part = s.substr(0, std::min(s.size(), from + kReleaseStep + 5));
-        for (std::size_t at = part.find("vertex", from); at != std::string_view::npos; at = part.find("vertex", at + 6))
-            ++expected;
-        releaseFileBytes(bytesOf(s.substr(0, from)));
-    }
-    releaseFileBytes(bytesOf(s));
-    std::size_t released = 0;
+    for (std::size_t at = first.find("vertex"); at != std::string_view::npos; at = first.find("vertex", at + 6))
+        ++expected;
+    if (s.size() > first.size()) expected = std::size_t(double(expected) * double(s.size()) / double(first.size()) * 1.0625);
+    // One pass: each step is checked for NUL just before it is parsed (text holds none: a
+    // file that does is no ASCII STL, but maybe a binary one beginning with "solid"), and a
+    // mapped file's pages are given back behind it, so the text is never held whole.
+    std::size_t checked = 0, released = 0;
     auto startSolid = [&](std::optional<std::string> name) {
         solids.emplace_back(std::move(name), std::vector<float>{});
         if (solids.size() == 1) {
@@ -112,6 +111,10 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
         }
     };
     while (true) {
+        if (t.at + kTokenMargin > checked && checked < s.size()) {
+            if (s.substr(checked, kReleaseStep).find('\0') != std::string_view::npos) return std::nullopt;
+            checked += kReleaseStep;
+        }
         if (t.at - released >= kReleaseStep) {
             released = t.at;
             releaseFileBytes(bytesOf(s.substr(0, released)));
@@ -136,6 +139,7 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
             corners.clear(); // a facet with other than three vertices is dropped
         }
     }
+    if (checked < s.size() && s.substr(checked).find('\0') != std::string_view::npos) return std::nullopt;
     return sceneOf(std::move(solids));
 }
 

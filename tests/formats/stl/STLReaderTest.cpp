@@ -85,6 +85,23 @@ TEST(STLReader, ASCIISolidsBecomeNamedNodesAndBadFacetsAreDropped) {
     EXPECT_EQ(positionsOf(*read, 1), (std::vector<float>{10, -2.5f, 0.5f, 1, 2, 3, 4, 5, 6}));
 }
 
+// Text longer than the steps in which it is checked and parsed: every facet is read, and a
+// NUL byte anywhere, even near the end, makes it no text at all.
+TEST(STLReader, LongTextIsReadWholeUnlessANulByteFollowsAnywhere) {
+    const std::string facet = "facet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertex 1 0 0\n  vertex 0 1 0\n"
+                              " endloop\nendfacet\n";
+    std::string text = "solid long\n";
+    const std::size_t facets = (std::size_t(17) << 20) / facet.size();
+    for (std::size_t f = 0; f < facets; ++f) text += facet;
+    text += "endsolid long\n";
+    const auto data = [](const std::string& s) { return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()); };
+    auto read = readSTL(data(text));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(positionsOf(*read).size(), facets * 9);
+    text[text.size() - 20] = '\0';
+    EXPECT_FALSE(readSTL(data(text)));
+}
+
 TEST(STLReader, TextWithoutFacetsHasNoGeometry) {
     auto data = bytes("solid empty\nendsolid empty\n");
     auto read = readSTL(data);
