@@ -1,5 +1,6 @@
 #include "InfoCommand.h"
 
+#include "formats/common/FileMapping.h"
 #include "loading/ModelFile.h"
 #include "scene/LengthUnit.h"
 #include "viewport/ModelStatistics.h"
@@ -114,6 +115,7 @@ int runInfoCommand(const std::string& path) {
     try {
         const ModelFile file = ModelFile::open(path);
         ModelLoader::LoadResult result = ModelLoader::load(file.bytes(), std::filesystem::path(path));
+        releaseFileBytes(file.bytes()); // the figures below need only the scene
         auto route = ModelLoader::routeFor(ModelLoader::fileExtension(path));
         writeLoadSummary(std::cout, ModelLoader::routeName(route), result);
         return 0;

@@ -1,6 +1,7 @@
 #include "ModelFile.h"
 
 #include "ModelLoader.h"
+#include "formats/common/FileMapping.h"
 #include "formats/common/MemoryBudget.h"
 
 #include <fcntl.h>
@@ -38,12 +39,12 @@ FileOpenError::FileOpenError(const std::filesystem::path& path, std::string reas
 std::uint64_t decodedSizeEstimate(std::span<const std::uint8_t> bytes, const std::string& extension) {
     const std::uint64_t size = bytes.size();
     if (extension == "stl") {
-        // Binary: 36 bytes of positions and 12 of indices a facet. Text: a facet takes
+        // Binary: 36 bytes of positions a facet. Text: a facet takes
         // well under 16 bytes of text per decoded byte.
         if (size >= 84) {
             std::uint32_t facets;
             std::memcpy(&facets, bytes.data() + 80, 4);
-            if (84 + std::uint64_t(facets) * 50 == size) return std::uint64_t(facets) * 48;
+            if (84 + std::uint64_t(facets) * 50 == size) return std::uint64_t(facets) * 36;
         }
         return size / 16;
     }
@@ -79,6 +80,7 @@ ModelFile ModelFile::open(const std::filesystem::path& path) {
         if (p != MAP_FAILED) {
             model.mapped_ = static_cast<const std::uint8_t*>(p);
             model.size_ = std::size_t(size);
+            registerFileMapping(model.bytes());
             requireMemory(decodedSizeEstimate(model.bytes(), extension)); // unmapped by the destructor
             return model;
         }
@@ -109,7 +111,9 @@ ModelFile::ModelFile(ModelFile&& other) noexcept
       read_(std::move(other.read_)) {}
 
 ModelFile::~ModelFile() {
-    if (mapped_) ::munmap(const_cast<std::uint8_t*>(mapped_), size_);
+    if (!mapped_) return;
+    unregisterFileMapping(bytes());
+    ::munmap(const_cast<std::uint8_t*>(mapped_), size_);
 }
 
 std::span<const std::uint8_t> ModelFile::bytes() const {

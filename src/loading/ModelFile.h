@@ -1,6 +1,6 @@
 // The one way a model file's bytes are had: mapped read-only where the system allows (no
-// copy, no RAM held for the bytes), read otherwise; refused up front when the model it
-// holds cannot fit the memory left to the process.
+// copy, no RAM held for the bytes once releaseFileBytes gives them back), read otherwise;
+// refused up front when the model it holds cannot fit the memory left to the process.
 #pragma once
 
 #include "formats/common/LoaderError.h"

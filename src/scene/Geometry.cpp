@@ -1,6 +1,7 @@
 #include "Geometry.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace trimeo::scene {
 
@@ -53,6 +54,11 @@ std::vector<std::uint32_t> Geometry::validTriangleIndices(std::size_t element) c
     if (element >= elements.size()) return out;
     const auto& idx = elements[element].indices;
     const std::size_t vc = vertexCount();
+    if (elements[element].isSequential()) {
+        out.resize(std::min(elements[element].sequentialCount, vc) / 3 * 3);
+        std::iota(out.begin(), out.end(), std::uint32_t(0));
+        return out;
+    }
     const std::size_t full = idx.size() / 3 * 3;
     out.reserve(full);
     for (std::size_t i = 0; i < full; i += 3)
@@ -64,6 +70,7 @@ std::size_t Geometry::validTriangleCount() const {
     const std::size_t vc = vertexCount();
     std::size_t count = 0;
     for (const GeometryElement& e : elements) {
+        if (e.isSequential()) count += std::min(e.sequentialCount, vc) / 3;
         const auto& idx = e.indices;
         for (std::size_t i = 0; i + 2 < idx.size(); i += 3)
             count += idx[i] < vc && idx[i + 1] < vc && idx[i + 2] < vc;

@@ -38,9 +38,15 @@ enum class PrimitiveType { triangles };
 struct GeometryElement {
     // Indices exactly as the file gave them: some may be at or beyond the vertex count.
     std::vector<std::uint32_t> indices;
+    // With no indices: this many corners taken from vertices 0, 1, 2, ... in order (one
+    // vertex per corner, as STL stores them), so that no list need be held.
+    std::size_t sequentialCount = 0;
     PrimitiveType primitiveType = PrimitiveType::triangles;
 
-    std::size_t primitiveCount() const { return indices.size() / 3; }
+    static GeometryElement sequential(std::size_t corners) { return {{}, corners}; }
+    bool isSequential() const { return indices.empty() && sequentialCount > 0; }
+    std::size_t cornerCount() const { return indices.empty() ? sequentialCount : indices.size(); }
+    std::size_t primitiveCount() const { return cornerCount() / 3; }
 };
 
 // How a skinned geometry follows its skeleton: joint i is the node named jointNames[i];
@@ -73,7 +79,7 @@ public:
     BoundingBox boundingBox() const;
 
     // The element's complete triangles whose three indices all lie below vertexCount():
-    // the only ones safe to hand to a renderer.
+    // the only ones safe to hand to a renderer (a sequential element's written out).
     std::vector<std::uint32_t> validTriangleIndices(std::size_t element) const;
     std::size_t validTriangleCount() const;
 };

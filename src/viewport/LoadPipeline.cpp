@@ -1,6 +1,7 @@
 #include "LoadPipeline.h"
 
 #include "ModelPresentation.h"
+#include "formats/common/FileMapping.h"
 #include "loading/ModelFile.h"
 
 #include <chrono>
@@ -13,6 +14,9 @@ LoadOutcome loadAndPresent(std::span<const std::uint8_t> data, const std::option
     try {
         const auto start = clock::now();
         ModelLoader::LoadResult result = ModelLoader::load(data, fileURL);
+        // The scene holds all it needs: a mapped file's pages go back to the system now, not
+        // when the file is closed, and fault back in should the bytes be read again.
+        releaseFileBytes(data);
         if (!result.scene) throw LoaderError::noGeometry(); // a route that produced nothing
         const auto loaded = clock::now();
         const std::string extension = fileURL ? ModelLoader::fileExtension(*fileURL) : std::string();

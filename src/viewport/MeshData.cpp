@@ -1,5 +1,6 @@
 #include "MeshData.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace trimeo {
@@ -7,6 +8,10 @@ namespace trimeo {
 std::span<const std::uint32_t> drawableIndices(const scene::Geometry& geometry, std::size_t element,
                                                std::vector<std::uint32_t>& scratch) {
     if (element >= geometry.elements.size()) return {};
+    if (geometry.elements[element].isSequential()) {
+        scratch = geometry.validTriangleIndices(element);
+        return scratch;
+    }
     const auto& idx = geometry.elements[element].indices;
     const std::size_t full = idx.size() / 3 * 3;
     const std::size_t vc = geometry.vertexCount();
@@ -28,27 +33,33 @@ Vec unit(Vec a) {
     return l > 0 && std::isfinite(l) ? Vec{a.x / l, a.y / l, a.z / l} : Vec{};
 }
 
-// The unnormalised cross product of each triangle's edges: its normal weighed by its area.
+// The unnormalised cross product of triangle t's edges: its normal weighed by its area.
+Vec areaNormal(std::span<const float> p, std::size_t stride, std::span<const std::uint32_t> tri, std::size_t t) {
+    const float* a = &p[tri[t * 3] * stride];
+    const float* b = &p[tri[t * 3 + 1] * stride];
+    const float* c = &p[tri[t * 3 + 2] * stride];
+    const Vec e1{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, e2{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    return {e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
+}
+
 std::vector<Vec> areaNormals(std::span<const float> p, std::size_t stride, std::span<const std::uint32_t> tri) {
     std::vector<Vec> area(tri.size() / 3);
-    for (std::size_t t = 0; t < area.size(); ++t) {
-        const float* a = &p[tri[t * 3] * stride];
-        const float* b = &p[tri[t * 3 + 1] * stride];
-        const float* c = &p[tri[t * 3 + 2] * stride];
-        const Vec e1{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, e2{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-        area[t] = {e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
-    }
+    for (std::size_t t = 0; t < area.size(); ++t) area[t] = areaNormal(p, stride, tri, t);
     return area;
 }
 
-std::vector<float> vertexNormals(std::size_t vertexCount, std::span<const Vec> area,
+// Each face's area normal is worked out where it is needed rather than kept: for a big mesh
+// a list of them is larger than the normals themselves.
+std::vector<float> vertexNormals(std::size_t vertexCount, std::span<const float> p, std::size_t stride,
                                  std::span<const std::uint32_t> tri) {
     std::vector<float> out(vertexCount * 3, 0.0f);
-    for (std::size_t t = 0; t < area.size(); ++t)
+    for (std::size_t t = 0; t < tri.size() / 3; ++t) {
+        const Vec area = areaNormal(p, stride, tri, t);
         for (int k = 0; k < 3; ++k) {
             float* o = &out[tri[t * 3 + k] * 3];
-            o[0] += area[t].x, o[1] += area[t].y, o[2] += area[t].z;
+            o[0] += area.x, o[1] += area.y, o[2] += area.z;
         }
+    }
     for (std::size_t v = 0; v < vertexCount; ++v) {
         float* o = &out[v * 3];
         const float len = std::sqrt(o[0] * o[0] + o[1] * o[1] + o[2] * o[2]);
@@ -66,7 +77,7 @@ std::vector<float> vertexNormals(std::size_t vertexCount, std::span<const Vec> a
 std::vector<float> computeVertexNormals(std::span<const float> p, std::size_t stride,
                                         std::span<const std::uint32_t> tri) {
     const std::size_t n = stride >= 3 ? p.size() / stride : 0;
-    return vertexNormals(n, areaNormals(p, stride, tri), tri);
+    return vertexNormals(n, p, stride, tri);
 }
 
 bool isSequential(std::span<const std::uint32_t> indices) {
@@ -90,23 +101,26 @@ ShadedMesh computeCreasedNormals(std::span<const float> p, std::size_t stride, s
                                  double creaseDegrees) {
     ShadedMesh out;
     const std::size_t corners = tri.size() / 3 * 3;
-    const std::vector<Vec> area = areaNormals(p, stride, tri.first(corners));
     const std::size_t vertexCount = stride >= 3 ? p.size() / stride : 0;
-    out.normals = vertexNormals(vertexCount, area, tri.first(corners));
+    out.normals = vertexNormals(vertexCount, p, stride, tri.first(corners));
     const float cosCrease = float(std::cos(creaseDegrees * M_PI / 180.0));
     // Cheap test first: a face that leans far from its vertex's average normal marks a
     // sharp edge there. Smooth meshes, and STL's unshared vertices, stop here.
     const float cosHalf = float(std::cos(creaseDegrees * M_PI / 360.0));
     bool sharp = false;
-    for (std::size_t c = 0; c < corners && !sharp; ++c) {
-        const Vec f = area[c / 3];
-        const float* n = &out.normals[tri[c] * 3];
-        const float d = dotv(f, Vec{n[0], n[1], n[2]});
-        // cos(angle) < cosHalf, without normalising f: d < |f| cosHalf.
-        sharp = dotv(f, f) > 0 && (d < 0 || d * d < dotv(f, f) * cosHalf * cosHalf);
+    for (std::size_t t = 0; t < corners / 3 && !sharp; ++t) {
+        const Vec f = areaNormal(p, stride, tri, t);
+        const float ff = dotv(f, f);
+        for (std::size_t c = t * 3; c < t * 3 + 3 && ff > 0 && !sharp; ++c) {
+            const float* n = &out.normals[tri[c] * 3];
+            const float d = dotv(f, Vec{n[0], n[1], n[2]});
+            // cos(angle) < cosHalf, without normalising f: d < |f| cosHalf.
+            sharp = d < 0 || d * d < ff * cosHalf * cosHalf;
+        }
     }
     if (!sharp) return out;
 
+    const std::vector<Vec> area = areaNormals(p, stride, tri.first(corners));
     std::vector<Vec> face(area.size());
     for (std::size_t t = 0; t < area.size(); ++t) face[t] = unit(area[t]);
 
@@ -170,7 +184,7 @@ const scene::GeometrySource* usableSource(const scene::Geometry& geometry, scene
 
 std::span<const std::uint32_t> PreparedMesh::indices(const scene::Geometry& geometry) const {
     if (!shaded.remap.empty()) return shaded.indices;
-    if (!ownIndices.empty() || partSizes.size() != 1) return ownIndices;
+    if (!ownIndices.empty() || partSizes.size() != 1 || geometry.elements[0].isSequential()) return ownIndices;
     return {geometry.elements[0].indices.data(), partSizes[0]};
 }
 
@@ -179,6 +193,15 @@ PreparedMesh prepareMesh(const scene::Geometry& g) {
     const scene::GeometrySource* positions = g.source(scene::Semantic::vertex);
     const std::size_t vertexCount = g.vertexCount();
     if (!positions || positions->componentsPerVector < 3 || vertexCount == 0) return out;
+
+    // A lone sequential element is drawn from the vertices as they stand: no list is made,
+    // and each vertex is a corner of one triangle only.
+    if (g.elements.size() == 1 && g.elements[0].isSequential()) {
+        out.partSizes.push_back(std::min(g.elements[0].sequentialCount, vertexCount) / 3 * 3);
+        out.sequential = true;
+        out.planeShaded = !usableNormals(g);
+        return out;
+    }
 
     // One list over all elements; the geometry's own when it has one element that is
     // drawable as it stands (no copy).

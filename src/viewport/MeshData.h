@@ -17,7 +17,8 @@ namespace trimeo {
 
 // The element's indices when every complete triangle lies inside the vertex list (no
 // copy: a view of the element itself), otherwise only the valid triangles, copied into
-// `scratch`. A trailing incomplete triangle is never included.
+// `scratch` (a sequential element's written out there). A trailing incomplete triangle is
+// never included.
 std::span<const std::uint32_t> drawableIndices(const scene::Geometry& geometry, std::size_t element,
                                                std::vector<std::uint32_t>& scratch);
 
@@ -67,7 +68,8 @@ struct PreparedMesh {
     ShadedMesh shaded;                      // computed normals (and split vertices)
     Enclosure enclosure;                    // none for skinned geometry, whose shape moves
 
-    // The list to draw: the split one, our own, or the geometry's first element as it is.
+    // The list to draw: the split one, our own, or the geometry's first element as it is;
+    // empty for a lone sequential element, which is drawn without one.
     std::span<const std::uint32_t> indices(const scene::Geometry& geometry) const;
 };
 PreparedMesh prepareMesh(const scene::Geometry& geometry);

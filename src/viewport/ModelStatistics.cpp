@@ -150,6 +150,10 @@ MeshFigures measureMeshes(const std::vector<MeshInstance>& instances) {
                 anyTriangle = true;
             }
         }
+        // Before the watertight test, which takes memory of its own: the placed positions
+        // of a big mesh are the largest list here.
+        std::vector<scene::Vector3>().swap(placed);
+        std::vector<std::uint32_t>().swap(scratch);
         auto known = closed.find(&geometry);
         if (known == closed.end()) known = closed.emplace(&geometry, anyTriangle && isWatertight(geometry)).first;
         allClosed = allClosed && known->second;

@@ -44,6 +44,7 @@ struct OffscreenRenderer::Impl {
     std::optional<gl::AntialiasedTarget> target;
     double fillFraction = 0;
     std::optional<OffscreenRenderer::Section> section;
+    bool releasesUploadedVertices = false;
     bool valid = false;
     std::string error;
 
@@ -165,6 +166,22 @@ void OffscreenRenderer::setWireframe(bool wireframe) { d->renderer.setWireframe(
 
 void OffscreenRenderer::setSection(std::optional<Section> section) { d->section = std::move(section); }
 
+void OffscreenRenderer::setReleasesUploadedVertices(bool release) { d->releasesUploadedVertices = release; }
+
+namespace {
+
+void releaseVertices(const scene::Node& root) {
+    auto release = [](const scene::Node& node) {
+        if (!node.geometry) return;
+        for (scene::GeometrySource& source : node.geometry->sources) std::vector<float>().swap(source.data);
+        for (scene::GeometryElement& element : node.geometry->elements) std::vector<std::uint32_t>().swap(element.indices);
+    };
+    release(root);
+    root.enumerateChildNodes([&](const scene::Node::Ptr& node) { release(*node); });
+}
+
+} // namespace
+
 QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSize size, scene::Color background,
                                  const std::filesystem::path& resourceDirectory, Timings* timings,
                                  PreparedMeshes prepared) {
@@ -179,6 +196,7 @@ QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSiz
     scene::Matrix4 projection = perspective(pov.camera.fieldOfView, aspect, pov.camera.zNear, pov.camera.zFar);
     if (d->fillFraction > 0 && scene && scene->rootNode)
         projection = fitProjection(projection, view, *scene->rootNode, d->fillFraction);
+    const std::shared_ptr<const scene::Scene> oneOff = d->releasesUploadedVertices ? scene : nullptr;
     d->renderer.setScene(std::move(scene), resourceDirectory, std::move(prepared));
     double t = seconds();
     auto lap = [&] { // seconds since the previous lap, once the GL has done its work
@@ -186,10 +204,9 @@ QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSiz
         const double previous = std::exchange(t, seconds());
         return t - previous;
     };
-    if (timings) {
-        d->renderer.prepare();
-        timings->upload = lap();
-    }
+    if (timings || oneOff) d->renderer.prepare();
+    if (timings) timings->upload = lap();
+    if (oneOff && oneOff->rootNode) releaseVertices(*oneOff->rootNode);
     if (d->section)
         d->renderer.setSection(gl::GLSceneRenderer::Section{
             sectionPlaneInView(d->section->axis, d->section->fraction, d->section->box,

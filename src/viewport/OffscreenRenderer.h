@@ -63,6 +63,11 @@ public:
     };
     void setSection(std::optional<Section> section);
 
+    // For a scene that is drawn here and read by no one else (a one-off picture): each
+    // geometry's vertex data and index lists are freed once uploaded, so that while drawing
+    // the driver's copy is the only one held. The scene keeps its nodes and materials.
+    void setReleasesUploadedVertices(bool release);
+
     // Where a render's time went, each step waited for with glFinish. With `orbitFrames`
     // above zero that many further frames are drawn, turning the view about the model,
     // and their rate is reported: the interactive cost once everything is uploaded.

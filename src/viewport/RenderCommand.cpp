@@ -68,6 +68,7 @@ int runRenderCommand(const RenderRequest& request, char* programName) {
     }
     auto& presented = std::get<PresentedModel>(outcome);
     renderer.setWireframe(request.wireframe);
+    renderer.setReleasesUploadedVertices(true); // one picture: the driver's copy is enough
 
     const QColor window = QGuiApplication::palette().color(QPalette::Window);
     const scene::Color background{float(window.redF()), float(window.greenF()), float(window.blueF()), 1};

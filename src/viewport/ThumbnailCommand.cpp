@@ -137,6 +137,7 @@ int runThumbnailCommand(const ThumbnailRequest& request, char* programName) {
     auto& presented = std::get<PresentedModel>(*loaded);
     removeFloor(*presented.scene);
     renderer.setFillFraction(0.9);
+    renderer.setReleasesUploadedVertices(true); // one picture: the driver's copy is enough
     const QImage image = renderer.render(presented.scene, QSize(request.size, request.size), {0, 0, 0, 0},
                                          fs::absolute(*path).parent_path(), nullptr, std::move(presented.meshes));
     if (image.isNull()) return fail("rendering failed");

@@ -15,6 +15,16 @@ TEST(Geometry, ValidTrianglesDropOutOfRangeIndicesAndPartialTriangles) {
     EXPECT_TRUE(g.validTriangleIndices(7).empty());
 }
 
+TEST(Geometry, SequentialElementCountsOnlyCornersThatHaveVertices) {
+    Geometry g({GeometrySource::vertices(std::vector<float>(7 * 3, 0.0f))}, {GeometryElement::sequential(9)});
+    EXPECT_TRUE(g.elements[0].isSequential());
+    EXPECT_TRUE(g.elements[0].indices.empty());
+    EXPECT_EQ(g.elements[0].primitiveCount(), 3u);
+    EXPECT_EQ(g.validTriangleCount(), 2u); // corners 6..8 lack vertices 7 and 8
+    EXPECT_EQ(g.validTriangleIndices(0), (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_FALSE(GeometryElement{}.isSequential()); // no corners at all
+}
+
 TEST(Geometry, NoVerticesMeansNoValidTriangleAndEmptyBox) {
     Geometry g({}, {GeometryElement{{0, 0, 0}}});
     EXPECT_EQ(g.validTriangleCount(), 0u);

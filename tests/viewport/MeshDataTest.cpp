@@ -76,6 +76,26 @@ TEST(MeshData, PreparedMeshDrawsTheGeometrysOwnListWhenItCanAndComputesOnlyMissi
     EXPECT_TRUE(c.planeShaded);
     EXPECT_TRUE(c.shaded.normals.empty());
 
+    // STL's layout without a list: drawn as it stands, nothing made; beside another
+    // element, written out into the one list.
+    scene::Geometry sequential({scene::GeometrySource::vertices(std::vector<float>(7 * 3, 0.0f))},
+                               {scene::GeometryElement::sequential(9)});
+    PreparedMesh d = prepareMesh(sequential);
+    EXPECT_TRUE(d.sequential);
+    EXPECT_TRUE(d.planeShaded);
+    EXPECT_EQ(d.partSizes, (std::vector<std::size_t>{6}));
+    EXPECT_TRUE(d.indices(sequential).empty());
+    EXPECT_TRUE(d.ownIndices.empty());
+    sequential.elements.push_back(scene::GeometryElement{{6, 5, 4}});
+    PreparedMesh e = prepareMesh(sequential);
+    EXPECT_EQ(e.partSizes, (std::vector<std::size_t>{6, 3}));
+    auto listed = e.indices(sequential);
+    EXPECT_EQ(std::vector<std::uint32_t>(listed.begin(), listed.end()),
+              (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5, 6, 5, 4}));
+    EXPECT_FALSE(e.sequential);
+    std::vector<std::uint32_t> scratch;
+    EXPECT_EQ(drawableIndices(sequential, 0, scratch).size(), 6u);
+
     // A scene prepares each shared geometry once.
     auto s = std::make_shared<scene::Scene>();
     auto g = std::make_shared<scene::Geometry>(one);

@@ -246,6 +246,17 @@ TEST_F(Renderer, MeshWithoutNormalsIsLitAsIfItHadItsFacesNormals) {
     EXPECT_LE(test::colourDistance(computed, withNormals), 3);
     EXPECT_LE(test::colourDistance(planes, withNormals), 3);
     EXPECT_LT(withNormals.red(), 200); // tilted: not lit head-on
+
+    // The same corners with no index list at all draw the very same picture, and a count
+    // past the vertices draws only the triangles that exist.
+    const QImage listed = render(sceneSeenFrom(4, {Node::make(tilted(unshared, {0, 1, 2, 3, 4, 5}, false))}),
+                                 "renderer-tilted-listed");
+    for (std::size_t corners : {6, 11}) {
+        auto sequential = tilted(unshared, {}, false);
+        sequential->elements = {scene::GeometryElement::sequential(corners)};
+        const QImage drawn = render(sceneSeenFrom(4, {Node::make(sequential)}), "renderer-tilted-sequential");
+        EXPECT_EQ(drawn, listed) << corners;
+    }
 }
 
 TEST_F(Renderer, EdgesAreSmoothedWhicheverWayTheFrameIsAntialiased) {
@@ -342,6 +353,25 @@ TEST_F(Renderer, DiffuseImageFromEncodedBytesIsDrawnScaledAndBiased) {
     QImage tinted = render(sceneSeenFrom(4, {Node::make(g)}), "renderer-texture-tinted");
     EXPECT_GT(centre(tinted).red(), centre(tinted).green() + 60);
     EXPECT_GT(centre(tinted).red(), centre(tinted).blue() + 60);
+}
+
+TEST_F(Renderer, OneOffPictureFreesTheVerticesItUploadedAndLooksTheSame) {
+    TRIMEO_REQUIRE_GL();
+    const QImage kept = render(presentFile(test::assimpModels() / "OBJ" / "box.obj"), "renderer-box-kept");
+    auto presented = presentFile(test::assimpModels() / "OBJ" / "box.obj");
+    renderer().setReleasesUploadedVertices(true);
+    const QImage released = render(presented, "renderer-box-released");
+    renderer().setReleasesUploadedVertices(false);
+    EXPECT_EQ(released, kept);
+    std::size_t geometries = 0;
+    presented->rootNode->enumerateChildNodes([&](const Node::Ptr& node) {
+        if (!node->geometry) return;
+        ++geometries;
+        for (const auto& source : node->geometry->sources) EXPECT_TRUE(source.data.empty());
+        for (const auto& element : node->geometry->elements) EXPECT_TRUE(element.indices.empty());
+        EXPECT_FALSE(node->geometry->materials.empty());
+    });
+    EXPECT_GE(geometries, 2u); // the model and its floor
 }
 
 TEST_F(Renderer, IndexOutsideTheVertexListIsNotDrawnAndDoesNotCrash) {

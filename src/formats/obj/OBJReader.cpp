@@ -2,8 +2,11 @@
 
 #include "MaterialLibrary.h"
 
+#include "formats/common/FileMapping.h"
+#include "formats/common/MemoryBudget.h"
 #include "formats/common/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <cstring>
@@ -71,7 +74,24 @@ struct Line {
 struct Group {
     std::optional<std::string> name;
     std::optional<std::string> material; // the usemtl in force
-    std::vector<std::uint32_t> corners;  // triples of (v, vt, vn) per triangle corner
+    // Per triangle corner its v alone while no corner has named a vt or vn (a third of the
+    // memory for the many files without them), triples of (v, vt, vn) from the first that has.
+    std::vector<std::uint32_t> corners;
+    bool triples = false;
+
+    std::size_t cornerCount() const { return triples ? corners.size() / 3 : corners.size(); }
+
+    // From v alone to triples, in place; `mark` (a position in the list) moves with it.
+    void widen(std::size_t& mark) {
+        const std::size_t n = corners.size();
+        corners.resize(n * 3, kNone);
+        for (std::size_t i = n; i-- > 0;) { // from the back: nothing is overwritten before it is moved
+            corners[i * 3] = corners[i];
+            corners[i * 3 + 1] = corners[i * 3 + 2] = kNone;
+        }
+        mark *= 3;
+        triples = true;
+    }
 };
 
 class Builder {
@@ -132,35 +152,50 @@ private:
     }
 
     Node::Ptr buildNode(Group& g, std::vector<std::uint32_t>& local) {
-        bool allNormals = true, anyUV = false, anyAttribute = false;
-        for (std::size_t i = 0; i < g.corners.size(); i += 3) {
+        bool allNormals = g.triples, anyUV = false, anyAttribute = false;
+        for (std::size_t i = 0; g.triples && i < g.corners.size(); i += 3) {
             allNormals &= g.corners[i + 2] != kNone;
             anyUV |= g.corners[i + 1] != kNone;
             anyAttribute |= g.corners[i + 1] != kNone || g.corners[i + 2] != kNone;
         }
+        // Every list at its final size from the start (shared positions at most the file's).
+        const std::size_t corners = g.cornerCount();
         std::vector<float> pos, nrm, uv;
+        pos.reserve(anyAttribute ? corners * 3 : std::min(corners * 3, v.size()));
         GeometryElement element;
-        element.indices.reserve(g.corners.size() / 3);
         std::vector<std::uint32_t> touched;
-        for (std::size_t i = 0; i < g.corners.size(); i += 3) {
-            const std::uint32_t pi = g.corners[i];
-            // Corners that carry only a position share vertices; others get their own.
-            if (!anyAttribute) {
+        if (!anyAttribute) {
+            // Corners that carry only a position share vertices, and the corner list becomes
+            // the index list in place: no second list of the mesh's size.
+            if (g.triples) {
+                for (std::size_t c = 0; c < corners; ++c) g.corners[c] = g.corners[c * 3];
+                g.corners.resize(corners);
+            }
+            touched.reserve(std::min(corners, v.size() / 3));
+            for (std::uint32_t& pi : g.corners) {
                 if (local[pi] == kNone) {
                     local[pi] = std::uint32_t(pos.size() / 3);
                     touched.push_back(pi);
                     pos.insert(pos.end(), &v[pi * 3ull], &v[pi * 3ull] + 3);
                 }
-                element.indices.push_back(local[pi]);
-                continue;
+                pi = local[pi];
             }
-            element.indices.push_back(std::uint32_t(pos.size() / 3));
-            pos.insert(pos.end(), &v[pi * 3ull], &v[pi * 3ull] + 3);
-            if (allNormals) nrm.insert(nrm.end(), &vn[g.corners[i + 2] * 3ull], &vn[g.corners[i + 2] * 3ull] + 3);
-            if (anyUV) {
-                std::uint32_t t = g.corners[i + 1];
-                uv.push_back(t == kNone ? 0.f : vt[t * 2ull]);
-                uv.push_back(t == kNone ? 0.f : vt[t * 2ull + 1]);
+            element.indices = std::move(g.corners);
+        } else {
+            // Others get their own.
+            if (allNormals) nrm.reserve(corners * 3);
+            if (anyUV) uv.reserve(corners * 2);
+            element.indices.reserve(corners);
+            for (std::size_t i = 0; i < g.corners.size(); i += 3) {
+                const std::uint32_t pi = g.corners[i];
+                element.indices.push_back(std::uint32_t(pos.size() / 3));
+                pos.insert(pos.end(), &v[pi * 3ull], &v[pi * 3ull] + 3);
+                if (allNormals) nrm.insert(nrm.end(), &vn[g.corners[i + 2] * 3ull], &vn[g.corners[i + 2] * 3ull] + 3);
+                if (anyUV) {
+                    std::uint32_t t = g.corners[i + 1];
+                    uv.push_back(t == kNone ? 0.f : vt[t * 2ull]);
+                    uv.push_back(t == kNone ? 0.f : vt[t * 2ull + 1]);
+                }
             }
         }
         for (std::uint32_t pi : touched) local[pi] = kNone;
@@ -186,8 +221,9 @@ void readFace(Line& line, Builder& b) {
     const std::size_t counts[3] = {b.v.size() / 3, b.vt.size() / 2, b.vn.size() / 3};
     std::uint32_t first[3], previous[3], current[3];
     int n = 0;
-    std::vector<std::uint32_t>& out = b.groups.back().corners;
-    const std::size_t mark = out.size();
+    Group& group = b.groups.back();
+    std::vector<std::uint32_t>& out = group.corners;
+    std::size_t mark = out.size();
     while (true) {
         line.skipSpace();
         if (line.p >= line.end) break;
@@ -195,15 +231,49 @@ void readFace(Line& line, Builder& b) {
             out.resize(mark); // a face naming a vertex that does not exist is dropped whole
             return;
         }
+        if (!group.triples && (current[1] != kNone || current[2] != kNone)) group.widen(mark);
         if (n == 0) std::copy(current, current + 3, first);
-        if (n >= 2) {
+        if (n >= 2 && group.triples) {
             out.insert(out.end(), first, first + 3);
             out.insert(out.end(), previous, previous + 3);
             out.insert(out.end(), current, current + 3);
+        } else if (n >= 2) {
+            out.insert(out.end(), {first[0], previous[0], current[0]});
         }
         std::copy(current, current + 3, previous);
         ++n;
     }
+}
+
+// Counting the lines of each kind first lets the lists be allocated once at their size
+// (faces taken for triangles) instead of growing by copies to up to twice that: a big
+// file's peak memory. The counts cannot exceed the text's length over two.
+void reserveFromLineCounts(std::span<const std::uint8_t> data, Builder& b) {
+    const char* start = reinterpret_cast<const char*>(data.data());
+    const char* p = start;
+    const char* end = p + data.size();
+    std::size_t v = 0, vt = 0, vn = 0, f = 0, released = 0;
+    while (p + 2 < end) {
+        if (p[0] == 'v') {
+            v += p[1] == ' ';
+            vt += p[1] == 't';
+            vn += p[1] == 'n';
+        }
+        f += p[0] == 'f' && p[1] == ' ';
+        const char* eol = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+        if (!eol) break;
+        p = eol + 1;
+        if (std::size_t(p - start) - released >= kReleaseStep) {
+            released = std::size_t(p - start);
+            releaseFileBytes(data.first(released));
+        }
+    }
+    releaseFileBytes(data);
+    requireMemory((std::uint64_t(v) * 3 + vt * 2 + vn * 3 + f * 3) * 4);
+    b.v.reserve(v * 3);
+    b.vt.reserve(vt * 2);
+    b.vn.reserve(vn * 3);
+    b.groups.back().corners.reserve(f * 3); // v alone, until a corner names more
 }
 
 } // namespace
@@ -211,9 +281,18 @@ void readFace(Line& line, Builder& b) {
 std::optional<ReaderResult> readOBJ(const ReaderInput& input) {
     const std::span<const std::uint8_t> data = input.bytes;
     Builder b;
+    reserveFromLineCounts(data, b);
     const char* p = reinterpret_cast<const char*>(data.data());
+    const char* const start = p;
     const char* end = p + data.size();
+    std::size_t released = 0;
     while (p < end) {
+        // A mapped file's pages are given back behind the reader: text and mesh are not
+        // both held whole.
+        if (std::size_t(p - start) - released >= kReleaseStep) {
+            released = std::size_t(p - start);
+            releaseFileBytes(data.first(released));
+        }
         const char* eol = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
         if (!eol) eol = end;
         Line line{p, eol};

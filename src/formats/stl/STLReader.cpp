@@ -1,8 +1,10 @@
 #include "STLReader.h"
 
+#include "formats/common/FileMapping.h"
 #include "formats/common/MemoryBudget.h"
 #include "formats/common/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -12,19 +14,22 @@ namespace {
 using namespace scene;
 
 constexpr std::size_t kHeader = 84, kFacet = 50;
+// How far ahead of the ASCII parser its check for NUL bytes stays: more than a line.
+constexpr std::size_t kTokenMargin = 4096;
+
+std::span<const std::uint8_t> bytesOf(std::string_view s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
 
 ReaderResult sceneOf(std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids) {
     ReaderResult read;
     read.scene = std::make_shared<Scene>();
     for (auto& [name, positions] : solids) {
         if (positions.empty()) continue;
-        const auto vertices = static_cast<std::uint32_t>(positions.size() / 3);
-        GeometryElement element;
-        element.indices.resize(vertices);
-        for (std::uint32_t i = 0; i < vertices; ++i) element.indices[i] = i;
+        const std::size_t vertices = positions.size() / 3;
         auto node = Node::make(std::make_shared<Geometry>(
             std::vector<GeometrySource>{GeometrySource::vertices(std::move(positions))},
-            std::vector<GeometryElement>{std::move(element)}));
+            std::vector<GeometryElement>{GeometryElement::sequential(vertices)}));
         node->name = std::move(name);
         read.scene->rootNode->addChildNode(std::move(node));
         ++read.count;
@@ -33,11 +38,20 @@ ReaderResult sceneOf(std::vector<std::pair<std::optional<std::string>, std::vect
 }
 
 ReaderResult readBinary(std::span<const std::uint8_t> data, std::uint32_t facets) {
-    requireMemory(std::uint64_t(facets) * 48); // positions and their indices
+    requireMemory(std::uint64_t(facets) * 36); // positions; the corners need no index list
     std::vector<float> positions(std::size_t(facets) * 9);
     const std::uint8_t* p = data.data() + kHeader;
-    for (std::uint32_t f = 0; f < facets; ++f, p += kFacet) std::memcpy(&positions[std::size_t(f) * 9], p + 12, 36);
-    return sceneOf({{std::nullopt, std::move(positions)}});
+    // The file's pages go back as they are read, so that file and positions are not both
+    // held whole.
+    const std::uint32_t step = std::uint32_t(kReleaseStep / kFacet);
+    for (std::uint32_t f = 0; f < facets; ++f, p += kFacet) {
+        std::memcpy(&positions[std::size_t(f) * 9], p + 12, 36);
+        if ((f + 1) % step == 0) releaseFileBytes(data.subspan(0, std::size_t(p - data.data()) + kFacet));
+    }
+    // Not a braced list: its elements would be copied, and this one is the whole mesh.
+    std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids;
+    solids.emplace_back(std::nullopt, std::move(positions));
+    return sceneOf(std::move(solids));
 }
 
 struct Text {
@@ -76,19 +90,35 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
     std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids;
     Text t{s};
     std::vector<float> corners;
-    // Counting the vertex lines first lets the (first) solid's positions be allocated once at
-    // their size, instead of growing by copies to up to twice that: a big file's peak memory.
-    // The count cannot exceed the text's length over six, and reserving touches no memory.
+    // The vertex lines of the first step, scaled to the whole text, let the (first) solid's
+    // positions be allocated once, instead of growing by copies to up to twice their size: a
+    // big file's peak memory. Text STL is regular enough for a small margin; reserving
+    // touches no memory, and a file that holds more grows as before.
+    const std::string_view first = s.substr(0, kReleaseStep);
     std::size_t expected = 0;
-    for (std::size_t at = s.find("vertex"); at != std::string_view::npos; at = s.find("vertex", at + 6)) ++expected;
+    for (std::size_t at = first.find("vertex"); at != std::string_view::npos; at = first.find("vertex", at + 6))
+        ++expected;
+    if (s.size() > first.size()) expected = std::size_t(double(expected) * double(s.size()) / double(first.size()) * 1.0625);
+    // One pass: each step is checked for NUL just before it is parsed (text holds none: a
+    // file that does is no ASCII STL, but maybe a binary one beginning with "solid"), and a
+    // mapped file's pages are given back behind it, so the text is never held whole.
+    std::size_t checked = 0, released = 0;
     auto startSolid = [&](std::optional<std::string> name) {
         solids.emplace_back(std::move(name), std::vector<float>{});
         if (solids.size() == 1) {
-            requireMemory(std::uint64_t(expected / 3) * 48);
+            requireMemory(std::uint64_t(expected / 3) * 36);
             solids.back().second.reserve(expected / 3 * 9);
         }
     };
     while (true) {
+        if (t.at + kTokenMargin > checked && checked < s.size()) {
+            if (s.substr(checked, kReleaseStep).find('\0') != std::string_view::npos) return std::nullopt;
+            checked += kReleaseStep;
+        }
+        if (t.at - released >= kReleaseStep) {
+            released = t.at;
+            releaseFileBytes(bytesOf(s.substr(0, released)));
+        }
         std::string_view w = t.word();
         if (w.empty()) break;
         if (w == "solid") {
@@ -109,6 +139,7 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
             corners.clear(); // a facet with other than three vertices is dropped
         }
     }
+    if (checked < s.size() && s.substr(checked).find('\0') != std::string_view::npos) return std::nullopt;
     return sceneOf(std::move(solids));
 }
 
@@ -131,7 +162,7 @@ std::optional<ReaderResult> readSTL(const ReaderInput& input) {
     const bool solid = startsWithSolid(data);
     if (solid) {
         std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
-        if (text.find('\0') == std::string_view::npos) return readASCII(text);
+        return readASCII(text);
     }
     if (!solid && data.size() >= kHeader) {
         // Neither text nor a binary file of exactly its facets: decided here, in no time,

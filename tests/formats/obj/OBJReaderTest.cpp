@@ -36,6 +36,26 @@ TEST(OBJReader, CornerFormsNegativeIndicesNormalsAndUVs) {
     EXPECT_EQ(g.source(scene::Semantic::vertex)->data[7], 1);
 }
 
+// Corners are kept as positions alone until one names a texture coordinate or normal: the
+// faces before it, and the face it is part of, read the same as if all had been triples.
+TEST(OBJReader, FirstCornerWithAttributesLaterInTheFileKeepsEveryFaceBeforeIt) {
+    auto r = readOBJ(bytes("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0.5 0.25\nvn 0 0 1\n"
+                           "f 1 2 3\nf 1 3/1/1 4\n"));
+    const auto& g = geometry(r);
+    EXPECT_EQ(g.elements[0].indices, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(g.source(scene::Semantic::vertex)->data,
+              (std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0}));
+    EXPECT_EQ(g.source(scene::Semantic::texcoord)->data,
+              (std::vector<float>{0, 0, 0, 0, 0, 0, 0, 0, 0.5f, 0.25f, 0, 0}));
+    EXPECT_EQ(g.source(scene::Semantic::normal), nullptr); // not every corner has one
+
+    // The face that brought the first attribute is then dropped for a missing vertex.
+    auto dropped = readOBJ(bytes("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0.5 0.25\nvn 0 0 1\n"
+                                 "f 1 2 3\nf 1 2 3 4/1/1 9\nf 2 3 4\n"));
+    EXPECT_EQ(geometry(dropped).vertexCount(), 4u);
+    EXPECT_EQ(geometry(dropped).elements[0].indices, (std::vector<std::uint32_t>{0, 1, 2, 1, 2, 3}));
+}
+
 TEST(OBJReader, FacesNamingMissingVerticesAreDroppedWhole) {
     auto r = readOBJ(bytes("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\nf 0 1 2\nf 1 2 -4\nf 1 2 x\nf 1 2 3\nf 1 2\n"));
     ASSERT_EQ(r.count, 1u);

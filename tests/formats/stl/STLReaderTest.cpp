@@ -33,6 +33,10 @@ TEST(STLReader, BinaryIsToldApartByItsExactSizeEvenWhenItSaysSolid) {
     ASSERT_TRUE(read);
     EXPECT_EQ(read->count, 1u);
     EXPECT_EQ(positionsOf(*read), corners);
+    // One vertex per corner, in order: no index list is held for them.
+    const auto& element = read->scene->rootNode->childNodes().at(0)->geometry->elements.at(0);
+    EXPECT_TRUE(element.isSequential());
+    EXPECT_EQ(element.cornerCount(), 6u);
     // One byte short is no longer a binary STL, and not text either.
     auto cut = binary("solid x", corners);
     cut.pop_back();
@@ -79,6 +83,23 @@ TEST(STLReader, ASCIISolidsBecomeNamedNodesAndBadFacetsAreDropped) {
     EXPECT_EQ(read->scene->rootNode->childNodes()[0]->name, "first part");
     EXPECT_EQ(positionsOf(*read, 0).size(), 9u);
     EXPECT_EQ(positionsOf(*read, 1), (std::vector<float>{10, -2.5f, 0.5f, 1, 2, 3, 4, 5, 6}));
+}
+
+// Text longer than the steps in which it is checked and parsed: every facet is read, and a
+// NUL byte anywhere, even near the end, makes it no text at all.
+TEST(STLReader, LongTextIsReadWholeUnlessANulByteFollowsAnywhere) {
+    const std::string facet = "facet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertex 1 0 0\n  vertex 0 1 0\n"
+                              " endloop\nendfacet\n";
+    std::string text = "solid long\n";
+    const std::size_t facets = (std::size_t(17) << 20) / facet.size();
+    for (std::size_t f = 0; f < facets; ++f) text += facet;
+    text += "endsolid long\n";
+    const auto data = [](const std::string& s) { return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()); };
+    auto read = readSTL(data(text));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(positionsOf(*read).size(), facets * 9);
+    text[text.size() - 20] = '\0';
+    EXPECT_FALSE(readSTL(data(text)));
 }
 
 TEST(STLReader, TextWithoutFacetsHasNoGeometry) {
