@@ -46,6 +46,8 @@ public:
     void setPrepared(PreparedMeshes prepared);
     // Uploads on first use. A geometry without positions yields a mesh without parts.
     const Mesh& meshFor(const std::shared_ptr<scene::Geometry>& geometry);
+    // Whether draws read the geometry's arrays where they are rather than from buffers.
+    bool drawsInPlace() const { return inPlace_; }
     // Frees every buffer (and what was prepared); call before the scene changes and before
     // the context goes.
     void clear();

@@ -159,6 +159,8 @@ void GLSceneRenderer::prepare() {
     if (d->ready) d->collect(Matrix4::identity());
 }
 
+bool GLSceneRenderer::drawsFromSceneArrays() const { return d->meshes && d->meshes->drawsInPlace(); }
+
 void GLSceneRenderer::release() {
     if (d->meshes) d->meshes->clear();
     if (d->textures) d->textures->clear();

@@ -37,6 +37,9 @@ public:
 
     // Uploads every geometry and texture of the scene now rather than on the first frame.
     void prepare();
+    // Whether draws read the scene's own vertex arrays (no copy in the driver): they must then
+    // outlive the scene's use here.
+    bool drawsFromSceneArrays() const;
 
     // The wireframe option: every geometry's first material is drawn as lines (see
     // drawsAsLines). The scene itself is not changed.

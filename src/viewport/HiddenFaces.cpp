@@ -72,13 +72,13 @@ struct Sums {
 
 // Over the triangles from `first` to `last` (corner indices): the unmatched-edge sum, the
 // signed volume (about `origin`, for precision far from the coordinates' zero) and the box's
-// faces.
-Sums accumulate(const float* p, std::size_t stride, std::span<const std::uint32_t> triangles, std::size_t first,
+// faces. Without a list (`triangles` null) corner i is vertex i.
+Sums accumulate(const float* p, std::size_t stride, const std::uint32_t* triangles, std::size_t first,
                 std::size_t last, const float* origin) {
     Sums sums;
+    auto vertex = [&](std::size_t i) { return p + (triangles ? std::size_t(triangles[i]) : i) * stride; };
     for (std::size_t t = first; t < last; t += 3) {
-        const float* corner[3] = {p + std::size_t(triangles[t]) * stride, p + std::size_t(triangles[t + 1]) * stride,
-                                  p + std::size_t(triangles[t + 2]) * stride};
+        const float* corner[3] = {vertex(t), vertex(t + 1), vertex(t + 2)};
         const float *a = corner[0], *b = corner[1], *c = corner[2];
         sums.unmatched += unmatchedEdges(pointHash(a), pointHash(b), pointHash(c));
         const double ax = double(a[0]) - origin[0], ay = double(a[1]) - origin[1], az = double(a[2]) - origin[2];
@@ -123,14 +123,17 @@ auto inHalves(std::size_t count, std::size_t step, Part part) {
 
 } // namespace
 
-Enclosure findEnclosure(std::span<const float> positions, std::size_t stride, std::span<const std::uint32_t> triangles) {
+namespace {
+
+Enclosure enclosureOf(std::span<const float> positions, std::size_t stride, const std::uint32_t* triangles,
+                      std::size_t corners) {
     Enclosure out;
-    const std::size_t corners = triangles.size() / 3 * 3;
+    corners = corners / 3 * 3;
     if (stride < 3 || corners == 0) return out;
     const float* p = positions.data();
 
     // Large meshes are gone through in two halves at once.
-    const float* origin = p + std::size_t(triangles[0]) * stride;
+    const float* origin = p + (triangles ? std::size_t(triangles[0]) : 0) * stride;
     const Sums sums = inHalves(corners, 3, [&](std::size_t first, std::size_t last) {
         return accumulate(p, stride, triangles, first, last, origin);
     });
@@ -149,6 +152,17 @@ Enclosure findEnclosure(std::span<const float> positions, std::size_t stride, st
         if (face.facing != 0 && (face.facing > 0) != outward) return out;
     out.hidden = outward ? HiddenSide::back : HiddenSide::front;
     return out;
+}
+
+} // namespace
+
+Enclosure findEnclosure(std::span<const float> positions, std::size_t stride, std::span<const std::uint32_t> triangles) {
+    return enclosureOf(positions, stride, triangles.data(), triangles.size());
+}
+
+Enclosure findEnclosure(std::span<const float> positions, std::size_t stride, std::size_t sequentialCorners) {
+    sequentialCorners = std::min(sequentialCorners, stride ? positions.size() / stride : 0);
+    return enclosureOf(positions, stride, nullptr, sequentialCorners);
 }
 
 } // namespace trimeo

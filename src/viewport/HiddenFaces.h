@@ -30,5 +30,7 @@ struct Enclosure {
 // separate shells wind opposite ways keeps every face. `triangles` must be valid for
 // `positions` (read with `stride` floats per vertex, at least 3).
 Enclosure findEnclosure(std::span<const float> positions, std::size_t stride, std::span<const std::uint32_t> triangles);
+// The same over triangles of consecutive corners 0, 1, 2, ... (no index list).
+Enclosure findEnclosure(std::span<const float> positions, std::size_t stride, std::size_t sequentialCorners);
 
 } // namespace trimeo

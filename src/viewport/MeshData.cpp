@@ -200,6 +200,9 @@ PreparedMesh prepareMesh(const scene::Geometry& g) {
         out.partSizes.push_back(std::min(g.elements[0].sequentialCount, vertexCount) / 3 * 3);
         out.sequential = true;
         out.planeShaded = !usableNormals(g);
+        if (!g.skin)
+            out.enclosure =
+                findEnclosure(positions->data, std::size_t(positions->componentsPerVector), out.partSizes[0]);
         return out;
     }
 

@@ -168,6 +168,8 @@ void OffscreenRenderer::setSection(std::optional<Section> section) { d->section 
 
 void OffscreenRenderer::setReleasesUploadedVertices(bool release) { d->releasesUploadedVertices = release; }
 
+bool OffscreenRenderer::drawsFromSceneArrays() const { return d->renderer.drawsFromSceneArrays(); }
+
 namespace {
 
 void releaseVertices(const scene::Node& root) {
@@ -206,7 +208,8 @@ QImage OffscreenRenderer::render(std::shared_ptr<const scene::Scene> scene, QSiz
     };
     if (timings || oneOff) d->renderer.prepare();
     if (timings) timings->upload = lap();
-    if (oneOff && oneOff->rootNode) releaseVertices(*oneOff->rootNode);
+    // Arrays the draws read in place are the only copy: they stay.
+    if (oneOff && oneOff->rootNode && !d->renderer.drawsFromSceneArrays()) releaseVertices(*oneOff->rootNode);
     if (d->section)
         d->renderer.setSection(gl::GLSceneRenderer::Section{
             sectionPlaneInView(d->section->axis, d->section->fraction, d->section->box,

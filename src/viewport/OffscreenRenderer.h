@@ -67,6 +67,8 @@ public:
     // geometry's vertex data and index lists are freed once uploaded, so that while drawing
     // the driver's copy is the only one held. The scene keeps its nodes and materials.
     void setReleasesUploadedVertices(bool release);
+    // Whether draws read the scene's arrays in place (then nothing is freed: they are the only copy).
+    bool drawsFromSceneArrays() const;
 
     // Where a render's time went, each step waited for with glFinish. With `orbitFrames`
     // above zero that many further frames are drawn, turning the view about the model,

@@ -98,6 +98,8 @@ TEST(AssimpCorpus, ColladaMaterialsSurviveAndDefaultMaterialsDoNot) {
     });
     EXPECT_TRUE(duckHasDiffuse);
     loadModel("STL/Spider_binary.stl").scene->rootNode->enumerateChildNodes([&](const scene::Node::Ptr& n) {
-        if (n->geometry) EXPECT_TRUE(n->geometry->materials.empty());
+        if (n->geometry) {
+            EXPECT_TRUE(n->geometry->materials.empty());
+        }
     });
 }
