@@ -290,12 +290,18 @@ private slots:
         OpenWindow w(dir.filePath("part1.stl"));
         QVERIFY(w.loaded());
         auto fileName = [&] { return w.app.appState().fileURL()->fileName(); };
-        // Generous waits: each step is a whole open, and suites run side by side.
-        QTest::keyClick(w.app.window(), Qt::Key_PageDown);
+        // Generous waits: each step is a whole open, and suites run side by side; another
+        // suite's window may take the focus meanwhile, and shortcuts need the active window.
+        auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            w.app.window()->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w.app.window()));
+            QTest::keyClick(w.app.window(), key, modifiers);
+        };
+        press(Qt::Key_PageDown);
         QTRY_COMPARE_WITH_TIMEOUT(fileName(), QStringLiteral("part2.stl"), 20000);
-        QTest::keyClick(w.app.window(), Qt::Key_Right, Qt::AltModifier);
+        press(Qt::Key_Right, Qt::AltModifier);
         QTRY_COMPARE_WITH_TIMEOUT(fileName(), QStringLiteral("part10.stl"), 20000);
-        QTest::keyClick(w.app.window(), Qt::Key_PageUp);
+        press(Qt::Key_PageUp);
         QTRY_COMPARE_WITH_TIMEOUT(fileName(), QStringLiteral("part2.stl"), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(w.app.appState().recentFiles().first().fileName(), QStringLiteral("part2.stl"), 20000);
     }
