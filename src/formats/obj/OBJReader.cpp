@@ -249,6 +249,7 @@ void readFace(Line& line, Builder& b) {
 // (faces taken for triangles) instead of growing by copies to up to twice that: a big
 // file's peak memory. The counts cannot exceed the text's length over two.
 void reserveFromLineCounts(std::span<const std::uint8_t> data, Builder& b) {
+    if (data.size() < 3) return; // no line to count (and no pointer arithmetic on empty data)
     const char* start = reinterpret_cast<const char*>(data.data());
     const char* p = start;
     const char* end = p + data.size();

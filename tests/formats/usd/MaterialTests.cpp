@@ -147,7 +147,8 @@ TEST(UsdMaterials, UnreadableTextureLeavesItsFallbackColour) {
 TEST(UsdMaterials, TextureScaleAndBiasGoWithTheImageOrFoldIntoTheFallback) {
     const std::string tint = "float4 inputs:scale = (0.5, 2, 0, 1)\nfloat4 inputs:bias = (0.25, 0, 0, 0)\n";
     const auto png = [](const std::string&, const std::string&) { return std::optional(std::vector<std::uint8_t>{1}); };
-    const auto& textured = geometryNamed(buildScene(woodStage("wood.png", tint), png), "A")->materials.at(0).diffuse;
+    const auto built = buildScene(woodStage("wood.png", tint), png);
+    const auto& textured = geometryNamed(built, "A")->materials.at(0).diffuse;
     ASSERT_NE(textured.image(), nullptr);
     EXPECT_EQ(textured.scale, (Color{0.5f, 2, 0, 1}));
     EXPECT_EQ(textured.bias, (Color{0.25f, 0, 0, 0}));
