@@ -93,7 +93,7 @@ void GLMeshCache::upload(const scene::Geometry& g, Entry& entry) {
         glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(floats * sizeof(float)), data, GL_STATIC_DRAW);
         glVertexAttribPointer(GLuint(attribute), components, GL_FLOAT, GL_FALSE, stride, nullptr);
     };
-    // A copy made for the draw; kept while the draws read it in place.
+    // A copy made for the draw; kept while the draws read it in place, else until uploaded.
     auto gathered = [&](std::vector<float> copy) -> const std::vector<float>& {
         entry.gathered.push_back(std::move(copy));
         return entry.gathered.back();
@@ -152,6 +152,7 @@ void GLMeshCache::upload(const scene::Geometry& g, Entry& entry) {
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     if (inPlace_) entry.prepared = std::move(prepared);
+    else entry.gathered = {}; // the driver holds its copies now
 }
 
 } // namespace trimeo::gl
