@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <system_error>
 
 namespace trimeo {
 namespace {
@@ -115,7 +116,12 @@ template <typename Part>
 auto inHalves(std::size_t count, std::size_t step, Part part) {
     const std::size_t half = count > 1'000'000 ? count / (2 * step) * step : count;
     if (half == count) return part(std::size_t(0), count);
-    auto second = std::async(std::launch::async, part, half, count);
+    std::future<decltype(part(std::size_t(0), count))> second;
+    try {
+        second = std::async(std::launch::async, part, half, count);
+    } catch (const std::system_error&) { // no thread to be had: one pass instead
+        return part(std::size_t(0), count);
+    }
     auto result = part(std::size_t(0), half);
     result.add(second.get());
     return result;
