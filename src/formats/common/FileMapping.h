@@ -23,4 +23,21 @@ void releaseFileBytes(std::span<const std::uint8_t> bytes);
 // has passed: large enough for the calls to cost nothing, small beside any model worth it.
 inline constexpr std::size_t kReleaseStep = std::size_t(16) << 20;
 
+// For a reader that walks through `bytes` front to back: gives back what it has passed,
+// a step at a time.
+class ReleaseBehind {
+public:
+    explicit ReleaseBehind(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    // The reader is done with every byte before `offset`.
+    void passed(std::size_t offset) {
+        if (offset - released_ < kReleaseStep) return;
+        released_ = offset < bytes_.size() ? offset : bytes_.size();
+        releaseFileBytes(bytes_.first(released_));
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t released_ = 0;
+};
+
 } // namespace trimeo

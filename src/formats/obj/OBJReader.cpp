@@ -253,7 +253,8 @@ void reserveFromLineCounts(std::span<const std::uint8_t> data, Builder& b) {
     const char* start = reinterpret_cast<const char*>(data.data());
     const char* p = start;
     const char* end = p + data.size();
-    std::size_t v = 0, vt = 0, vn = 0, f = 0, released = 0;
+    std::size_t v = 0, vt = 0, vn = 0, f = 0;
+    ReleaseBehind release(data);
     while (p + 2 < end) {
         if (p[0] == 'v') {
             v += p[1] == ' ';
@@ -264,10 +265,7 @@ void reserveFromLineCounts(std::span<const std::uint8_t> data, Builder& b) {
         const char* eol = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
         if (!eol) break;
         p = eol + 1;
-        if (std::size_t(p - start) - released >= kReleaseStep) {
-            released = std::size_t(p - start);
-            releaseFileBytes(data.first(released));
-        }
+        release.passed(std::size_t(p - start));
     }
     releaseFileBytes(data);
     requireMemory((std::uint64_t(v) * 3 + vt * 2 + vn * 3 + f * 3) * 4);
@@ -286,14 +284,11 @@ std::optional<ReaderResult> readOBJ(const ReaderInput& input) {
     const char* p = reinterpret_cast<const char*>(data.data());
     const char* const start = p;
     const char* end = p + data.size();
-    std::size_t released = 0;
+    // A mapped file's pages are given back behind the reader: text and mesh are not both
+    // held whole.
+    ReleaseBehind release(data);
     while (p < end) {
-        // A mapped file's pages are given back behind the reader: text and mesh are not
-        // both held whole.
-        if (std::size_t(p - start) - released >= kReleaseStep) {
-            released = std::size_t(p - start);
-            releaseFileBytes(data.first(released));
-        }
+        release.passed(std::size_t(p - start));
         const char* eol = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
         if (!eol) eol = end;
         Line line{p, eol};

@@ -43,10 +43,10 @@ ReaderResult readBinary(std::span<const std::uint8_t> data, std::uint32_t facets
     const std::uint8_t* p = data.data() + kHeader;
     // The file's pages go back as they are read, so that file and positions are not both
     // held whole.
-    const std::uint32_t step = std::uint32_t(kReleaseStep / kFacet);
+    ReleaseBehind release(data);
     for (std::uint32_t f = 0; f < facets; ++f, p += kFacet) {
         std::memcpy(&positions[std::size_t(f) * 9], p + 12, 36);
-        if ((f + 1) % step == 0) releaseFileBytes(data.subspan(0, std::size_t(p - data.data()) + kFacet));
+        release.passed(std::size_t(p - data.data()) + kFacet);
     }
     // Not a braced list: its elements would be copied, and this one is the whole mesh.
     std::vector<std::pair<std::optional<std::string>, std::vector<float>>> solids;
@@ -102,7 +102,8 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
     // One pass: each step is checked for NUL just before it is parsed (text holds none: a
     // file that does is no ASCII STL, but maybe a binary one beginning with "solid"), and a
     // mapped file's pages are given back behind it, so the text is never held whole.
-    std::size_t checked = 0, released = 0;
+    std::size_t checked = 0;
+    ReleaseBehind release(bytesOf(s));
     auto startSolid = [&](std::optional<std::string> name) {
         solids.emplace_back(std::move(name), std::vector<float>{});
         if (solids.size() == 1) {
@@ -115,10 +116,7 @@ std::optional<ReaderResult> readASCII(std::string_view s) {
             if (s.substr(checked, kReleaseStep).find('\0') != std::string_view::npos) return std::nullopt;
             checked += kReleaseStep;
         }
-        if (t.at - released >= kReleaseStep) {
-            released = t.at;
-            releaseFileBytes(bytesOf(s.substr(0, released)));
-        }
+        release.passed(t.at);
         std::string_view w = t.word();
         if (w.empty()) break;
         if (w == "solid") {
